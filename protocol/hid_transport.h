@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "protocol/result_code.h"
+
+// Same bit pattern as Windows' INVALID_HANDLE_VALUE.
+using DeviceHandle = std::uintptr_t;
+inline constexpr DeviceHandle INVALID_DEVICE_HANDLE = ~DeviceHandle{0};
+
+struct OpenedDevice {
+  DeviceHandle handle = INVALID_DEVICE_HANDLE;
+  std::wstring path;
+  std::uint16_t productId = 0;
+};
+
+struct ReportLengths {
+  std::uint32_t input = 0;   // includes the report-ID byte
+  std::uint32_t output = 0;  // includes the report-ID byte
+};
+
+// Moves raw HID reports; report IDs, padding and validation belong to the codec.
+class HidTransport {
+ public:
+  virtual ~HidTransport() = default;
+
+  // 0 and `out` filled, RESULT_NO_DEVICE when enumeration cannot start, RESULT_NOT_FOUND when no
+  // interface of the maker's vendor ID with product ID 1 or 2 could be opened.
+  virtual ResultCode FindAndOpen(OpenedDevice& out) = 0;
+  virtual bool GetReportLengths(DeviceHandle handle, ReportLengths& out) = 0;
+  // Writes all of `report`.
+  virtual bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) = 0;
+  // Reads one input report into `buffer` (the caller sizes it to the input report length).
+  virtual bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) = 0;
+  virtual void CloseDevice(DeviceHandle handle) = 0;
+};

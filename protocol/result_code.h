@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// Every request operation returns one of these, or a code reported by the unit itself.
+using ResultCode = std::int32_t;
+
+inline constexpr ResultCode RESULT_OK = 0;
+inline constexpr ResultCode RESULT_NO_DEVICE = -1;
+inline constexpr ResultCode RESULT_WRITE_FAILED = -2;
+inline constexpr ResultCode RESULT_READ_FAILED = -3;
+inline constexpr ResultCode RESULT_NOT_FOUND = -4;
+
+// Windows' winerror.h defines the same name as a macro with the same value.
+#ifdef ERROR_FUNCTION_FAILED
+static_assert(ERROR_FUNCTION_FAILED == 1627);
+#else
+inline constexpr ResultCode ERROR_FUNCTION_FAILED = 1627;
+#endif

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/hid_transport.h"
+#include "sim/simulated_unit.h"
+
+namespace sim {
+
+// One HID interface on the simulated bus: a programming unit (unit != nullptr) or any other
+// HID device.
+struct SimDevice {
+  std::wstring path;
+  std::uint16_t vendorId = 0x1209;
+  std::uint16_t productId = 2;
+  bool openable = true;            // false: held exclusively elsewhere
+  bool attributesReadable = true;  // false: attributes cannot be read, so it never matches
+  bool capsReadable = true;        // false: report lengths cannot be read
+  std::uint32_t inputReportLength = 65;
+  std::uint32_t outputReportLength = 65;
+  std::shared_ptr<SimulatedUnit> unit;
+};
+
+// The OS error values the transport reports through its error sink.
+inline constexpr std::uint32_t SIM_ERROR_GEN_FAILURE = 31;         // device gone / I/O failed
+inline constexpr std::uint32_t SIM_ERROR_DEVICE_NOT_CONNECTED = 1167;
+inline constexpr std::uint32_t SIM_ERROR_TIMEOUT = 1460;           // silent unit
+
+// HidTransport over a list of simulated devices, enumerated in list order.
+class SimTransport : public HidTransport {
+ public:
+  using Clock = std::function<std::uint64_t()>;
+  using ErrorSink = std::function<void(std::uint32_t)>;
+
+  SimTransport(Clock clock, ErrorSink setLastError);
+
+  std::vector<SimDevice>& devices() { return devices_; }
+  // Removes a device from the bus (open handles to it then fail like a vanished unit).
+  void Unplug(const std::wstring& path);
+
+  bool enumerationFails = false;  // FindAndOpen returns RESULT_NO_DEVICE
+  std::vector<std::wstring> opened;  // every path opened, in order
+  int openHandles() const;
+
+  ResultCode FindAndOpen(OpenedDevice& out) override;
+  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  void CloseDevice(DeviceHandle handle) override;
+
+ private:
+  Clock clock_;
+  ErrorSink setLastError_;
+  std::vector<SimDevice> devices_;
+  // open handle -> device (kept alive even after unplug)
+  struct OpenEntry {
+    DeviceHandle handle;
+    std::shared_ptr<SimulatedUnit> unit;
+    SimDevice device;
+    bool unplugged = false;
+  };
+  std::vector<OpenEntry> open_;
+  DeviceHandle nextHandle_ = 0x100;
+};
+
+}  // namespace sim
