@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+#include <dbt.h>
+
+#include "platform/win32/scoped_handle.h"
+#include "ui/device_event.h"
+
+struct DeviceNotificationTraits {
+  using Handle = HDEVNOTIFY;
+  static void Close(Handle handle) { UnregisterDeviceNotification(handle); }
+};
+// Unregister = reset(); skipped by the handle when none is held.
+using DeviceNotification = ScopedHandle<DeviceNotificationTraits>;
+
+// Asks for HID interface arrivals and removals as WM_DEVICECHANGE to `window`; none on failure.
+// Needs the HID library (LoadHidLibrary) for the class GUID.
+DeviceNotification RegisterHidNotification(HWND window);
+
+// WM_DEVICECHANGE parameters as the logic sees them; the broadcast is read only within the size
+// its header states.
+DeviceEvent ToDeviceEvent(WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,182 @@
+#include "platform/win32/win32_hid_transport.h"
+
+#include <setupapi.h>
+
+#include <cstddef>
+#include <cwchar>
+#include <memory>
+
+#include "platform/win32/hid_library.h"
+#include "platform/win32/scoped_handle.h"
+#include "protocol/vendor.h"
+
+namespace {
+
+struct DeviceInfoSetTraits {
+  using Handle = HDEVINFO;
+  static void Close(Handle handle) { SetupDiDestroyDeviceInfoList(handle); }
+};
+using DeviceInfoSet = ScopedHandle<DeviceInfoSetTraits>;
+
+struct PreparsedDataTraits {
+  using Handle = PHIDP_PREPARSED_DATA;
+  static void Close(Handle handle) { Hid().FreePreparsedData(handle); }
+};
+using PreparsedData = ScopedHandle<PreparsedDataTraits>;
+
+HANDLE AsHandle(DeviceHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+bool IsProgrammingUnit(const HIDD_ATTRIBUTES& attributes) {
+  return attributes.VendorID == MAKER_VENDOR_ID &&
+         (attributes.ProductID == PRODUCT_ID_TORVEX || attributes.ProductID == PRODUCT_ID_MAVIRA);
+}
+
+// One overlapped read or write. It owns the event and the OVERLAPPED, and it never lets them (or
+// the caller's buffer) go while the system may still write to them: a transfer that outlives its
+// time-out is cancelled and its completion awaited.
+class OverlappedTransfer {
+ public:
+  explicit OverlappedTransfer(HANDLE file)
+      : file_(file), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    overlapped_.hEvent = event_.get();
+  }
+  ~OverlappedTransfer() {
+    if (pending_) {
+      CancelAndAwait();
+    }
+  }
+  OverlappedTransfer(const OverlappedTransfer&) = delete;
+  OverlappedTransfer& operator=(const OverlappedTransfer&) = delete;
+
+  bool Write(const void* data, DWORD length, DWORD timeoutMs) {
+    if (!event_) {
+      return false;
+    }
+    return Finish(WriteFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
+  }
+  bool Read(void* data, DWORD length, DWORD timeoutMs) {
+    if (!event_) {
+      return false;
+    }
+    return Finish(ReadFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
+  }
+
+ private:
+  bool Finish(BOOL started, DWORD timeoutMs) {
+    if (!started && GetLastError() != ERROR_IO_PENDING) {
+      return false;
+    }
+    pending_ = true;
+    const DWORD waited = WaitForSingleObject(event_.get(), timeoutMs);
+    if (waited != WAIT_OBJECT_0) {
+      const DWORD error = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
+      // A transfer that completed while being cancelled did happen, and counts.
+      if (CancelAndAwait()) {
+        return true;
+      }
+      SetLastError(error);
+      return false;
+    }
+    pending_ = false;
+    DWORD transferred = 0;
+    return GetOverlappedResult(file_, &overlapped_, &transferred, FALSE) != FALSE;
+  }
+
+  bool CancelAndAwait() {
+    CancelIoEx(file_, &overlapped_);
+    DWORD transferred = 0;
+    const BOOL completed = GetOverlappedResult(file_, &overlapped_, &transferred, TRUE);
+    pending_ = false;
+    return completed != FALSE;
+  }
+
+  HANDLE file_;
+  KernelObject event_;
+  OVERLAPPED overlapped_{};
+  bool pending_ = false;
+};
+
+}  // namespace
+
+ResultCode Win32HidTransport::FindAndOpen(OpenedDevice& out) {
+  GUID hidClass;
+  Hid().GetHidGuid(&hidClass);
+  const DeviceInfoSet interfaces(
+      SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!interfaces) {
+    return RESULT_NO_DEVICE;
+  }
+  for (DWORD index = 0;; ++index) {
+    SP_DEVICE_INTERFACE_DATA entry{};
+    entry.cbSize = sizeof(entry);
+    if (!SetupDiEnumDeviceInterfaces(interfaces.get(), nullptr, &hidClass, index, &entry)) {
+      return RESULT_NOT_FOUND;
+    }
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailW(interfaces.get(), &entry, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
+      continue;
+    }
+    const auto buffer = std::make_unique<std::byte[]>(required);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.get());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    if (!SetupDiGetDeviceInterfaceDetailW(interfaces.get(), &entry, detail, required, nullptr,
+                                          nullptr)) {
+      continue;
+    }
+    const std::size_t pathRoom =
+        (required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(wchar_t);
+    const std::wstring path(detail->DevicePath, wcsnlen(detail->DevicePath, pathRoom));
+
+    // Overlapped, so that a read or write can be given up after a time-out.
+    KernelObject file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr));
+    if (!file) {
+      continue;  // for example held exclusively by another process
+    }
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof(attributes);
+    if (!Hid().GetAttributes(file.get(), &attributes) || !IsProgrammingUnit(attributes)) {
+      continue;
+    }
+    out.handle = reinterpret_cast<DeviceHandle>(file.release());
+    out.path = path;
+    out.productId = attributes.ProductID;
+    return RESULT_OK;
+  }
+}
+
+bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+  PHIDP_PREPARSED_DATA raw = nullptr;
+  if (!Hid().GetPreparsedData(AsHandle(handle), &raw)) {
+    return false;
+  }
+  const PreparsedData preparsed(raw);
+  HIDP_CAPS caps{};
+  if (Hid().GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS) {
+    return false;
+  }
+  out.output = caps.OutputReportByteLength;
+  out.input = caps.InputReportByteLength;
+  return true;
+}
+
+bool Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+  OverlappedTransfer transfer(AsHandle(handle));
+  return transfer.Write(report.data(), static_cast<DWORD>(report.size()), TRANSFER_TIMEOUT_MS);
+}
+
+bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+  if (!buffer.empty()) {
+    buffer[0] = 0x02;  // the unit's input report ID
+  }
+  OverlappedTransfer transfer(AsHandle(handle));
+  return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), TRANSFER_TIMEOUT_MS);
+}
+
+void Win32HidTransport::CloseDevice(DeviceHandle handle) {
+  KernelObject file(AsHandle(handle));
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include "protocol/hid_transport.h"
+
+// HidTransport on SetupAPI, hid.dll and overlapped ReadFile/WriteFile. Needs LoadHidLibrary.
+class Win32HidTransport final : public HidTransport {
+ public:
+  // A unit that stops answering fails the request after this long instead of stalling the
+  // interface thread; GetLastError is then ERROR_TIMEOUT.
+  static constexpr DWORD TRANSFER_TIMEOUT_MS = 10'000;
+
+  ResultCode FindAndOpen(OpenedDevice& out) override;
+  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  void CloseDevice(DeviceHandle handle) override;
+};
