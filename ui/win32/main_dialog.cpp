@@ -1,0 +1,164 @@
+#include "ui/win32/main_dialog.h"
+
+#include "platform/win32/device_notification.h"
+#include "platform/win32/scoped_handle.h"
+#include "protocol/unit_link.h"
+#include "resources/resource_ids.h"
+#include "ui/connection_view.h"
+#include "ui/message_catalogue.h"
+#include "ui/win32/app_state.h"
+#include "ui/win32/dialog_layout.h"
+#include "ui/win32/text_format.h"
+#include "ui/win32/win32_dialog_view.h"
+#include "update/update_runner.h"
+
+namespace {
+
+constexpr COLORREF ESC_ROW_TEXT = RGB(255, 0, 0);
+constexpr COLORREF LOGO_TRANSPARENT = RGB(0, 255, 0);
+
+Win32DialogView dialogView;
+
+ScreenRect ToScreenRect(const RECT& rect) {
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+// BeginPaint/EndPaint as one scope.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  ~PaintScope() { EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
+// A GDI object selected into a DC for one scope.
+class Selection {
+ public:
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~Selection() { SelectObject(dc_, previous_); }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+void CloseProgram(HWND window, INT_PTR result) {
+  App().notification.reset();
+  TheUnitLink().Close();
+  EndDialog(window, result);
+}
+
+INT_PTR OnInitDialog(HWND window, WPARAM, LPARAM) {
+  App().mainDialog = window;
+  dialogView.Attach(window);
+  BindDialogView(&dialogView);
+
+  // GCL_HICON exists only in 32-bit headers; GCLP_HICON is the same slot at pointer width.
+  SetClassLongPtrW(
+      window, GCLP_HICON,
+      reinterpret_cast<LONG_PTR>(LoadIconW(App().instance, MAKEINTRESOURCEW(IDI_APP))));
+  const std::wstring title = MainWindowTitle();
+  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
+  View().SetItemText(IDC_LABEL_UNIT, Text(IDS_LABEL_UNIT));
+  View().SetItemText(IDC_LABEL_BOOTLOADER, Text(IDS_LABEL_BOOTLOADER));
+  View().SetItemText(IDC_LABEL_ESC, Text(IDS_LABEL_ESC));
+
+  App().notification = RegisterHidNotification(window);
+  if (!App().notification) {
+    View().ShowMessage(Text(IDS_NOTIFY_FAILED), Text(IDS_APP_ERROR), MessageIcon::Error,
+                       MessageButtons::Ok);
+    CloseProgram(window, 1);
+    return TRUE;
+  }
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  return TRUE;
+}
+
+INT_PTR OnPaint(HWND window, WPARAM, LPARAM) {
+  const PaintScope paint(window);
+  const BitmapHandle logo(LoadBitmapW(App().instance, MAKEINTRESOURCEW(IDB_LOGO)));
+  BITMAP size{};
+  if (!logo || GetObjectW(logo.get(), sizeof(size), &size) == 0) {
+    return FALSE;
+  }
+  const MemoryDc memory(CreateCompatibleDC(paint.dc()));
+  if (!memory) {
+    return FALSE;
+  }
+  const Selection selected(memory.get(), logo.get());
+  RECT dialog{};
+  RECT group{};
+  GetWindowRect(window, &dialog);
+  GetWindowRect(GetDlgItem(window, IDC_VERSION_GROUP), &group);
+  const Placement place =
+      PlaceLogo(ToScreenRect(dialog), ToScreenRect(group), size.bmWidth, size.bmHeight,
+                GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYCAPTION));
+  // gdi32's form of TransparentBlt: msimg32 is not a known DLL and is not imported.
+  GdiTransparentBlt(paint.dc(), place.x, place.y, place.width, place.height, memory.get(), 0, 0,
+                    size.bmWidth, size.bmHeight, LOGO_TRANSPARENT);
+  return FALSE;
+}
+
+INT_PTR OnCommand(HWND window, WPARAM wParam, LPARAM) {
+  switch (LOWORD(wParam)) {
+    case IDC_CLOSE:  // also Escape, Enter on Close, and the caption's close button
+      CloseProgram(window, IDC_CLOSE);
+      return TRUE;
+    case IDC_UPDATE:
+      UpdateRunner::Run();
+      return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR OnCtlColorStatic(HWND, WPARAM wParam, LPARAM lParam) {
+  const int item = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+  if (item != IDC_LABEL_ESC && item != IDC_VERSION_ESC) {
+    return FALSE;
+  }
+  const HDC dc = reinterpret_cast<HDC>(wParam);
+  SetTextColor(dc, ESC_ROW_TEXT);
+  SetBkMode(dc, TRANSPARENT);
+  if (!App().rowBrush) {
+    App().rowBrush.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+  }
+  return reinterpret_cast<INT_PTR>(App().rowBrush.get());
+}
+
+INT_PTR OnDeviceChange(HWND, WPARAM wParam, LPARAM lParam) {
+  return ConnectionView::OnDeviceChange(ToDeviceEvent(wParam, lParam)) != 0 ? TRUE : FALSE;
+}
+
+using MessageHandler = INT_PTR (*)(HWND window, WPARAM wParam, LPARAM lParam);
+
+struct MessageRoute {
+  UINT message;
+  MessageHandler handler;
+};
+
+// Every message not listed is left to the dialog manager (FALSE).
+constexpr MessageRoute ROUTES[] = {
+    {WM_INITDIALOG, OnInitDialog},     {WM_PAINT, OnPaint},
+    {WM_COMMAND, OnCommand},           {WM_CTLCOLORSTATIC, OnCtlColorStatic},
+    {WM_DEVICECHANGE, OnDeviceChange},
+};
+
+}  // namespace
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const MessageRoute& route : ROUTES) {
+    if (route.message == message) {
+      return route.handler(window, wParam, lParam);
+    }
+  }
+  return FALSE;
+}
