@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "ui/message_catalogue.h"
+#include "ui/message_format.h"
+
+namespace {
+
+// The identifiers the program fetches, plus the one for a build without its image.
+const std::set<MessageId> kListed = {40000, 40001, 40002, 40003, 40008, 40009, 40011, 40012,
+                                     40015, 40016, 40017, 40020, 40022, 40023, 40025, 40026,
+                                     40027, 40028, 40029, 40030, 40032, 40033, 40034, 40035,
+                                     40036, 40037, 40038, 40039, 40040, 40041};
+
+TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInBothLanguages) {
+  for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
+    const auto message = static_cast<MessageId>(id);
+    const std::wstring english = TableText(message, Language::English);
+    const std::wstring german = TableText(message, Language::German);
+    if (kListed.contains(message)) {
+      EXPECT_FALSE(english.empty()) << id;
+      EXPECT_FALSE(german.empty()) << id;
+      EXPECT_NE(english, german) << id;
+      EXPECT_LT(english.size(), 2048u) << id;
+      EXPECT_LT(german.size(), 2048u) << id;
+    } else {
+      EXPECT_TRUE(english.empty() && german.empty()) << id;
+    }
+  }
+}
+
+TEST(MessageCatalogue, NamesMatchTheirNumbers) {
+  const std::pair<MessageId, MessageId> names[] = {{IDS_READY, 40000},
+                                                   {IDS_INSTRUCTIONS, 40001},
+                                                   {IDS_UPDATE_FAILED, 40002},
+                                                   {IDS_IMAGE_MISSING, 40003},
+                                                   {IDS_SET_ADDRESS_FAILED, 40008},
+                                                   {IDS_WRITE_BLOCK_FAILED, 40009},
+                                                   {IDS_NOTIFY_FAILED, 40011},
+                                                   {IDS_APP_ERROR, 40012},
+                                                   {IDS_WRONG_MODE, 40015},
+                                                   {IDS_NO_ESC, 40016},
+                                                   {IDS_NO_UNIT, 40017},
+                                                   {IDS_CONNECTION_LOST, 40020},
+                                                   {IDS_UNIT_GONE, 40022},
+                                                   {IDS_DOWNGRADE_TEXT, 40023},
+                                                   {IDS_DOWNGRADE_CAPTION, 40025},
+                                                   {IDS_LOCK_FAILED, 40026},
+                                                   {IDS_PROTECT_FAILED, 40027},
+                                                   {IDS_ERASE_FAILED, 40028},
+                                                   {IDS_TRANSFER_RUNNING, 40029},
+                                                   {IDS_RETRY_HINT, 40030},
+                                                   {IDS_SUCCESS, 40032},
+                                                   {IDS_INCOMPATIBLE_CAPTION, 40033},
+                                                   {IDS_INCOMPATIBLE_TEXT, 40034},
+                                                   {IDS_INCOMPATIBLE_HINT, 40035},
+                                                   {IDS_ERROR_CODES, 40036},
+                                                   {IDS_NOTE_CAPTION, 40037},
+                                                   {IDS_NOTE_TEXT, 40038},
+                                                   {IDS_LABEL_UNIT, 40039},
+                                                   {IDS_LABEL_BOOTLOADER, 40040},
+                                                   {IDS_LABEL_ESC, 40041}};
+  for (const auto& [name, number] : names) {
+    EXPECT_EQ(name, number);
+  }
+  EXPECT_EQ(std::size(names), kListed.size());
+}
+
+// Texts whose exact letters carry something easy to lose on the way from the source file: escapes,
+// characters outside ASCII, double spaces, the web address and the format placeholders.
+struct ExactText {
+  MessageId id;
+  Language language;
+  const wchar_t* text;
+};
+
+const ExactText kExactTexts[] = {
+    {IDS_UPDATE_FAILED, Language::English, L"Update failed!"},
+    {IDS_UPDATE_FAILED, Language::German, L"Update fehlgeschlagen!"},
+    {IDS_LABEL_ESC, Language::English, L"ESC"},
+    {IDS_LABEL_ESC, Language::German, L"Regler"},
+    {IDS_ERROR_CODES, Language::English, L"The system shows following errorcode: 0x%08x-0x%08x"},
+    {IDS_ERROR_CODES, Language::German, L"Das System meldet Fehlercode 0x%08x-0x%08x"},
+    {IDS_NOTIFY_FAILED, Language::German,
+     L"Fehler beim Registrieren des Windows Ger\u00e4te-Meldungshandlers. Neue Ger\u00e4te am "
+     L"USB Port k\u00f6nnen nicht erkannt werden. Das Programm wird geschlossen."},
+    {IDS_DOWNGRADE_TEXT, Language::English,
+     L"The firmware version is older or the same as the installed firmware version.  If you "
+     L"continue you will be permanently deleting the current Firmware?"},
+    {IDS_READY, Language::English,
+     L"A programming unit was found and is ready to update. To update to new ESC firmware, please "
+     L"click on the 'Update'-Button.\r\n\r\n!!!  NOTE: Do not disconnect Programming Unit from "
+     L"Computer until update is complete. If disconnected before complete Programming Unit or ESC "
+     L"may no longer function  !!!"},
+    {IDS_INCOMPATIBLE_TEXT, Language::English,
+     L"With this updater you can only update the firmware of TALVERO ESCs with the type '%s'. "
+     L"Other models are not supported. Please check TALVERO website (www.talvero.example) to see "
+     L"if there is an updater for your ESC."},
+    {IDS_INCOMPATIBLE_TEXT, Language::German,
+     L"Mit diesem Updater l\u00e4\u00dft sich ausschlie\u00dflich die Firmware von TALVERO "
+     L"Reglern des Typs '%s' aktualisieren. Andere Modelle werden nicht unterst\u00fctzt. Schauen "
+     L"Sie gegebenenfalls auf der TALVERO Website unter www.talvero.example nach, ob ein "
+     L"Firmware-Update f\u00fcr Ihren Regler bereit liegt"},
+};
+
+TEST(MessageCatalogue, KeepsEscapesSpecialCharactersAndTheWebAddress) {
+  for (const ExactText& expected : kExactTexts) {
+    EXPECT_EQ(TableText(expected.id, expected.language), expected.text)
+        << expected.id << (expected.language == Language::German ? " de" : " en");
+  }
+  const std::wstring instructions = TableText(IDS_INSTRUCTIONS, Language::German);
+  EXPECT_NE(instructions.find(L"Windows\u2122PC"), std::wstring::npos);
+  EXPECT_NE(instructions.find(L"\r\n\r\n2.)\r\n"), std::wstring::npos);
+}
+
+TEST(MessageCatalogue, TextFollowsTheChosenLanguageAndTheBoundLookup) {
+  BindTextLookup(&TableTextLookup);
+  SetTableLanguage(Language::German);
+  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"Programmiereinheit");
+  SetTableLanguage(Language::English);
+  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"programming unit");
+  EXPECT_EQ(Text(40042), L"");
+
+  BindTextLookup([](MessageId id) { return L"#" + std::to_wstring(id); });
+  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"#40039");
+  BindTextLookup(nullptr);  // back to the built-in table
+  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"programming unit");
+}
+
+TEST(MessageFormat, IncompatibilityTextNamesTheModelInBothLanguages) {
+  EXPECT_EQ(FormatWithText(TableText(IDS_INCOMPATIBLE_TEXT, Language::English), L"PELORA"),
+            L"With this updater you can only update the firmware of TALVERO ESCs with the type "
+            L"'PELORA'. Other models are not supported. Please check TALVERO website "
+            L"(www.talvero.example) to see if there is an updater for your ESC.");
+  EXPECT_EQ(FormatWithText(TableText(IDS_INCOMPATIBLE_TEXT, Language::German), L"PELORA"),
+            L"Mit diesem Updater l\u00e4\u00dft sich ausschlie\u00dflich die Firmware von TALVERO "
+            L"Reglern des Typs 'PELORA' aktualisieren. Andere Modelle werden nicht "
+            L"unterst\u00fctzt. Schauen Sie gegebenenfalls auf der TALVERO Website unter "
+            L"www.talvero.example nach, ob ein Firmware-Update f\u00fcr Ihren Regler bereit liegt");
+}
+
+TEST(MessageFormat, ErrorCodesInBothLanguages) {
+  EXPECT_EQ(FormatWithHexPair(TableText(IDS_ERROR_CODES, Language::English),
+                              static_cast<std::uint32_t>(-2), 31),
+            L"The system shows following errorcode: 0xfffffffe-0x0000001f");
+  EXPECT_EQ(FormatWithHexPair(TableText(IDS_ERROR_CODES, Language::German),
+                              static_cast<std::uint32_t>(-2), 31),
+            L"Das System meldet Fehlercode 0xfffffffe-0x0000001f");
+}
+
+struct HexCase {
+  std::uint32_t first;
+  std::uint32_t second;
+  const wchar_t* expected;
+};
+
+TEST(MessageFormat, HexPairIsEightLowerCaseDigitsEach) {
+  const HexCase cases[] = {
+      {0, 0, L"0x00000000-0x00000000"},
+      {1627, 0, L"0x0000065b-0x00000000"},
+      {0xFFFFFFFF, 0xABCDEF01, L"0xffffffff-0xabcdef01"},
+      {0x80000000, 0x7FFFFFFF, L"0x80000000-0x7fffffff"},
+      {5, 1167, L"0x00000005-0x0000048f"},
+  };
+  for (const HexCase& c : cases) {
+    EXPECT_EQ(FormatWithHexPair(L"0x%08x-0x%08x", c.first, c.second), c.expected);
+  }
+}
+
+struct FormatCase {
+  const wchar_t* format;
+  const wchar_t* text;
+  const wchar_t* expected;
+};
+
+TEST(MessageFormat, PlaceholdersAreReplacedLiterallyAndNothingElse) {
+  const FormatCase cases[] = {
+      {L"%s", L"PELORA", L"PELORA"},
+      {L"'%s' and '%s'", L"A", L"'A' and 'A'"},
+      {L"no placeholder", L"X", L"no placeholder"},
+      {L"100%% sure: %s", L"X", L"100% sure: X"},
+      // The argument is copied as it stands, never formatted again.
+      {L"<%s>", L"%s %08x %%", L"<%s %08x %%>"},
+      // Conversions this text does not take, and a lone '%' at the end, stay as written.
+      {L"%d %08x %", L"X", L"%d %08x %"},
+      {L"", L"X", L""},
+  };
+  for (const FormatCase& c : cases) {
+    EXPECT_EQ(FormatWithText(c.format, c.text), c.expected) << c.format;
+  }
+  // Only two numbers are given; a third placeholder and a text one stay.
+  EXPECT_EQ(FormatWithHexPair(L"%08x %08x %08x %s", 1, 2), L"00000001 00000002 %08x %s");
+}
+
+// Reads the generated resource script part back and turns its L"..." entries into wide text,
+// per language, so the Windows string tables can be compared with the host table.
+std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
+    const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream content;
+  content << file.rdbuf();
+  std::map<std::pair<Language, MessageId>, std::wstring> strings;
+  std::optional<Language> language;
+  std::string line;
+  while (std::getline(content, line)) {
+    if (line.starts_with("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US")) {
+      language = Language::English;
+    } else if (line.starts_with("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN")) {
+      language = Language::German;
+    }
+    const std::size_t quote = line.find(", L\"");
+    if (!language || quote == std::string::npos || line.back() != '"') {
+      continue;
+    }
+    const auto id = static_cast<MessageId>(std::stoul(line));
+    const std::string body = line.substr(quote + 4, line.size() - quote - 5);
+    std::wstring text;
+    for (std::size_t i = 0; i < body.size();) {
+      const auto byte = static_cast<unsigned char>(body[i]);
+      if (byte == '\\') {
+        text.push_back(body[i + 1] == 'r' ? L'\r' : body[i + 1] == 'n' ? L'\n' : L'?');
+        i += 2;
+      } else if (byte < 0x80) {
+        text.push_back(static_cast<wchar_t>(byte));
+        ++i;
+      } else {
+        // Two- and three-byte UTF-8 sequences cover every character of the catalogue.
+        const int extra = byte >= 0xE0 ? 2 : 1;
+        std::uint32_t code = byte & (extra == 2 ? 0x0F : 0x1F);
+        for (int k = 1; k <= extra; ++k) {
+          code = (code << 6) | (static_cast<unsigned char>(body[i + k]) & 0x3F);
+        }
+        text.push_back(static_cast<wchar_t>(code));
+        i += 1 + extra;
+      }
+    }
+    strings[{*language, id}] = text;
+  }
+  return strings;
+}
+
+TEST(MessageCatalogue, WindowsStringTablesHoldTheSameTexts) {
+  const auto strings = ReadResourceStrings(UPDATER_GENERATED_DIR "/strings.rc");
+  ASSERT_EQ(strings.size(), 2 * kListed.size());
+  for (const auto& [key, text] : strings) {
+    EXPECT_EQ(text, TableText(key.second, key.first)) << key.second;
+  }
+}
+
+TEST(MessageCatalogue, WindowsStringTablesAreUtf8WithTaggedLanguages) {
+  std::ifstream file(UPDATER_GENERATED_DIR "/strings.rc", std::ios::binary);
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string rc = content.str();
+  const std::size_t pragma = rc.find("#pragma code_page(65001)\n");
+  const std::size_t english =
+      rc.find("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n");
+  const std::size_t german = rc.find("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN\nSTRINGTABLE\nBEGIN\n");
+  ASSERT_NE(pragma, std::string::npos);
+  ASSERT_NE(english, std::string::npos);
+  ASSERT_NE(german, std::string::npos);
+  EXPECT_LT(pragma, english);
+  EXPECT_LT(english, german);
+  // CR LF stays an escape in the script; the umlaut is plain UTF-8.
+  EXPECT_NE(rc.find("  40000, L\"A programming unit was found and is ready to update. To update to "
+                    "new ESC firmware, please click on the 'Update'-Button.\\r\\n\\r\\n!!!"),
+            std::string::npos);
+  EXPECT_NE(rc.find("Update fehlgeschlagen!"), std::string::npos);
+  EXPECT_NE(rc.find("Ger\xC3\xA4te"), std::string::npos);
+  EXPECT_EQ(rc.find('\r'), std::string::npos);
+}
+
+}  // namespace
