@@ -1,0 +1,351 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/logic/logic_fixture.h"
+#include "ui/connection_view.h"
+#include "ui/message_format.h"
+
+namespace {
+
+const std::vector<std::wstring> kPlaceholders = {L"0.0.0", L"0.0.0", L"0.0.0"};
+// The default simulated unit: unit 0x102, bootloader 0x105, ESC 0x0302.
+const std::vector<std::wstring> kDefaultVersions = {L"1.2", L"1.5", L"3.2"};
+const std::vector<std::wstring> kUntouched = {L"untouched", L"untouched", L"untouched"};
+
+enum class Verdict { Ready, Guidance, Incompatible, OpenFails };
+
+struct ClassifyCase {
+  const char* name;
+  bool plugged;
+  sim::UnitConfig config;
+  std::optional<sim::Fault> fault;
+  Verdict verdict;
+  MessageId status;  // for the guidance verdicts
+
+  // Names the case in failure messages instead of dumping its bytes.
+  friend void PrintTo(const ClassifyCase& c, std::ostream* out) { *out << c.name; }
+};
+
+sim::UnitConfig With(void (*change)(sim::UnitConfig&)) {
+  sim::UnitConfig config;
+  change(config);
+  return config;
+}
+
+const ClassifyCase kClassifyCases[] = {
+    {"NoUnit", false, {}, std::nullopt, Verdict::OpenFails, IDS_NO_UNIT},
+    {"IdentifyReadFails",
+     true,
+     {},
+     sim::Fault{0x08, 1, sim::FaultKind::ReadFailure},
+     Verdict::OpenFails,
+     IDS_NO_UNIT},
+    {"EscInfoRefused",
+     true,
+     {},
+     sim::Fault{0x1D, 1, sim::FaultKind::Refuse, 0x0042},
+     Verdict::OpenFails,
+     IDS_NO_UNIT},
+    {"WrongMode", true, With([](sim::UnitConfig& c) { c.unitMode = 1; }), std::nullopt,
+     Verdict::Guidance, IDS_WRONG_MODE},
+    // The mode decides before the ESC state is looked at.
+    {"WrongModeWithReadyEscState", true,
+     With([](sim::UnitConfig& c) { c.unitMode = 2, c.escState = 3; }), std::nullopt,
+     Verdict::Guidance, IDS_WRONG_MODE},
+    {"SupportedTypeOne", true, With([](sim::UnitConfig& c) { c.escTypeId = 0x1422605A; }),
+     std::nullopt, Verdict::Ready, 0},
+    {"SupportedTypeTwo", true, With([](sim::UnitConfig& c) { c.escTypeId = 0x0A06405A; }),
+     std::nullopt, Verdict::Ready, 0},
+    {"OtherType", true, With([](sim::UnitConfig& c) { c.escTypeId = 0x1422605B; }), std::nullopt,
+     Verdict::Incompatible, IDS_INCOMPATIBLE_HINT},
+    {"BootInfoRefusedWithZero", true,
+     With([](sim::UnitConfig& c) { c.refuseBootInfoWithZero = true; }), std::nullopt,
+     Verdict::Incompatible, IDS_INCOMPATIBLE_HINT},
+    {"NoEscState0", true, With([](sim::UnitConfig& c) { c.escState = 0; }), std::nullopt,
+     Verdict::Guidance, IDS_NO_ESC},
+    {"NoEscState2", true, With([](sim::UnitConfig& c) { c.escState = 2; }), std::nullopt,
+     Verdict::Guidance, IDS_NO_ESC},
+    {"NoEscState4", true, With([](sim::UnitConfig& c) { c.escState = 4; }), std::nullopt,
+     Verdict::Guidance, IDS_NO_ESC},
+};
+
+class ClassifyTest : public LogicTest, public ::testing::WithParamInterface<ClassifyCase> {
+ protected:
+  void PlugCase(const ClassifyCase& c) {
+    if (c.plugged) {
+      auto unit = Plug(kUnitPath, c.config);
+      if (c.fault) {
+        unit->AddFault(*c.fault);
+      }
+    }
+  }
+  std::wstring IncompatibleText() const {
+    return FormatWithText(T(IDS_INCOMPATIBLE_TEXT), L"PELORA");
+  }
+};
+
+TEST_P(ClassifyTest, AtStartUp) {
+  const ClassifyCase& c = GetParam();
+  PlugCase(c);
+
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+
+  switch (c.verdict) {
+    case Verdict::Ready:
+      EXPECT_EQ(view.hint, T(IDS_READY));
+      EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+      EXPECT_TRUE(TheUnitLink().IsOpen());
+      EXPECT_EQ(PanelValues(), kDefaultVersions);
+      EXPECT_TRUE(PanelEnabled(true));
+      EXPECT_TRUE(view.messages.empty());
+      break;
+    case Verdict::Guidance:
+    case Verdict::OpenFails:
+    case Verdict::Incompatible:
+      EXPECT_EQ(view.hint, Guidance(c.status));
+      EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+      EXPECT_FALSE(TheUnitLink().IsOpen());
+      EXPECT_EQ(transport.openHandles(), 0);
+      EXPECT_EQ(PanelValues(), kPlaceholders);
+      EXPECT_TRUE(PanelEnabled(false));
+      if (c.verdict == Verdict::Incompatible) {
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].text, IncompatibleText());
+        EXPECT_EQ(view.messages[0].caption, T(IDS_INCOMPATIBLE_CAPTION));
+        EXPECT_EQ(view.messages[0].icon, MessageIcon::Information);
+        EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+        EXPECT_EQ(view.messages[0].hintWhenShown, L"");
+      } else {
+        EXPECT_TRUE(view.messages.empty());
+      }
+      break;
+  }
+}
+
+TEST_P(ClassifyTest, OnArrival) {
+  const ClassifyCase& c = GetParam();
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  ASSERT_EQ(view.hint, Guidance(IDS_NO_UNIT));
+  // Marks the panel so that a refresh shows.
+  for (int item : kPanelValues) {
+    view.SetItemText(item, L"untouched");
+  }
+  PlugCase(c);
+
+  EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kUnitPath)), 0);
+
+  switch (c.verdict) {
+    case Verdict::Ready:
+      EXPECT_EQ(view.hint, T(IDS_READY));
+      EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+      EXPECT_TRUE(TheUnitLink().IsOpen());
+      EXPECT_EQ(PanelValues(), kDefaultVersions);
+      EXPECT_TRUE(PanelEnabled(true));
+      EXPECT_TRUE(view.messages.empty());
+      break;
+    case Verdict::OpenFails:
+      // Nothing shown changes; a unit found but not identified stays open.
+      EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
+      EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+      EXPECT_EQ(PanelValues(), kUntouched);
+      EXPECT_EQ(TheUnitLink().IsOpen(), c.plugged);
+      EXPECT_TRUE(view.messages.empty());
+      break;
+    case Verdict::Guidance:
+    case Verdict::Incompatible:
+      EXPECT_EQ(view.hint, Guidance(c.status));
+      EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+      EXPECT_FALSE(TheUnitLink().IsOpen());
+      EXPECT_EQ(transport.openHandles(), 0);
+      EXPECT_EQ(PanelValues(), kUntouched);
+      if (c.verdict == Verdict::Incompatible) {
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0].text, IncompatibleText());
+        EXPECT_EQ(view.messages[0].hintWhenShown, Guidance(IDS_NO_UNIT));
+      } else {
+        EXPECT_TRUE(view.messages.empty());
+      }
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ClassifyTest, ::testing::ValuesIn(kClassifyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+using ConnectionViewTest = LogicTest;
+
+TEST_F(ConnectionViewTest, ReadyUnitInGermanShowsTheGermanHint) {
+  UseLanguage(Language::German);
+  Plug(kUnitPath);
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  EXPECT_EQ(view.hint, TableText(IDS_READY, Language::German));
+  ConnectionView::OnDeviceChange(Removal(kUnitPath));
+  EXPECT_EQ(view.hint, TableText(IDS_CONNECTION_LOST, Language::German) + L"\r\n\r\n" +
+                           TableText(IDS_INSTRUCTIONS, Language::German));
+}
+
+TEST_F(ConnectionViewTest, ArrivalsWhileAUnitIsOpenAreNotLookedAt) {
+  Plug(kUnitPath);
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  Plug(kOtherPath, {}, 1);
+  const std::vector<std::wstring> openedBefore = transport.opened;
+
+  EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kOtherPath)), 0);
+
+  EXPECT_EQ(transport.opened, openedBefore);
+  EXPECT_EQ(*TheUnitLink().devicePath, kUnitPath);
+  EXPECT_EQ(view.hint, T(IDS_READY));
+}
+
+TEST_F(ConnectionViewTest, ArrivalOfOtherDeviceTypesIsIgnored) {
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  Plug(kUnitPath);
+  for (std::uint32_t type : {0u, 2u, 3u, 6u}) {
+    EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kUnitPath, type)), 0);
+  }
+  EXPECT_TRUE(transport.opened.empty());
+  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
+}
+
+TEST_F(ConnectionViewTest, UnidentifiedUnitBlocksArrivalsUntilItIsRemoved) {
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  auto unit = Plug(kUnitPath);
+  unit->AddFault({0x08, 1, sim::FaultKind::ReadFailure});
+  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  ASSERT_TRUE(TheUnitLink().IsOpen());
+
+  // The unit would now identify, but it is open already.
+  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  EXPECT_EQ(transport.opened.size(), 1u);
+  EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
+
+  transport.Unplug(kUnitPath);
+  ConnectionView::OnDeviceChange(Removal(kUnitPath));
+  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+  EXPECT_EQ(PanelValues(), kPlaceholders);
+  EXPECT_TRUE(PanelEnabled(false));
+}
+
+TEST_F(ConnectionViewTest, RejectedUnitIsJudgedAgainWheneverAnyDeviceArrives) {
+  Plug(kUnitPath, With([](sim::UnitConfig& c) { c.escTypeId = 1; }));
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  ConnectionView::OnDeviceChange(Arrival(kOtherPath));
+  ConnectionView::OnDeviceChange(Arrival(kOtherPath));
+  EXPECT_EQ(view.messages.size(), 3u);
+  EXPECT_EQ(view.hint, Guidance(IDS_INCOMPATIBLE_HINT));
+  EXPECT_FALSE(TheUnitLink().IsOpen());
+}
+
+// The open unit's path with characters that only an exact compare tells apart from neighbours:
+// letters of both cases, a non-ASCII letter, and '[' and '@', which differ from '{' and '`' in
+// the same bit as upper and lower case.
+constexpr wchar_t kOddPath[] = L"\\\\?\\HID#Vid_1209&Pid_0002#[Ger\u00e4t]@x#{4d1e55b2}";
+
+struct RemovalCase {
+  const char* name;
+  const wchar_t* path;
+  std::uint32_t type;
+  bool closes;
+
+  // Names the case in failure messages instead of dumping its bytes.
+  friend void PrintTo(const RemovalCase& c, std::ostream* out) { *out << c.name; }
+};
+
+const RemovalCase kRemovalCases[] = {
+    {"Identical", kOddPath, DEVICE_TYPE_INTERFACE, true},
+    {"AsciiUpperCase", L"\\\\?\\HID#VID_1209&PID_0002#[GER\u00e4T]@X#{4D1E55B2}",
+     DEVICE_TYPE_INTERFACE, true},
+    {"AsciiLowerCase", L"\\\\?\\hid#vid_1209&pid_0002#[ger\u00e4t]@x#{4d1e55b2}",
+     DEVICE_TYPE_INTERFACE, true},
+    {"NonAsciiCaseDiffers", L"\\\\?\\HID#Vid_1209&Pid_0002#[Ger\u00c4t]@x#{4d1e55b2}",
+     DEVICE_TYPE_INTERFACE, false},
+    {"BracketIsNotBrace", L"\\\\?\\HID#Vid_1209&Pid_0002#{Ger\u00e4t]@x#{4d1e55b2}",
+     DEVICE_TYPE_INTERFACE, false},
+    {"AtIsNotBacktick", L"\\\\?\\HID#Vid_1209&Pid_0002#[Ger\u00e4t]`x#{4d1e55b2}",
+     DEVICE_TYPE_INTERFACE, false},
+    {"Prefix", L"\\\\?\\HID#Vid_1209&Pid_0002#[Ger\u00e4t]@x#{4d1e55b", DEVICE_TYPE_INTERFACE,
+     false},
+    {"Longer", L"\\\\?\\HID#Vid_1209&Pid_0002#[Ger\u00e4t]@x#{4d1e55b2}0", DEVICE_TYPE_INTERFACE,
+     false},
+    {"OtherDevice", kOtherPath, DEVICE_TYPE_INTERFACE, false},
+    {"Empty", L"", DEVICE_TYPE_INTERFACE, false},
+    {"NotADeviceInterface", kOddPath, 2, false},
+};
+
+class RemovalTest : public LogicTest, public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemovalTest, ClosesOnlyForTheOpenUnitsPath) {
+  const RemovalCase& c = GetParam();
+  Plug(kOddPath);
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  ASSERT_EQ(view.hint, T(IDS_READY));
+
+  EXPECT_NE(ConnectionView::OnDeviceChange(Removal(c.path, c.type)), 0);
+
+  if (c.closes) {
+    EXPECT_FALSE(TheUnitLink().IsOpen());
+    EXPECT_EQ(transport.openHandles(), 0);
+    EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+    EXPECT_EQ(PanelValues(), kPlaceholders);
+    EXPECT_TRUE(PanelEnabled(false));
+  } else {
+    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_EQ(view.hint, T(IDS_READY));
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_EQ(PanelValues(), kDefaultVersions);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RemovalTest, ::testing::ValuesIn(kRemovalCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConnectionViewTest, RemovalWhileNoUnitIsOpenChangesNothing) {
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  EXPECT_NE(ConnectionView::OnDeviceChange(Removal(kUnitPath)), 0);
+  EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
+}
+
+TEST_F(ConnectionViewTest, OtherEventCodesAreNotHandled) {
+  Plug(kUnitPath);
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  for (std::uint64_t code : {0x0007ull, 0x0018ull, 0x8001ull, 0x8003ull, 0x8006ull, 0x18000ull}) {
+    EXPECT_EQ(ConnectionView::OnDeviceChange({code, DEVICE_TYPE_INTERFACE, kUnitPath}), 0) << code;
+  }
+  EXPECT_TRUE(TheUnitLink().IsOpen());
+  EXPECT_EQ(view.hint, T(IDS_READY));
+}
+
+TEST_F(ConnectionViewTest, ArrivalDuringTheIncompatibilityBoxIsHandledFirst) {
+  const std::wstring readyPath = kOtherPath;
+  Plug(kUnitPath, With([](sim::UnitConfig& c) { c.escTypeId = 0x12345678; }));
+  view.Script({MessageAnswer::Ok, [&] {
+                 EXPECT_FALSE(TheUnitLink().IsOpen());
+                 transport.Unplug(kUnitPath);
+                 sim::UnitConfig ready;
+                 ready.escFirmwareVersion = 0x0201;
+                 Plug(readyPath, ready);
+                 ConnectionView::OnDeviceChange(Arrival(readyPath));
+                 EXPECT_EQ(view.hint, T(IDS_READY));
+               }});
+
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+
+  // The outer classification finishes after the nested one: its guidance is written last, while
+  // the unit that arrived stays open with Update enabled.
+  EXPECT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.hint, Guidance(IDS_INCOMPATIBLE_HINT));
+  EXPECT_TRUE(TheUnitLink().IsOpen());
+  EXPECT_EQ(*TheUnitLink().devicePath, readyPath);
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"2.1"}));
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/os_services.h"
+#include "protocol/unit_link.h"
+#include "resources/resource_ids.h"
+#include "sim/sim_transport.h"
+#include "sim/simulated_unit.h"
+#include "tests/support/recording_os.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/timeline.h"
+#include "ui/device_event.h"
+#include "ui/dialog_view.h"
+#include "ui/message_catalogue.h"
+#include "update/firmware_package.h"
+#include "update/progress_window.h"
+
+inline constexpr wchar_t kUnitPath[] =
+    L"\\\\?\\hid#vid_1209&pid_0002#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+inline constexpr wchar_t kOtherPath[] =
+    L"\\\\?\\hid#vid_046d&pid_c077#7&99&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+inline constexpr int kPanelValues[] = {IDC_VERSION_UNIT, IDC_VERSION_BOOTLOADER, IDC_VERSION_ESC};
+inline constexpr int kPanelItems[] = {IDC_LABEL_UNIT,       IDC_VERSION_UNIT,
+                                      IDC_LABEL_BOOTLOADER, IDC_VERSION_BOOTLOADER,
+                                      IDC_LABEL_ESC,        IDC_VERSION_ESC};
+
+// The dialog logic over the simulated bus: a fake clock, recording dialog and progress display,
+// the built-in English table, and no image until a test binds one.
+class LogicTest : public ::testing::Test {
+ protected:
+  LogicTest()
+      : os(timeline),
+        transport([this] { return os.nowMs; }, [this](std::uint32_t e) { os.lastError = e; }),
+        view(timeline),
+        progress(timeline) {}
+
+  void SetUp() override {
+    BindOsServices(&os);
+    TheUnitLink().BindTransport(&transport);
+    TheUnitLink().Close();
+    BindDialogView(&view);
+    BindProgressWindow(&progress);
+    BindTextLookup(&TableTextLookup);
+    UseLanguage(Language::English);
+    BindImageSource(nullptr);
+  }
+
+  void TearDown() override {
+    TheUnitLink().Close();
+    TheUnitLink().BindTransport(nullptr);
+    BindImageSource(nullptr);
+    BindProgressWindow(nullptr);
+    BindDialogView(nullptr);
+    BindOsServices(nullptr);
+  }
+
+  // Puts a programming unit on the bus (last in enumeration order).
+  std::shared_ptr<sim::SimulatedUnit> Plug(const std::wstring& path, sim::UnitConfig config = {},
+                                           std::uint16_t productId = 2) {
+    auto unit = std::make_shared<sim::SimulatedUnit>(config);
+    sim::SimDevice device;
+    device.path = path;
+    device.productId = productId;
+    device.unit = unit;
+    transport.devices().push_back(device);
+    return unit;
+  }
+
+  static DeviceEvent Arrival(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
+    return {DEVICE_EVENT_ARRIVAL, type, path};
+  }
+  static DeviceEvent Removal(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
+    return {DEVICE_EVENT_REMOVE_COMPLETE, type, path};
+  }
+
+  // The language the logic is to speak, and the text it should show in it.
+  void UseLanguage(Language language) {
+    language_ = language;
+    SetTableLanguage(language);
+  }
+  std::wstring T(MessageId id) const { return TableText(id, language_); }
+  std::wstring Guidance(MessageId status) const {
+    return T(status) + L"\r\n\r\n" + T(IDS_INSTRUCTIONS);
+  }
+
+  std::vector<std::wstring> PanelValues() const {
+    std::vector<std::wstring> values;
+    for (int item : kPanelValues) {
+      values.push_back(view.Item(item));
+    }
+    return values;
+  }
+  // True when all six panel items were last set to `on`.
+  bool PanelEnabled(bool on) const {
+    for (int item : kPanelItems) {
+      if (view.Enabled(item) != on) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  Language language_ = Language::English;
+  Timeline timeline;
+  RecordingOs os;
+  sim::SimTransport transport;
+  RecordingView view;
+  RecordingProgress progress;
+};
