@@ -1,0 +1,783 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tests/logic/logic_fixture.h"
+#include "ui/connection_view.h"
+#include "update/update_runner.h"
+
+namespace {
+
+constexpr std::size_t kCarriedImageBytes = 97744;
+constexpr std::size_t kReportBytes = 65;  // the simulated unit's output report length
+
+// Deterministic bytes with every value occurring, 0xFF included.
+std::vector<std::uint8_t> MakeImage(std::size_t length) {
+  std::vector<std::uint8_t> image(length);
+  std::uint32_t state = 0x2545F491u;
+  for (auto& byte : image) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  return image;
+}
+
+std::wstring Hex8(std::uint32_t value) {
+  std::wstring text;
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    text.push_back(L"0123456789abcdef"[(value >> shift) & 0xF]);
+  }
+  return text;
+}
+
+std::string Hex2(std::uint8_t value) {
+  const char* digits = "0123456789abcdef";
+  return {digits[value >> 4], digits[value & 0xF]};
+}
+
+// Expected request bytes; -1 marks a byte with no fixed value.
+using Pattern = std::vector<int>;
+
+constexpr int kKey[] = {0x47, 0x9D, 0x2E, 0x6B};  // FLASH_KEY, little-endian
+
+Pattern LockSet() {
+  return {0x01, 0x0B, 0x01, 0x01};
+}
+Pattern LockRelease() {
+  return {0x01, 0x0B, 0x01, 0x00};
+}
+Pattern ProtectRelease() {
+  return {0x01, 0x20, 0x01, 0x00};
+}
+Pattern ProtectSet() {
+  return {0x01, 0x20, 0x01, 0x01};
+}
+Pattern EraseRequest() {
+  return {0x01, 0x1E, 0x04, -1, kKey[0], kKey[1], kKey[2], kKey[3]};
+}
+Pattern SetAddressRequest() {
+  return {0x01, 0x1F, 0x09, 0x01, 0, 0, 0, 0, kKey[0], kKey[1], kKey[2], kKey[3]};
+}
+Pattern WriteBlockRequest(const std::vector<std::uint8_t>& data) {
+  Pattern pattern = {0x01, 0x1B, static_cast<int>(data.size()), -1};
+  pattern.insert(pattern.end(), data.begin(), data.end());
+  return pattern;
+}
+
+// The block requests the image should turn into: 48-byte blocks, then the tail from a 0xFF-filled
+// buffer, rounded up to whole words.
+std::vector<std::vector<std::uint8_t>> ExpectedBlocks(const std::vector<std::uint8_t>& image) {
+  std::vector<std::vector<std::uint8_t>> blocks;
+  for (std::size_t at = 0; at < image.size(); at += 48) {
+    const std::size_t take = std::min<std::size_t>(48, image.size() - at);
+    std::vector<std::uint8_t> block(image.begin() + at, image.begin() + at + take);
+    block.resize((take + 3) / 4 * 4, 0xFF);
+    blocks.push_back(block);
+  }
+  return blocks;
+}
+
+// Compares every fixed byte of every request; reports the first few differences.
+void ExpectRequests(const std::vector<sim::RecordedRequest>& actual,
+                    const std::vector<Pattern>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  int reported = 0;
+  for (std::size_t i = 0; i < actual.size() && reported < 5; ++i) {
+    const auto& bytes = actual[i].bytes;
+    if (bytes.size() != kReportBytes) {
+      ADD_FAILURE() << "request " << i << " is " << bytes.size() << " bytes";
+      ++reported;
+      continue;
+    }
+    for (std::size_t k = 0; k < expected[i].size(); ++k) {
+      if (expected[i][k] >= 0 && bytes[k] != expected[i][k]) {
+        ADD_FAILURE() << "request " << i << " byte " << k << " is " << Hex2(bytes[k])
+                      << ", expected " << Hex2(static_cast<std::uint8_t>(expected[i][k]));
+        ++reported;
+        break;
+      }
+    }
+  }
+}
+
+bool IsClosingRequest(const sim::RecordedRequest& request) {
+  return (request.bytes[1] == 0x20 && request.bytes[3] == 0x01) ||
+         (request.bytes[1] == 0x0B && request.bytes[3] == 0x00);
+}
+
+class UpdateRunnerTest : public LogicTest {
+ protected:
+  void SetUp() override {
+    LogicTest::SetUp();
+    timeline.requestCount = [this] { return unit ? unit->requests().size() : 0; };
+  }
+
+  void UseImage(std::vector<std::uint8_t> bytes) {
+    image = std::move(bytes);
+    BindImageSource([this] { return std::span<const std::uint8_t>(image); });
+  }
+
+  // A ready unit found at start-up; the trace, clock and records start afresh from here.
+  void StartWithReadyUnit(sim::UnitConfig config = {}) {
+    unit = Plug(kUnitPath, config);
+    ConnectionView::ShowStartupState(TheUnitLink().Open());
+    ASSERT_EQ(view.hint, T(IDS_READY));
+    unit->ClearRequests();
+    timeline.Clear();
+    os.waits.clear();
+    os.nowMs = 0;
+    os.lastError = 0;
+  }
+
+  // The warning box as Run shows it first.
+  void ExpectWarningBox(const ShownMessage& box) {
+    EXPECT_EQ(box.text, T(IDS_NOTE_TEXT));
+    EXPECT_EQ(box.caption, T(IDS_NOTE_CAPTION));
+    EXPECT_EQ(box.icon, MessageIcon::Warning);
+    EXPECT_EQ(box.buttons, MessageButtons::OkCancel);
+  }
+
+  void ExpectSucceeded() {
+    EXPECT_EQ(view.hint, T(IDS_SUCCESS));
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_EQ(TheUnitLink().escFirmwareVersion(), 0x0303);
+    EXPECT_EQ(view.Item(IDC_VERSION_ESC), L"3.3");
+    EXPECT_TRUE(PanelEnabled(true));
+    EXPECT_FALSE(progress.open);
+  }
+
+  void ExpectNothingStarted(const std::wstring& hint) {
+    EXPECT_TRUE(unit->requests().empty());
+    EXPECT_TRUE(os.waits.empty());
+    EXPECT_TRUE(progress.titles.empty());
+    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_EQ(view.hint, hint);
+  }
+
+  std::vector<std::uint8_t> image;
+  std::shared_ptr<sim::SimulatedUnit> unit;
+};
+
+TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAndProgress) {
+  UseImage(MakeImage(kCarriedImageBytes));
+  StartWithReadyUnit();
+
+  UpdateRunner::Run();
+
+  // Requests, byte for byte.
+  const auto blocks = ExpectedBlocks(image);
+  ASSERT_EQ(blocks.size(), 2037u);
+  ASSERT_EQ(blocks.back().size(), 16u);
+  std::vector<Pattern> expected = {LockSet(), ProtectRelease(), EraseRequest(),
+                                   SetAddressRequest()};
+  for (const auto& block : blocks) {
+    expected.push_back(WriteBlockRequest(block));
+  }
+  expected.push_back(ProtectSet());
+  expected.push_back(LockRelease());
+  const auto& requests = unit->requests();
+  ExpectRequests(requests, expected);
+  EXPECT_EQ(unit->flash(), image);
+
+  // Where the waits fall: the clock moves only by waiting, so each request's time stamp is the
+  // sum of the waits before it.
+  std::vector<std::uint64_t> expectedTimes = {0, 20, 40, 5060};
+  for (std::uint64_t i = 0; i < 2037; ++i) {
+    expectedTimes.push_back(5080 + 20 * i);
+  }
+  expectedTimes.push_back(45820);
+  expectedTimes.push_back(45820);
+  std::vector<std::uint64_t> times;
+  for (const auto& request : requests) {
+    times.push_back(request.timeMs);
+  }
+  EXPECT_EQ(times, expectedTimes);
+  ASSERT_EQ(requests.size(), expectedTimes.size());
+  EXPECT_EQ(requests[2].replyTimeMs, std::optional<std::uint64_t>(1040));  // erase: 1 s to reply
+
+  std::vector<std::uint32_t> expectedWaits = {20, 20, 1000, 4000, 20, 20};
+  expectedWaits.insert(expectedWaits.end(), 2037, 20);
+  EXPECT_EQ(os.waits, expectedWaits);
+
+  // Progress: one step per block after its reply, 100 only with the last.
+  std::vector<std::uint32_t> expectedPositions;
+  for (std::uint64_t sent = 48; sent < kCarriedImageBytes; sent += 48) {
+    expectedPositions.push_back(static_cast<std::uint32_t>(sent * 100 / kCarriedImageBytes));
+  }
+  expectedPositions.push_back(100);
+  EXPECT_EQ(progress.positions, expectedPositions);
+  ASSERT_EQ(progress.positions.size(), 2037u);
+  EXPECT_EQ(progress.positions[0], 0u);
+  EXPECT_EQ(progress.positions[20], 1u);     // 1,008 bytes
+  EXPECT_EQ(progress.positions[1017], 49u);  // 48,864 bytes
+  EXPECT_EQ(progress.positions[1018], 50u);  // 48,912 bytes
+  EXPECT_EQ(progress.positions[2035], 99u);  // 97,728 bytes
+  EXPECT_EQ(std::count(progress.positions.begin(), progress.positions.end(), 100u), 1);
+  EXPECT_EQ(progress.titles, (std::vector<std::wstring>{T(IDS_TRANSFER_RUNNING)}));
+
+  // Everything in one order: requests, waits, progress and the box.
+  std::vector<std::string> expectedTimeline = {
+      "message box", "request 0b 01", "wait 20", "request 20 01", "wait 20", "request 1e 04",
+      "wait 1000",   "wait 4000",     "wait 20", "request 1f 09", "wait 20", "progress open"};
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    expectedTimeline.push_back(i + 1 < blocks.size() ? "request 1b 30" : "request 1b 10");
+    expectedTimeline.push_back("progress " + std::to_string(expectedPositions[i]));
+    expectedTimeline.push_back("progress raise");
+    expectedTimeline.push_back("wait 20");
+  }
+  expectedTimeline.insert(expectedTimeline.end(),
+                          {"progress close", "request 20 01", "request 0b 01"});
+  EXPECT_EQ(timeline.Merge(requests.size(),
+                           [&](std::size_t i) {
+                             return "request " + Hex2(requests[i].bytes[1]) + " " +
+                                    Hex2(requests[i].bytes[2]);
+                           }),
+            expectedTimeline);
+
+  // The outcome.
+  ASSERT_EQ(view.messages.size(), 1u);
+  ExpectWarningBox(view.messages[0]);
+  EXPECT_EQ(view.messages[0].hintWhenShown, T(IDS_READY));
+  ExpectSucceeded();
+  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"3.3"}));
+  EXPECT_FALSE(unit->locked());
+  EXPECT_TRUE(unit->writeProtected());
+}
+
+TEST_F(UpdateRunnerTest, SuccessInGerman) {
+  UseLanguage(Language::German);
+  UseImage(MakeImage(96));
+  StartWithReadyUnit();
+  UpdateRunner::Run();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, TableText(IDS_NOTE_TEXT, Language::German));
+  EXPECT_EQ(view.messages[0].caption, TableText(IDS_NOTE_CAPTION, Language::German));
+  EXPECT_EQ(progress.titles,
+            (std::vector<std::wstring>{TableText(IDS_TRANSFER_RUNNING, Language::German)}));
+  EXPECT_EQ(view.hint, TableText(IDS_SUCCESS, Language::German));
+}
+
+TEST_F(UpdateRunnerTest, SecondUpdateNeedsTheUnitToBeRemovedAndAReadyUnitToArrive) {
+  UseImage(MakeImage(96));
+  StartWithReadyUnit();
+  UpdateRunner::Run();
+  ASSERT_EQ(view.hint, T(IDS_SUCCESS));
+
+  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+  EXPECT_EQ(view.hint, T(IDS_SUCCESS));
+
+  ConnectionView::OnDeviceChange(Removal(kUnitPath));
+  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+  EXPECT_EQ(view.hint, T(IDS_READY));
+}
+
+// ---- Image lengths ----
+
+struct ImageCase {
+  std::size_t length;
+  std::vector<int> blockBytes;  // byte 2 of each write-block request
+  std::vector<std::uint32_t> positions;
+
+  friend void PrintTo(const ImageCase& c, std::ostream* out) { *out << c.length << " bytes"; }
+};
+
+class ImageLengthTest : public UpdateRunnerTest, public ::testing::WithParamInterface<ImageCase> {};
+
+TEST_P(ImageLengthTest, CutsTheImageIntoBlocksWithAWordRoundedTail) {
+  const ImageCase& c = GetParam();
+  UseImage(MakeImage(c.length));
+  StartWithReadyUnit();
+
+  UpdateRunner::Run();
+
+  std::vector<int> blockBytes;
+  for (const auto& request : unit->requests()) {
+    if (request.bytes[1] == 0x1B) {
+      blockBytes.push_back(request.bytes[2]);
+    }
+  }
+  EXPECT_EQ(blockBytes, c.blockBytes);
+  EXPECT_EQ(progress.positions, c.positions);
+  // Every image byte arrives, followed only by 0xFF up to the next whole word.
+  std::vector<std::uint8_t> expectedFlash = image;
+  expectedFlash.resize((c.length + 3) / 4 * 4, 0xFF);
+  EXPECT_EQ(unit->flash(), expectedFlash);
+  EXPECT_EQ(os.waits.size(), 6 + c.blockBytes.size());
+  ExpectSucceeded();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, ImageLengthTest,
+    ::testing::Values(ImageCase{48, {48}, {100}},                   //
+                      ImageCase{144, {48, 48, 48}, {33, 66, 100}},  // 48 x k: no final block
+                      ImageCase{52, {48, 4}, {92, 100}},            // final block of 1 word
+                      ImageCase{96 + 44, {48, 48, 44}, {34, 68, 100}},
+                      ImageCase{50, {48, 4}, {96, 100}},          // 2 tail bytes: 1 word
+                      ImageCase{49, {48, 4}, {97, 100}},          // 1 tail byte: 1 word
+                      ImageCase{99, {48, 48, 4}, {48, 96, 100}},  // 3 tail bytes: 1 word
+                      ImageCase{47, {48}, {100}},                 // shorter than one block
+                      ImageCase{4, {4}, {100}},                   //
+                      ImageCase{1, {4}, {100}}),
+    [](const auto& info) { return "Bytes" + std::to_string(info.param.length); });
+
+// A build without its image: never bound, or bound to nothing.
+class MissingImageTest : public UpdateRunnerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MissingImageTest, StartsNothingAndSaysWhy) {
+  const std::vector<std::uint8_t> none;
+  if (GetParam()) {
+    BindImageSource([&] { return std::span<const std::uint8_t>(none); });
+  }
+  StartWithReadyUnit();
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, T(IDS_IMAGE_MISSING));
+  EXPECT_EQ(view.messages[0].caption, T(IDS_UPDATE_FAILED));
+  EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
+  ExpectNothingStarted(T(IDS_READY));
+}
+
+INSTANTIATE_TEST_SUITE_P(BoundOrNot, MissingImageTest, ::testing::Bool());
+
+TEST_F(UpdateRunnerTest, NoUnitReportsWithoutCodeLine) {
+  UseImage(MakeImage(96));
+  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  os.lastError = 1167;
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, T(IDS_UNIT_GONE));
+  EXPECT_EQ(view.messages[0].caption, T(IDS_UPDATE_FAILED));
+  EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
+  EXPECT_TRUE(os.waits.empty());
+}
+
+// ---- Confirmations ----
+
+struct ConfirmCase {
+  const char* name;
+  std::uint16_t installed;
+  std::vector<MessageAnswer> answers;
+  bool asksVersion;
+  bool runs;
+
+  // Names the case in failure messages instead of dumping its bytes.
+  friend void PrintTo(const ConfirmCase& c, std::ostream* out) { *out << c.name; }
+};
+
+const ConfirmCase kConfirmCases[] = {
+    {"OlderCancelled", 0x0302, {MessageAnswer::Cancel}, false, false},
+    {"OlderConfirmed", 0x0302, {MessageAnswer::Ok}, false, true},
+    {"SameDeclined", 0x0303, {MessageAnswer::Ok, MessageAnswer::No}, true, false},
+    {"SameConfirmed", 0x0303, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
+    {"SameCancelledAtTheWarning", 0x0303, {MessageAnswer::Cancel}, false, false},
+    {"NewerConfirmed", 0x0400, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
+    {"NewestDeclined", 0xFFFE, {MessageAnswer::Ok, MessageAnswer::No}, true, false},
+    {"NoVersion", 0xFFFF, {MessageAnswer::Ok}, false, true},
+    {"Zero", 0x0000, {MessageAnswer::Ok}, false, true},
+};
+
+class ConfirmationTest : public UpdateRunnerTest,
+                         public ::testing::WithParamInterface<ConfirmCase> {};
+
+TEST_P(ConfirmationTest, AsksAndGoesOnOnlyWhenConfirmed) {
+  const ConfirmCase& c = GetParam();
+  UseImage(MakeImage(96));
+  sim::UnitConfig config;
+  config.escFirmwareVersion = c.installed;
+  StartWithReadyUnit(config);
+  for (MessageAnswer answer : c.answers) {
+    view.Script({answer, {}});
+  }
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), c.answers.size());
+  ExpectWarningBox(view.messages[0]);
+  if (c.asksVersion) {
+    EXPECT_EQ(view.messages[1].text, T(IDS_DOWNGRADE_TEXT));
+    EXPECT_EQ(view.messages[1].caption, T(IDS_DOWNGRADE_CAPTION));
+    EXPECT_EQ(view.messages[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(view.messages[1].buttons, MessageButtons::YesNo);
+  }
+  if (c.runs) {
+    ExpectSucceeded();
+  } else {
+    ExpectNothingStarted(T(IDS_READY));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ConfirmationTest, ::testing::ValuesIn(kConfirmCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Failures ----
+
+// The OS error a text fetch leaves behind in these tests, so that reading it too late shows.
+constexpr std::uint32_t kTextFetchError = 0x0BADF00D;
+FakeOs* g_clobbered = nullptr;
+std::wstring ClobberingLookup(MessageId id) {
+  g_clobbered->lastError = kTextFetchError;
+  return TableTextLookup(id);
+}
+
+struct FailureCase {
+  const char* name;
+  sim::Fault fault;
+  ResultCode result;
+  std::uint32_t lastError;  // kTextFetchError when the failure itself sets none
+  MessageId message;
+  std::size_t requestsSent;  // including the failed one when the unit took it
+  std::vector<std::uint32_t> waits;
+
+  // Names the case in failure messages instead of dumping its bytes.
+  friend void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+};
+
+std::vector<std::uint32_t> WaitsBeforeBlock(std::size_t block) {
+  std::vector<std::uint32_t> waits = {20, 20, 1000, 4000, 20, 20};
+  waits.insert(waits.end(), block - 1, 20);
+  return waits;
+}
+
+using K = sim::FaultKind;
+const std::vector<std::uint32_t> kLockWaits = {};
+const std::vector<std::uint32_t> kProtectWaits = {20};
+const std::vector<std::uint32_t> kEraseWaits = {20, 20, 1000, 4000};
+const std::vector<std::uint32_t> kEraseNotWrittenWaits = {20, 20, 4000};
+const std::vector<std::uint32_t> kAddressWaits = {20, 20, 1000, 4000, 20};
+
+const FailureCase kFailureCases[] = {
+    // Lock: the outcome flag alone decides, so a refusal shows as 1627.
+    {"LockRefused", {0x0B, 1, K::Refuse, 5}, 1627, kTextFetchError, IDS_LOCK_FAILED, 1, kLockWaits},
+    {"LockFlag",
+     {0x0B, 1, K::FailFlag, 0, 0x00},
+     1627,
+     kTextFetchError,
+     IDS_LOCK_FAILED,
+     1,
+     kLockWaits},
+    {"LockWriteFails", {0x0B, 1, K::WriteFailure}, -2, 31, IDS_LOCK_FAILED, 0, kLockWaits},
+    {"LockReadFails", {0x0B, 1, K::ReadFailure}, -3, 31, IDS_LOCK_FAILED, 1, kLockWaits},
+    {"LockSilent", {0x0B, 1, K::Silent}, -3, 1460, IDS_LOCK_FAILED, 1, kLockWaits},
+    {"LockVanished", {0x0B, 1, K::Vanish}, -2, 1167, IDS_LOCK_FAILED, 0, kLockWaits},
+    // Opening the flash.
+    {"ProtectRefused",
+     {0x20, 1, K::Refuse, 7},
+     7,
+     kTextFetchError,
+     IDS_PROTECT_FAILED,
+     2,
+     kProtectWaits},
+    {"ProtectRefusedMinusOne",
+     {0x20, 1, K::Refuse, 0xFFFFFFFF},
+     -1,
+     kTextFetchError,
+     IDS_PROTECT_FAILED,
+     2,
+     kProtectWaits},
+    {"ProtectFlagTwo",
+     {0x20, 1, K::FailFlag, 0, 0x02},
+     1627,
+     kTextFetchError,
+     IDS_PROTECT_FAILED,
+     2,
+     kProtectWaits},
+    {"ProtectFlagOne",
+     {0x20, 1, K::FailFlag, 0, 0x01},
+     1627,
+     kTextFetchError,
+     IDS_PROTECT_FAILED,
+     2,
+     kProtectWaits},
+    {"ProtectWriteFails", {0x20, 1, K::WriteFailure}, -2, 31, IDS_PROTECT_FAILED, 1, kProtectWaits},
+    {"ProtectReadFails", {0x20, 1, K::ReadFailure}, -3, 31, IDS_PROTECT_FAILED, 2, kProtectWaits},
+    {"ProtectVanished", {0x20, 1, K::Vanish}, -2, 1167, IDS_PROTECT_FAILED, 1, kProtectWaits},
+    // Erase: judged only after the 4 s wait, whatever happened.
+    {"EraseRefused", {0x1E, 1, K::Refuse, 9}, 9, kTextFetchError, IDS_ERASE_FAILED, 3, kEraseWaits},
+    {"EraseRefusedMinusOne",
+     {0x1E, 1, K::Refuse, 0xFFFFFFFF},
+     -1,
+     kTextFetchError,
+     IDS_ERASE_FAILED,
+     3,
+     kEraseWaits},
+    {"EraseWriteFails",
+     {0x1E, 1, K::WriteFailure},
+     -2,
+     31,
+     IDS_ERASE_FAILED,
+     2,
+     kEraseNotWrittenWaits},
+    {"EraseReadFails", {0x1E, 1, K::ReadFailure}, -3, 31, IDS_ERASE_FAILED, 3, kEraseWaits},
+    {"EraseSilent", {0x1E, 1, K::Silent}, -3, 1460, IDS_ERASE_FAILED, 3, kEraseWaits},
+    {"EraseVanished", {0x1E, 1, K::Vanish}, -2, 1167, IDS_ERASE_FAILED, 2, kEraseNotWrittenWaits},
+    // Address.
+    {"AddressRefused",
+     {0x1F, 1, K::Refuse, 0x12345678},
+     0x12345678,
+     kTextFetchError,
+     IDS_SET_ADDRESS_FAILED,
+     4,
+     kAddressWaits},
+    {"AddressRefusedMinusOne",
+     {0x1F, 1, K::Refuse, 0xFFFFFFFF},
+     -1,
+     kTextFetchError,
+     IDS_SET_ADDRESS_FAILED,
+     4,
+     kAddressWaits},
+    {"AddressWriteFails",
+     {0x1F, 1, K::WriteFailure},
+     -2,
+     31,
+     IDS_SET_ADDRESS_FAILED,
+     3,
+     kAddressWaits},
+    {"AddressReadFails",
+     {0x1F, 1, K::ReadFailure},
+     -3,
+     31,
+     IDS_SET_ADDRESS_FAILED,
+     4,
+     kAddressWaits},
+    {"AddressVanished", {0x1F, 1, K::Vanish}, -2, 1167, IDS_SET_ADDRESS_FAILED, 3, kAddressWaits},
+    // Transfer: the first, a middle, the last full and the final block.
+    {"FirstBlockRefused",
+     {0x1B, 1, K::Refuse, 5},
+     5,
+     kTextFetchError,
+     IDS_WRITE_BLOCK_FAILED,
+     5,
+     WaitsBeforeBlock(1)},
+    {"MiddleBlockRefusedMinusOne",
+     {0x1B, 500, K::Refuse, 0xFFFFFFFF},
+     -1,
+     kTextFetchError,
+     IDS_WRITE_BLOCK_FAILED,
+     504,
+     WaitsBeforeBlock(500)},
+    {"MiddleBlockWriteFails",
+     {0x1B, 1000, K::WriteFailure},
+     -2,
+     31,
+     IDS_WRITE_BLOCK_FAILED,
+     1003,
+     WaitsBeforeBlock(1000)},
+    {"LastFullBlockVanished",
+     {0x1B, 2036, K::Vanish},
+     -2,
+     1167,
+     IDS_WRITE_BLOCK_FAILED,
+     2039,
+     WaitsBeforeBlock(2036)},
+    {"FinalBlockReadFails",
+     {0x1B, 2037, K::ReadFailure},
+     -3,
+     31,
+     IDS_WRITE_BLOCK_FAILED,
+     2041,
+     WaitsBeforeBlock(2037)},
+    {"FinalBlockSilent",
+     {0x1B, 2037, K::Silent},
+     -3,
+     1460,
+     IDS_WRITE_BLOCK_FAILED,
+     2041,
+     WaitsBeforeBlock(2037)},
+};
+
+class FailureTest : public UpdateRunnerTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
+  const FailureCase& c = GetParam();
+  UseImage(MakeImage(kCarriedImageBytes));
+  StartWithReadyUnit();
+  unit->AddFault(c.fault);
+  g_clobbered = &os;
+  BindTextLookup(&ClobberingLookup);
+  progress.onClose = [this] { os.lastError = kTextFetchError + 1; };
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), 2u);
+  ExpectWarningBox(view.messages[0]);
+  const ShownMessage& box = view.messages[1];
+  const std::wstring expectedText =
+      c.result == RESULT_NO_DEVICE
+          ? T(c.message)
+          : T(c.message) + L"\r\nThe system shows following errorcode: 0x" +
+                Hex8(static_cast<std::uint32_t>(c.result)) + L"-0x" + Hex8(c.lastError);
+  EXPECT_EQ(box.text, expectedText);
+  EXPECT_EQ(box.caption, T(IDS_UPDATE_FAILED));
+  EXPECT_EQ(box.icon, MessageIcon::Error);
+  EXPECT_EQ(box.buttons, MessageButtons::Ok);
+  // Nothing in the dialog changed before the failure.
+  EXPECT_EQ(box.hintWhenShown, T(IDS_READY));
+
+  EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_EQ(transport.openHandles(), 0);
+  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>(3, L"0.0.0")));
+  EXPECT_TRUE(PanelEnabled(false));
+
+  const auto& requests = unit->requests();
+  EXPECT_EQ(requests.size(), c.requestsSent);
+  EXPECT_TRUE(std::none_of(requests.begin(), requests.end(), IsClosingRequest));
+  EXPECT_EQ(os.waits, c.waits);
+
+  if (c.fault.command == 0x1B) {
+    // The display is gone before the box comes up.
+    const std::size_t blocksDone = c.fault.occurrence - 1;
+    EXPECT_EQ(progress.titles.size(), 1u);
+    EXPECT_EQ(progress.positions.size(), blocksDone);
+    EXPECT_EQ(progress.closes, 1);
+    const auto events =
+        timeline.Merge(requests.size(), [](std::size_t) { return std::string("request"); });
+    const auto close = std::find(events.begin(), events.end(), "progress close");
+    const auto failureBox = std::find(close, events.end(), "message box");
+    EXPECT_NE(failureBox, events.end());
+    EXPECT_FALSE(progress.open);
+  } else {
+    EXPECT_TRUE(progress.titles.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, FailureTest, ::testing::ValuesIn(kFailureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateRunnerTest, RefusedBlockShowsItsCodeInGerman) {
+  UseLanguage(Language::German);
+  UseImage(MakeImage(480));
+  StartWithReadyUnit();
+  unit->AddFault({0x1B, 3, sim::FaultKind::Refuse, 5});
+  os.lastError = 0;
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(view.messages[1].text, TableText(IDS_WRITE_BLOCK_FAILED, Language::German) +
+                                       L"\r\nDas System meldet Fehlercode 0x00000005-0x00000000");
+  EXPECT_EQ(view.messages[1].caption, TableText(IDS_UPDATE_FAILED, Language::German));
+  EXPECT_EQ(view.hint, TableText(IDS_RETRY_HINT, Language::German));
+}
+
+// ---- Device events while a box of the update is open ----
+
+struct RemovalCase {
+  const char* name;
+  std::uint16_t installed;
+  std::size_t removeDuringBox;  // 0: the warning, 1: the version question
+
+  // Names the case in failure messages instead of dumping its bytes.
+  friend void PrintTo(const RemovalCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class RemovalDuringBoxTest : public UpdateRunnerTest,
+                             public ::testing::WithParamInterface<RemovalCase> {};
+
+TEST_P(RemovalDuringBoxTest, StopsAtTheLockStageWithoutCodeLine) {
+  const RemovalCase& c = GetParam();
+  UseImage(MakeImage(96));
+  sim::UnitConfig config;
+  config.escFirmwareVersion = c.installed;
+  StartWithReadyUnit(config);
+  const auto remove = [this] {
+    transport.Unplug(kUnitPath);
+    ConnectionView::OnDeviceChange(Removal(kUnitPath));
+    EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
+  };
+  if (c.removeDuringBox == 0) {
+    view.Script({MessageAnswer::Ok, remove});
+  } else {
+    view.Script({MessageAnswer::Ok, {}});
+    view.Script({MessageAnswer::Yes, remove});
+  }
+
+  UpdateRunner::Run();
+
+  // The closed link reads version 0, so no version question follows a removal at the warning.
+  ASSERT_EQ(view.messages.size(), c.removeDuringBox + 2);
+  const ShownMessage& box = view.messages.back();
+  EXPECT_EQ(box.text, T(IDS_LOCK_FAILED));
+  EXPECT_EQ(box.caption, T(IDS_UPDATE_FAILED));
+  EXPECT_EQ(box.icon, MessageIcon::Error);
+  EXPECT_TRUE(unit->requests().empty());
+  EXPECT_TRUE(os.waits.empty());
+  EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, RemovalDuringBoxTest,
+                         ::testing::Values(RemovalCase{"Warning", 0x0303, 0},
+                                           RemovalCase{"VersionQuestion", 0x0303, 1},
+                                           RemovalCase{"WarningOlderFirmware", 0x0100, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
+  UseImage(MakeImage(480));
+  StartWithReadyUnit();
+  const auto first = unit;
+  std::shared_ptr<sim::SimulatedUnit> second;
+  view.Script({MessageAnswer::Ok, [&] {
+                 transport.Unplug(kUnitPath);
+                 ConnectionView::OnDeviceChange(Removal(kUnitPath));
+                 sim::UnitConfig config;
+                 config.escFirmwareVersion = 0x0303;
+                 second = Plug(kOtherPath, config);
+                 ConnectionView::OnDeviceChange(Arrival(kOtherPath));
+                 unit = second;
+               }});
+
+  UpdateRunner::Run();
+
+  // The unit that arrived has 3.3 installed, so the version question comes up for it.
+  ASSERT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(view.messages[1].text, T(IDS_DOWNGRADE_TEXT));
+  EXPECT_TRUE(first->requests().empty());
+  EXPECT_EQ(second->flash(), image);
+  EXPECT_EQ(*TheUnitLink().devicePath, kOtherPath);
+  ExpectSucceeded();
+}
+
+TEST_F(UpdateRunnerTest, ArrivalDuringTheFailureBoxLeavesUpdateEnabledUnderTheRetryHint) {
+  UseImage(MakeImage(96));
+  StartWithReadyUnit();
+  unit->AddFault({0x0B, 1, sim::FaultKind::FailFlag, 0, 0x00});
+  view.Script({MessageAnswer::Ok, {}});
+  view.Script({MessageAnswer::Ok, [&] {
+                 EXPECT_FALSE(TheUnitLink().IsOpen());
+                 ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+                 EXPECT_EQ(view.hint, T(IDS_READY));
+                 EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+               }});
+
+  UpdateRunner::Run();
+
+  ASSERT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(
+      view.messages[1].text,
+      T(IDS_LOCK_FAILED) + L"\r\nThe system shows following errorcode: 0x0000065b-0x00000000");
+  EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
+  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+  EXPECT_TRUE(TheUnitLink().IsOpen());
+  // Only the failed lock request was sent before the unit was opened again.
+  EXPECT_TRUE(std::none_of(unit->requests().begin(), unit->requests().end(), IsClosingRequest));
+}
+
+}  // namespace
