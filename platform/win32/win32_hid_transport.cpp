@@ -166,7 +166,7 @@ bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out
 
 bool Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   OverlappedTransfer transfer(AsHandle(handle));
-  return transfer.Write(report.data(), static_cast<DWORD>(report.size()), TRANSFER_TIMEOUT_MS);
+  return transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_);
 }
 
 bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
@@ -174,7 +174,7 @@ bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> 
     buffer[0] = 0x02;  // the unit's input report ID
   }
   OverlappedTransfer transfer(AsHandle(handle));
-  return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), TRANSFER_TIMEOUT_MS);
+  return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_);
 }
 
 void Win32HidTransport::CloseDevice(DeviceHandle handle) {

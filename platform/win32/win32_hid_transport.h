@@ -11,9 +11,15 @@ class Win32HidTransport final : public HidTransport {
   // interface thread; GetLastError is then ERROR_TIMEOUT.
   static constexpr DWORD TRANSFER_TIMEOUT_MS = 10'000;
 
+  explicit Win32HidTransport(DWORD transferTimeoutMs = TRANSFER_TIMEOUT_MS)
+      : transferTimeoutMs_(transferTimeoutMs) {}
+
   ResultCode FindAndOpen(OpenedDevice& out) override;
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   void CloseDevice(DeviceHandle handle) override;
+
+ private:
+  DWORD transferTimeoutMs_;
 };
