@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "protocol/hid_transport.h"
+#include "protocol/vendor.h"
 #include "sim/simulated_unit.h"
 
 namespace sim {
@@ -15,7 +16,7 @@ namespace sim {
 // HID device.
 struct SimDevice {
   std::wstring path;
-  std::uint16_t vendorId = 0x1209;
+  std::uint16_t vendorId = MAKER_VENDOR_ID;
   std::uint16_t productId = 2;
   bool openable = true;            // false: held exclusively elsewhere
   bool attributesReadable = true;  // false: attributes cannot be read, so it never matches
@@ -25,10 +26,14 @@ struct SimDevice {
   std::shared_ptr<SimulatedUnit> unit;
 };
 
-// The OS error values the transport reports through its error sink.
-inline constexpr std::uint32_t SIM_ERROR_GEN_FAILURE = 31;         // device gone / I/O failed
+// The OS error values the transport reports through its error sink (the Windows values).
+inline constexpr std::uint32_t SIM_ERROR_INVALID_HANDLE = 6;      // handle not open
+inline constexpr std::uint32_t SIM_ERROR_GEN_FAILURE = 31;        // device gone / I/O failed
+inline constexpr std::uint32_t SIM_ERROR_SHARING_VIOLATION = 32;  // held exclusively elsewhere
+inline constexpr std::uint32_t SIM_ERROR_INVALID_PARAMETER = 87;  // report of the wrong length
+inline constexpr std::uint32_t SIM_ERROR_NO_MORE_ITEMS = 259;     // enumeration found no unit
 inline constexpr std::uint32_t SIM_ERROR_DEVICE_NOT_CONNECTED = 1167;
-inline constexpr std::uint32_t SIM_ERROR_TIMEOUT = 1460;           // silent unit
+inline constexpr std::uint32_t SIM_ERROR_TIMEOUT = 1460;  // silent unit
 
 // HidTransport over a list of simulated devices, enumerated in list order.
 class SimTransport : public HidTransport {
@@ -42,8 +47,8 @@ class SimTransport : public HidTransport {
   // Removes a device from the bus (open handles to it then fail like a vanished unit).
   void Unplug(const std::wstring& path);
 
-  bool enumerationFails = false;  // FindAndOpen returns RESULT_NO_DEVICE
-  std::vector<std::wstring> opened;  // every path opened, in order
+  bool enumerationFails = false;     // FindAndOpen returns RESULT_NO_DEVICE
+  std::vector<std::wstring> opened;  // every path opened (matching or not), in order
   int openHandles() const;
 
   ResultCode FindAndOpen(OpenedDevice& out) override;
@@ -65,6 +70,10 @@ class SimTransport : public HidTransport {
   };
   std::vector<OpenEntry> open_;
   DeviceHandle nextHandle_ = 0x100;
+
+  OpenEntry* Find(DeviceHandle handle);
+  // Reports a failure's OS error and returns false, as the failing call would.
+  bool Fail(std::uint32_t error);
 };
 
 }  // namespace sim

@@ -1,0 +1,147 @@
+#include "sim/sim_transport.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace sim {
+
+SimTransport::SimTransport(Clock clock, ErrorSink setLastError)
+    : clock_(std::move(clock)), setLastError_(std::move(setLastError)) {}
+
+int SimTransport::openHandles() const {
+  return static_cast<int>(open_.size());
+}
+
+SimTransport::OpenEntry* SimTransport::Find(DeviceHandle handle) {
+  const auto it = std::find_if(open_.begin(), open_.end(),
+                               [&](const OpenEntry& entry) { return entry.handle == handle; });
+  return it == open_.end() ? nullptr : &*it;
+}
+
+bool SimTransport::Fail(std::uint32_t error) {
+  if (setLastError_) {
+    setLastError_(error);
+  }
+  return false;
+}
+
+void SimTransport::Unplug(const std::wstring& path) {
+  std::erase_if(devices_, [&](const SimDevice& device) { return device.path == path; });
+  for (OpenEntry& entry : open_) {
+    if (entry.device.path == path) {
+      entry.unplugged = true;
+    }
+  }
+}
+
+ResultCode SimTransport::FindAndOpen(OpenedDevice& out) {
+  if (enumerationFails) {
+    Fail(SIM_ERROR_GEN_FAILURE);
+    return RESULT_NO_DEVICE;
+  }
+  for (const SimDevice& device : devices_) {
+    if (device.unit != nullptr && device.unit->vanished()) {
+      continue;  // no longer on the bus
+    }
+    if (!device.openable) {
+      Fail(SIM_ERROR_SHARING_VIOLATION);
+      continue;
+    }
+    opened.push_back(device.path);
+    if (!device.attributesReadable) {
+      Fail(SIM_ERROR_GEN_FAILURE);
+      continue;  // opened and closed again at once: it never matches
+    }
+    if (device.vendorId != MAKER_VENDOR_ID ||
+        (device.productId != PRODUCT_ID_TORVEX && device.productId != PRODUCT_ID_MAVIRA)) {
+      continue;
+    }
+    const DeviceHandle handle = nextHandle_++;
+    open_.push_back({handle, device.unit, device, false});
+    out.handle = handle;
+    out.path = device.path;
+    out.productId = device.productId;
+    return RESULT_OK;
+  }
+  Fail(SIM_ERROR_NO_MORE_ITEMS);
+  return RESULT_NOT_FOUND;
+}
+
+bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+  const OpenEntry* entry = Find(handle);
+  if (entry == nullptr) {
+    return Fail(SIM_ERROR_INVALID_HANDLE);
+  }
+  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
+    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+  }
+  if (!entry->device.capsReadable) {
+    return Fail(SIM_ERROR_GEN_FAILURE);
+  }
+  out.input = entry->device.inputReportLength;
+  out.output = entry->device.outputReportLength;
+  return true;
+}
+
+bool SimTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+  OpenEntry* entry = Find(handle);
+  if (entry == nullptr) {
+    return Fail(SIM_ERROR_INVALID_HANDLE);
+  }
+  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
+    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+  }
+  // The HID stack takes output reports of exactly the capability length only.
+  if (report.size() != entry->device.outputReportLength) {
+    return Fail(SIM_ERROR_INVALID_PARAMETER);
+  }
+  if (entry->unit == nullptr) {
+    return true;  // some other device: it takes the report and never answers
+  }
+  if (!entry->unit->Write(report, clock_ ? clock_() : 0)) {
+    if (entry->unit->vanished()) {
+      entry->unplugged = true;
+      return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+    }
+    return Fail(SIM_ERROR_GEN_FAILURE);
+  }
+  return true;
+}
+
+bool SimTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+  OpenEntry* entry = Find(handle);
+  if (entry == nullptr) {
+    return Fail(SIM_ERROR_INVALID_HANDLE);
+  }
+  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
+    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+  }
+  if (buffer.size() != entry->device.inputReportLength) {
+    return Fail(SIM_ERROR_INVALID_PARAMETER);
+  }
+  if (entry->unit == nullptr) {
+    return Fail(SIM_ERROR_TIMEOUT);
+  }
+  switch (entry->unit->Read(buffer, clock_ ? clock_() : 0)) {
+    case SimulatedUnit::ReadOutcome::Reply:
+      return true;
+    case SimulatedUnit::ReadOutcome::Failed:
+      return Fail(SIM_ERROR_GEN_FAILURE);
+    case SimulatedUnit::ReadOutcome::Silent:
+      // Stands for the product's read time-out of 10 s; the virtual clock is not advanced.
+      return Fail(SIM_ERROR_TIMEOUT);
+  }
+  return Fail(SIM_ERROR_GEN_FAILURE);
+}
+
+void SimTransport::CloseDevice(DeviceHandle handle) {
+  const auto it = std::find_if(open_.begin(), open_.end(),
+                               [&](const OpenEntry& entry) { return entry.handle == handle; });
+  if (it == open_.end()) {
+    Fail(SIM_ERROR_INVALID_HANDLE);
+    return;
+  }
+  open_.erase(it);
+}
+
+}  // namespace sim
