@@ -1,0 +1,66 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "protocol/hid_transport.h"
+
+// Replays a fixed list of exchanges and records what the link did around each. Used only where a
+// test needs a reply or a fault the simulated unit does not produce.
+class ScriptedTransport : public HidTransport {
+ public:
+  struct Step {
+    bool writeSucceeds = true;
+    bool readSucceeds = true;
+    std::vector<std::uint8_t> reply;  // copied to the start of the read buffer
+  };
+  struct ReadSeen {
+    std::size_t size = 0;
+    std::uint8_t firstByte = 0;  // byte 0 of the buffer as the read began
+  };
+
+  std::vector<Step> steps;
+  ReportLengths lengths{65, 65};
+  std::vector<std::vector<std::uint8_t>> writes;
+  std::vector<ReadSeen> reads;
+
+  ResultCode FindAndOpen(OpenedDevice& out) override {
+    out.handle = 0x42;
+    out.path = L"\\\\?\\hid#scripted";
+    out.productId = 2;
+    return RESULT_OK;
+  }
+  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+    out = lengths;
+    return true;
+  }
+  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+    writes.emplace_back(report.begin(), report.end());
+    if (next_ >= steps.size()) {
+      return false;
+    }
+    if (!steps[next_].writeSucceeds) {
+      ++next_;
+      return false;
+    }
+    return true;
+  }
+  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+    reads.push_back({buffer.size(), buffer.empty() ? std::uint8_t{0} : buffer[0]});
+    if (next_ >= steps.size()) {
+      return false;
+    }
+    const Step& step = steps[next_++];
+    if (!step.readSucceeds) {
+      return false;
+    }
+    std::copy_n(step.reply.begin(), std::min(step.reply.size(), buffer.size()), buffer.begin());
+    return true;
+  }
+  void CloseDevice(DeviceHandle) override {}
+
+ private:
+  std::size_t next_ = 0;
+};

@@ -1,0 +1,913 @@
+#include "protocol/unit_link.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/unit_report.h"
+#include "tests/protocol/link_fixture.h"
+#include "tests/protocol/scripted_transport.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using sim::Fault;
+using sim::FaultKind;
+using sim::UnitConfig;
+
+// Table rows show by name in failure messages rather than as a dump of their bytes.
+template <typename Case>
+requires requires(const Case& c) {
+  c.name;
+}
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
+
+constexpr std::array<std::uint8_t, 32> kNoEscInfo{};
+constexpr std::array<std::uint8_t, 40> kNoBootInfo{};
+
+Bytes Counting(std::size_t n, std::uint8_t first) {
+  Bytes bytes(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    bytes[i] = static_cast<std::uint8_t>(first + i);
+  }
+  return bytes;
+}
+
+UnitConfig Configured(void (*change)(UnitConfig&)) {
+  UnitConfig config;
+  change(config);
+  return config;
+}
+
+// --- opening --------------------------------------------------------------------------------
+
+TEST(TheUnitLink, IsOneObjectThatStartsReset) {
+  EXPECT_EQ(&TheUnitLink(), &TheUnitLink());
+  ExpectReset(TheUnitLink());
+}
+
+TEST_F(LinkTest, OpenWithNoUnitIsNotFoundAndLeavesTheRecordReset) {
+  sim::SimDevice other;
+  other.path = L"\\\\?\\hid#keyboard";
+  other.vendorId = 0x046D;
+  transport.devices().push_back(other);
+
+  EXPECT_EQ(link.Open(), RESULT_NOT_FOUND);
+  ExpectReset(link);
+  EXPECT_EQ(transport.openHandles(), 0);
+  EXPECT_EQ(os.lastError, sim::SIM_ERROR_NO_MORE_ITEMS);
+}
+
+TEST_F(LinkTest, OpenWhenEnumerationCannotStartIsNoDevice) {
+  Plug();
+  transport.enumerationFails = true;
+  EXPECT_EQ(link.Open(), RESULT_NO_DEVICE);
+  ExpectReset(link);
+}
+
+TEST_F(LinkTest, OpenWithoutATransportIsNoDevice) {
+  UnitLink unbound;
+  EXPECT_EQ(unbound.Open(), RESULT_NO_DEVICE);
+  ExpectReset(unbound);
+}
+
+TEST_F(LinkTest, ReadyUnitFillsTheWholeRecord) {
+  UnitConfig config;
+  config.escStateAux = 0x0102;
+  config.unitVersion = 0x00020107;
+  config.unitVersionAux = 0xA5A50001;
+  config.escFirmwareVersion = 0x0302;
+  config.escTypeId = 0x1422605A;
+  config.escBootloaderVersion = 0x00000105;
+  sim::SimulatedUnit& unit = Plug(config, {.input = 65, .output = 65, .productId = 1});
+
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_EQ(link.devicePath, transport.devices()[0].path);
+  EXPECT_EQ(link.productId, 1);
+  EXPECT_EQ(link.inputReportLength, 65u);
+  EXPECT_EQ(link.outputReportLength, 65u);
+  EXPECT_EQ(link.unitMode, 0);
+  EXPECT_EQ(link.escState, ESC_STATE_READY);
+  EXPECT_EQ(link.escStateAux, 0x0102);
+  EXPECT_EQ(link.unitVersion, 0x00020107u);
+  EXPECT_EQ(link.unitVersionAux, 0xA5A50001u);
+  EXPECT_EQ(link.escInfo, unit.EscInfoBlock());
+  EXPECT_EQ(link.escBootInfo, unit.EscBootInfoBlock());
+  EXPECT_EQ(link.escFirmwareVersion(), 0x0302);
+  EXPECT_EQ(link.escTypeId(), 0x1422605Au);
+  EXPECT_EQ(link.escBootloaderVersion(), 0x00000105u);
+  EXPECT_EQ(link.otherMode.dword7, 0u);
+  EXPECT_TRUE(os.waits.empty());
+}
+
+TEST_F(LinkTest, OtherModeUnitKeepsItsFiveFieldsAndTheMemoryVersions) {
+  UnitConfig config;
+  config.unitMode = 0x02;
+  config.unitVersion = 0x00010203;
+  config.unitVersionAux = 0x0A0B0C0D;
+  for (std::size_t i = 0; i < config.otherModeBytes.size(); ++i) {
+    config.otherModeBytes[i] = static_cast<std::uint8_t>(0x11 + i);
+  }
+  Plug(config);
+
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_EQ(link.unitMode, 0x02);
+  EXPECT_EQ(link.otherMode.byte4, 0x11);
+  EXPECT_EQ(link.otherMode.word5, 0x1312);
+  EXPECT_EQ(link.otherMode.dword7, 0x17161514u);
+  EXPECT_EQ(link.otherMode.dword11, 0x1B1A1918u);
+  EXPECT_EQ(link.otherMode.byte15, 0x1C);
+  EXPECT_EQ(link.unitVersion, 0x00010203u);
+  EXPECT_EQ(link.unitVersionAux, 0x0A0B0C0Du);
+  EXPECT_EQ(link.escState, 0);
+  EXPECT_EQ(link.escInfo, kNoEscInfo);
+}
+
+TEST_F(LinkTest, OpenTakesTheFirstMatchingUnitAndNeverOpensTheSecond) {
+  Plug({}, {.productId = 1});
+  Plug({}, {.productId = 2});
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_EQ(link.productId, 1);
+  EXPECT_EQ(transport.opened, std::vector<std::wstring>{transport.devices()[0].path});
+}
+
+TEST_F(LinkTest, ReopeningClosesThePreviousHandleFirst) {
+  Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_EQ(transport.openHandles(), 1);
+  EXPECT_EQ(transport.opened.size(), 2u);
+}
+
+TEST_F(LinkTest, QueryWithoutAnOpenUnitOrPathSendsNothing) {
+  sim::SimulatedUnit& unit = Plug();
+  EXPECT_EQ(link.Query(), RESULT_NO_DEVICE);
+
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  unit.ClearRequests();
+  link.devicePath.reset();
+  EXPECT_EQ(link.Query(), RESULT_NO_DEVICE);
+  EXPECT_TRUE(unit.requests().empty());
+}
+
+// --- the identify sequence ------------------------------------------------------------------
+
+struct IdentifyCase {
+  std::string name;
+  UnitConfig config;
+  std::vector<Fault> faults;
+  ResultCode expected;
+  Bytes commandsSent;
+  bool escInfoTaken;
+  bool bootInfoTaken;
+  std::optional<std::uint32_t> lastError;
+};
+
+class IdentifySequence : public LinkTest, public ::testing::WithParamInterface<IdentifyCase> {};
+
+TEST_P(IdentifySequence, SendsOnlyWhatTheBranchCallsForAndReturnsItsCode) {
+  const IdentifyCase& c = GetParam();
+  sim::SimulatedUnit& unit = Plug(c.config);
+  for (const Fault& fault : c.faults) {
+    unit.AddFault(fault);
+  }
+
+  EXPECT_EQ(link.Open(), c.expected);
+  EXPECT_EQ(CommandsSent(unit), c.commandsSent);
+  EXPECT_TRUE(link.IsOpen()) << "a failing identification leaves the unit open";
+  EXPECT_EQ(link.escInfo, c.escInfoTaken ? unit.EscInfoBlock() : kNoEscInfo);
+  EXPECT_EQ(link.escBootInfo, c.bootInfoTaken ? unit.EscBootInfoBlock() : kNoBootInfo);
+  if (c.lastError) {
+    EXPECT_EQ(os.lastError, *c.lastError);
+  }
+}
+
+const UnitConfig kReady{};
+const UnitConfig kOtherMode = Configured([](UnitConfig& c) { c.unitMode = 1; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, IdentifySequence,
+    ::testing::Values(
+        IdentifyCase{"ReadyEsc", kReady, {}, RESULT_OK, {0x08, 0x1D, 0x22}, true, true, {}},
+        IdentifyCase{"OtherModeReadsOnlyUnitMemory",
+                     kOtherMode,
+                     {},
+                     RESULT_OK,
+                     {0x08, 0x0A},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"NoEsc",
+                     Configured([](UnitConfig& c) { c.escState = 0; }),
+                     {},
+                     RESULT_OK,
+                     {0x08},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"EscNotReady",
+                     Configured([](UnitConfig& c) { c.escState = 2; }),
+                     {},
+                     RESULT_OK,
+                     {0x08},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"EscInfoRefusedWithZeroStillReadsBootBlock",
+                     Configured([](UnitConfig& c) { c.refuseEscInfoWithZero = true; }),
+                     {},
+                     RESULT_OK,
+                     {0x08, 0x1D, 0x22},
+                     false,
+                     true,
+                     {}},
+        IdentifyCase{"EscInfoRefusedWithCodeEnds",
+                     kReady,
+                     {{0x1D, 1, FaultKind::Refuse, 7}},
+                     7,
+                     {0x08, 0x1D},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"EscInfoRefusedWithHighHalfOnlyGoesOn",
+                     kReady,
+                     {{0x1D, 1, FaultKind::Refuse, 0x00010000}},
+                     RESULT_OK,
+                     {0x08, 0x1D, 0x22},
+                     false,
+                     true,
+                     {}},
+        IdentifyCase{"EscInfoRefusalCodeIsSixteenBits",
+                     kReady,
+                     {{0x1D, 1, FaultKind::Refuse, 0xFFFF0009}},
+                     9,
+                     {0x08, 0x1D},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"BootInfoRefusedWithZeroIsSuccessWithoutBlock",
+                     Configured([](UnitConfig& c) { c.refuseBootInfoWithZero = true; }),
+                     {},
+                     RESULT_OK,
+                     {0x08, 0x1D, 0x22},
+                     true,
+                     false,
+                     {}},
+        IdentifyCase{"BootInfoRefusedWithCode",
+                     kReady,
+                     {{0x22, 1, FaultKind::Refuse, 0xBEEF}},
+                     0xBEEF,
+                     {0x08, 0x1D, 0x22},
+                     true,
+                     false,
+                     {}},
+        IdentifyCase{"BootInfoRefusedWithHighHalfOnlyIsSuccess",
+                     kReady,
+                     {{0x22, 1, FaultKind::Refuse, 0x00020000}},
+                     RESULT_OK,
+                     {0x08, 0x1D, 0x22},
+                     true,
+                     false,
+                     {}},
+        // The identify status byte is not looked at: a refused reply is read as it stands, and
+        // a code of 3 in bytes 4..5 reads as a ready ESC.
+        IdentifyCase{"IdentifyStatusIsNotExamined",
+                     kReady,
+                     {{0x08, 1, FaultKind::Refuse, 3}},
+                     RESULT_OK,
+                     {0x08, 0x1D, 0x22},
+                     true,
+                     true,
+                     {}},
+        IdentifyCase{"UnitMemoryStatusIsNotExamined",
+                     kOtherMode,
+                     {{0x0A, 1, FaultKind::Refuse, 0x1234}},
+                     RESULT_OK,
+                     {0x08, 0x0A},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"IdentifyWriteFails",
+                     kReady,
+                     {{0x08, 1, FaultKind::WriteFailure}},
+                     RESULT_WRITE_FAILED,
+                     {},
+                     false,
+                     false,
+                     sim::SIM_ERROR_GEN_FAILURE},
+        IdentifyCase{"IdentifyReadFails",
+                     kReady,
+                     {{0x08, 1, FaultKind::ReadFailure}},
+                     RESULT_READ_FAILED,
+                     {0x08},
+                     false,
+                     false,
+                     sim::SIM_ERROR_GEN_FAILURE},
+        IdentifyCase{"IdentifyNeverAnswered",
+                     kReady,
+                     {{0x08, 1, FaultKind::Silent}},
+                     RESULT_READ_FAILED,
+                     {0x08},
+                     false,
+                     false,
+                     sim::SIM_ERROR_TIMEOUT},
+        IdentifyCase{"UnitVanishesAtIdentify",
+                     kReady,
+                     {{0x08, 1, FaultKind::Vanish}},
+                     RESULT_WRITE_FAILED,
+                     {},
+                     false,
+                     false,
+                     sim::SIM_ERROR_DEVICE_NOT_CONNECTED},
+        IdentifyCase{"UnitMemoryWriteFailsAsNoDevice",
+                     kOtherMode,
+                     {{0x0A, 1, FaultKind::WriteFailure}},
+                     RESULT_NO_DEVICE,
+                     {0x08},
+                     false,
+                     false,
+                     sim::SIM_ERROR_GEN_FAILURE},
+        IdentifyCase{"UnitMemoryReadFails",
+                     kOtherMode,
+                     {{0x0A, 1, FaultKind::ReadFailure}},
+                     RESULT_READ_FAILED,
+                     {0x08, 0x0A},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"EscInfoWriteFails",
+                     kReady,
+                     {{0x1D, 1, FaultKind::WriteFailure}},
+                     RESULT_WRITE_FAILED,
+                     {0x08},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"EscInfoReadFails",
+                     kReady,
+                     {{0x1D, 1, FaultKind::ReadFailure}},
+                     RESULT_READ_FAILED,
+                     {0x08, 0x1D},
+                     false,
+                     false,
+                     {}},
+        IdentifyCase{"BootInfoWriteFails",
+                     kReady,
+                     {{0x22, 1, FaultKind::WriteFailure}},
+                     RESULT_WRITE_FAILED,
+                     {0x08, 0x1D},
+                     true,
+                     false,
+                     {}},
+        IdentifyCase{"BootInfoReadFails",
+                     kReady,
+                     {{0x22, 1, FaultKind::ReadFailure}},
+                     RESULT_READ_FAILED,
+                     {0x08, 0x1D, 0x22},
+                     true,
+                     false,
+                     {}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(LinkTest, EscNotReadyKeepsTheIdentifyFieldsAndNoBlocks) {
+  UnitConfig config;
+  config.escState = 2;
+  config.escStateAux = 0x0055;
+  config.unitVersion = 0x00000203;
+  Plug(config);
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_EQ(link.escState, 2);
+  EXPECT_EQ(link.escStateAux, 0x0055);
+  EXPECT_EQ(link.unitVersion, 0x00000203u);
+  EXPECT_EQ(link.escTypeId(), 0u);
+}
+
+// The bootloader request carries byte 2 of the information reply that came just before it,
+// whether that reply carried the block or was refused with code 0.
+TEST(BootInfoLengthByte, IsByteTwoOfTheInformationReply) {
+  struct Case {
+    std::string name;
+    Bytes infoReply;
+  };
+  const Case cases[] = {
+      {"NormalReply", {0x02, 0x00, 0x5A, 0x00}},
+      {"RefusedWithZero", {0x02, 0xFF, 0x33, 0x00, 0x00, 0x00}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedTransport transport;
+    transport.steps = {
+        {.reply = {0x02, 0x00, 0x0C, 0x00, 0x03, 0x00}},  // identify: mode 0, ESC ready
+        {.reply = c.infoReply},
+        {.reply = {0x02, 0x00, 0x28, 0x00}},
+    };
+    UnitLink link;
+    link.BindTransport(&transport);
+    ASSERT_EQ(link.Open(), RESULT_OK);
+    ASSERT_EQ(transport.writes.size(), 3u);
+    EXPECT_EQ(transport.writes[2][1], 0x22);
+    EXPECT_EQ(transport.writes[2][2], c.infoReply[2]);
+  }
+}
+
+// --- report lengths -------------------------------------------------------------------------
+
+struct LengthCase {
+  std::string name;
+  std::uint32_t input;
+  std::uint32_t output;
+  bool capsReadable;
+  ResultCode expected;
+};
+
+class ReportLengthLimits : public LinkTest, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
+  const LengthCase& c = GetParam();
+  sim::SimulatedUnit& unit = Plug({}, {.input = c.input, .output = c.output});
+  transport.devices()[0].capsReadable = c.capsReadable;
+
+  EXPECT_EQ(link.Open(), c.expected);
+  if (c.expected != RESULT_OK) {
+    EXPECT_TRUE(unit.requests().empty());
+    return;
+  }
+  EXPECT_EQ(link.inputReportLength, c.input);
+  EXPECT_EQ(link.outputReportLength, c.output);
+  // The transport takes reports of exactly the capability lengths only, so getting here means
+  // every request was written, and every reply read, at full length.
+  ASSERT_EQ(unit.requests().size(), 3u);
+  for (const sim::RecordedRequest& request : unit.requests()) {
+    EXPECT_EQ(request.bytes.size(), c.output);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReportLengthLimits,
+    ::testing::Values(LengthCase{"InputOneShort", 43, 60, true, RESULT_NO_DEVICE},
+                      LengthCase{"OutputOneShort", 44, 59, true, RESULT_NO_DEVICE},
+                      LengthCase{"Zero", 0, 0, true, RESULT_NO_DEVICE},
+                      LengthCase{"CapabilitiesUnreadable", 65, 65, false, RESULT_NO_DEVICE},
+                      LengthCase{"ExactMinimum", 44, 60, true, RESULT_OK},
+                      LengthCase{"Usual", 65, 65, true, RESULT_OK},
+                      LengthCase{"LongerThanTheBuffers", 200, 129, true, RESULT_OK}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ReportIo, EveryReadStartsWithTheInputReportIdAndSpansTheInputLength) {
+  for (const ::ReportLengths lengths : {::ReportLengths{47, 61}, ::ReportLengths{100, 128}}) {
+    SCOPED_TRACE(lengths.input);
+    ScriptedTransport transport;
+    transport.lengths = lengths;
+    transport.steps = {
+        {.reply = {0x02, 0x00, 0x0C, 0x00, 0x03, 0x00}},
+        {.reply = {0x02, 0x00, 0x20, 0x00}},
+        {.reply = {0x02, 0x00, 0x28, 0x00}},
+        {.reply = {0x02, 0x00, 0x00, 0x01}},
+    };
+    UnitLink link;
+    link.BindTransport(&transport);
+    ASSERT_EQ(link.Open(), RESULT_OK);
+    ASSERT_EQ(link.SetSystemLock(true), RESULT_OK);
+    ASSERT_EQ(transport.reads.size(), 4u);
+    for (const auto& read : transport.reads) {
+      EXPECT_EQ(read.size, lengths.input);
+      EXPECT_EQ(read.firstByte, 0x02);
+    }
+    for (const auto& write : transport.writes) {
+      EXPECT_EQ(write.size(), lengths.output);
+    }
+  }
+}
+
+// --- request operations ---------------------------------------------------------------------
+
+enum class Op { LockSet, ProtectionRelease, Erase, SetAddress, WriteBlock };
+
+std::uint8_t CommandOf(Op op) {
+  switch (op) {
+    case Op::LockSet:
+      return 0x0B;
+    case Op::ProtectionRelease:
+      return 0x20;
+    case Op::Erase:
+      return 0x1E;
+    case Op::SetAddress:
+      return 0x1F;
+    case Op::WriteBlock:
+      return 0x1B;
+  }
+  return 0;
+}
+
+const Bytes kBlock = Counting(48, 0x30);
+
+ResultCode Perform(UnitLink& link, Op op) {
+  switch (op) {
+    case Op::LockSet:
+      return link.SetSystemLock(true);
+    case Op::ProtectionRelease:
+      return link.SetEscWriteProtection(false);
+    case Op::Erase:
+      return link.Erase();
+    case Op::SetAddress:
+      return link.SetAddress();
+    case Op::WriteBlock:
+      return link.WriteBlock(kBlock, 12);
+  }
+  return RESULT_OK;
+}
+
+// Brings an open link through every stage of an update that comes before `op`.
+void Prepare(UnitLink& link, Op op) {
+  for (Op stage : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress}) {
+    if (stage == op) {
+      return;
+    }
+    ASSERT_EQ(Perform(link, stage), RESULT_OK);
+  }
+}
+
+// One injected fault and what each of the three outcome rules makes of it.
+struct FaultRow {
+  std::string name;
+  std::optional<Fault> fault;  // command filled in per operation
+  ResultCode lockSet;
+  ResultCode release;
+  ResultCode statusRule;  // erase, set address, write block
+  std::optional<std::uint32_t> lastError;
+};
+
+const FaultRow kFaultRows[] = {
+    {"NoFault", std::nullopt, RESULT_OK, RESULT_OK, RESULT_OK, std::nullopt},
+    {"WriteFails", Fault{0, 1, FaultKind::WriteFailure}, RESULT_WRITE_FAILED, RESULT_WRITE_FAILED,
+     RESULT_WRITE_FAILED, sim::SIM_ERROR_GEN_FAILURE},
+    {"Vanishes", Fault{0, 1, FaultKind::Vanish}, RESULT_WRITE_FAILED, RESULT_WRITE_FAILED,
+     RESULT_WRITE_FAILED, sim::SIM_ERROR_DEVICE_NOT_CONNECTED},
+    {"ReadFails", Fault{0, 1, FaultKind::ReadFailure}, RESULT_READ_FAILED, RESULT_READ_FAILED,
+     RESULT_READ_FAILED, sim::SIM_ERROR_GEN_FAILURE},
+    {"NeverAnswers", Fault{0, 1, FaultKind::Silent}, RESULT_READ_FAILED, RESULT_READ_FAILED,
+     RESULT_READ_FAILED, sim::SIM_ERROR_TIMEOUT},
+    {"RefusedWithCode", Fault{0, 1, FaultKind::Refuse, 5}, ERROR_FUNCTION_FAILED, 5, 5,
+     std::nullopt},
+    {"RefusedWithZero", Fault{0, 1, FaultKind::Refuse, 0}, ERROR_FUNCTION_FAILED, RESULT_OK,
+     RESULT_OK, std::nullopt},
+    {"RefusedWithHighHalfOnly", Fault{0, 1, FaultKind::Refuse, 0x00010000}, ERROR_FUNCTION_FAILED,
+     0x00010000, 0x00010000, std::nullopt},
+    {"RefusedWithAllOnes", Fault{0, 1, FaultKind::Refuse, 0xFFFFFFFF}, ERROR_FUNCTION_FAILED, -1,
+     -1, std::nullopt},
+    {"OutcomeFlagTwo", Fault{0, 1, FaultKind::FailFlag, 0, 0x02}, ERROR_FUNCTION_FAILED,
+     ERROR_FUNCTION_FAILED, RESULT_OK, std::nullopt},
+    {"OutcomeFlagOne", Fault{0, 1, FaultKind::FailFlag, 0, 0x01}, RESULT_OK, ERROR_FUNCTION_FAILED,
+     RESULT_OK, std::nullopt},
+    {"OutcomeFlagZero", Fault{0, 1, FaultKind::FailFlag, 0, 0x00}, ERROR_FUNCTION_FAILED, RESULT_OK,
+     RESULT_OK, std::nullopt},
+};
+
+struct OpCase {
+  Op op;
+  FaultRow row;
+};
+
+std::string OpName(Op op);
+
+void PrintTo(const OpCase& c, std::ostream* os) {
+  *os << OpName(c.op) << c.row.name;
+}
+
+std::vector<OpCase> AllOpCases() {
+  std::vector<OpCase> cases;
+  for (Op op : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress, Op::WriteBlock}) {
+    for (const FaultRow& row : kFaultRows) {
+      cases.push_back({op, row});
+    }
+  }
+  return cases;
+}
+
+std::string OpName(Op op) {
+  switch (op) {
+    case Op::LockSet:
+      return "LockSet";
+    case Op::ProtectionRelease:
+      return "ProtectionRelease";
+    case Op::Erase:
+      return "Erase";
+    case Op::SetAddress:
+      return "SetAddress";
+    case Op::WriteBlock:
+      return "WriteBlock";
+  }
+  return "";
+}
+
+class RequestOperation : public LinkTest, public ::testing::WithParamInterface<OpCase> {};
+
+TEST_P(RequestOperation, ReturnsTheCodeOfItsOutcomeRule) {
+  const OpCase& c = GetParam();
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  Prepare(link, c.op);
+  unit.ClearRequests();
+  os.waits.clear();
+  os.lastError = 0;
+  if (c.row.fault) {
+    Fault fault = *c.row.fault;
+    fault.command = CommandOf(c.op);
+    unit.AddFault(fault);
+  }
+
+  const ResultCode expected = c.op == Op::LockSet             ? c.row.lockSet
+                              : c.op == Op::ProtectionRelease ? c.row.release
+                                                              : c.row.statusRule;
+  EXPECT_EQ(Perform(link, c.op), expected);
+
+  const bool written = !c.row.fault || (c.row.fault->kind != FaultKind::WriteFailure &&
+                                        c.row.fault->kind != FaultKind::Vanish);
+  EXPECT_EQ(CommandsSent(unit), written ? Bytes{CommandOf(c.op)} : Bytes{});
+  // A failed write must not be followed by a read: that would replace its error value.
+  if (c.row.lastError) {
+    EXPECT_EQ(os.lastError, *c.row.lastError);
+  }
+  const bool waitsForErase = c.op == Op::Erase && written;
+  EXPECT_EQ(os.waits,
+            waitsForErase ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOperationAndFault, RequestOperation,
+                         ::testing::ValuesIn(AllOpCases()), [](const auto& info) {
+                           return OpName(info.param.op) + info.param.row.name;
+                         });
+
+TEST_F(LinkTest, OperationsWithoutAnOpenUnitSendNothing) {
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  link.Close();
+  unit.ClearRequests();
+
+  for (Op op : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress, Op::WriteBlock}) {
+    EXPECT_EQ(Perform(link, op), RESULT_NO_DEVICE) << OpName(op);
+  }
+  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_TRUE(unit.requests().empty());
+  EXPECT_TRUE(os.waits.empty());
+}
+
+TEST_F(LinkTest, RequestsOfTheUnitsOwnRefusalsReturnItsCode) {
+  // Without the lock the unit refuses to open the flash; the code comes back unchanged.
+  Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  EXPECT_EQ(link.SetEscWriteProtection(false), static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
+  EXPECT_EQ(link.SetAddress(), static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
+}
+
+// The erase reply is read only after a one-second wait that follows the write.
+TEST_F(LinkTest, EraseWaitsOneSecondBetweenWriteAndRead) {
+  sim::SimulatedUnit& unit = Plug();
+  os.nowMs = 5000;
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  Prepare(link, Op::Erase);
+  os.waits.clear();
+  unit.ClearRequests();
+  const std::uint64_t before = os.nowMs;
+
+  ASSERT_EQ(link.Erase(), RESULT_OK);
+  EXPECT_EQ(os.waits, std::vector<std::uint32_t>{1000});
+  ASSERT_EQ(unit.requests().size(), 1u);
+  EXPECT_EQ(unit.requests()[0].timeMs, before);
+  ASSERT_TRUE(unit.requests()[0].replyTimeMs.has_value());
+  EXPECT_EQ(*unit.requests()[0].replyTimeMs, before + 1000);
+}
+
+struct WriteBlockCase {
+  std::string name;
+  std::size_t sourceBytes;
+  std::size_t wordCount;
+  ResultCode expected;
+};
+
+class WriteBlockLimits : public LinkTest, public ::testing::WithParamInterface<WriteBlockCase> {};
+
+TEST_P(WriteBlockLimits, AcceptUpToFourteenWordsAndSendNothingOtherwise) {
+  const WriteBlockCase& c = GetParam();
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  Prepare(link, Op::WriteBlock);
+  unit.ClearRequests();
+
+  const Bytes source = Counting(c.sourceBytes, 0x01);
+  EXPECT_EQ(link.WriteBlock(source, c.wordCount), c.expected);
+  if (c.expected == RESULT_OK) {
+    EXPECT_EQ(unit.flash(), Bytes(source.begin(), source.begin() + 4 * c.wordCount));
+  } else {
+    EXPECT_TRUE(unit.requests().empty());
+    EXPECT_TRUE(unit.flash().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WriteBlockLimits,
+                         ::testing::Values(WriteBlockCase{"FourteenWords", 56, 14, RESULT_OK},
+                                           WriteBlockCase{"FinalBlockOfOneWord", 4, 1, RESULT_OK},
+                                           WriteBlockCase{"OnlyTheWordsAskedFor", 48, 4, RESULT_OK},
+                                           WriteBlockCase{"FifteenWords", 60, 15, RESULT_NO_DEVICE},
+                                           WriteBlockCase{"SourceTooShort", 11, 3,
+                                                          RESULT_NO_DEVICE}),
+                         [](const auto& info) { return info.param.name; });
+
+// --- the closing pair -----------------------------------------------------------------------
+
+TEST_F(LinkTest, ClosingPairClosesTheFlashAndTheLock) {
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  Prepare(link, Op::WriteBlock);
+  ASSERT_EQ(link.WriteBlock(kBlock, 12), RESULT_OK);
+  unit.ClearRequests();
+  os.waits.clear();
+
+  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_EQ(CommandsSent(unit), (Bytes{0x20, 0x0B}));
+  EXPECT_TRUE(unit.writeProtected());
+  EXPECT_FALSE(unit.locked());
+  EXPECT_TRUE(os.waits.empty());
+  EXPECT_TRUE(link.IsOpen());
+}
+
+TEST_F(LinkTest, ClosingPairIgnoresEveryFault) {
+  for (FaultKind kind : {FaultKind::Refuse, FaultKind::FailFlag, FaultKind::WriteFailure,
+                         FaultKind::ReadFailure, FaultKind::Silent, FaultKind::Vanish}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    transport.devices().clear();
+    sim::SimulatedUnit& unit = Plug();
+    ASSERT_EQ(link.Open(), RESULT_OK);
+    unit.AddFault({0x20, 1, kind, 9, 0x00});
+    unit.AddFault({0x0B, 1, kind, 9, 0x01});
+    EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
+    EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  }
+}
+
+TEST(ClosingPair, ReadsTheReplyOnlyAfterASuccessfulWrite) {
+  ScriptedTransport transport;
+  transport.steps = {
+      {.reply = {0x02, 0x00, 0x0C, 0x00, 0x00, 0x00}},  // identify: no ESC
+      {.writeSucceeds = false, .readSucceeds = true, .reply = {}},
+      {.reply = {0x02, 0xFF, 0x00, 0x00, 0x09}},
+  };
+  UnitLink link;
+  link.BindTransport(&transport);
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(transport.reads.size(), 1u);
+
+  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
+  EXPECT_EQ(transport.reads.size(), 1u) << "no read after the failed write";
+  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_EQ(transport.reads.size(), 2u) << "the reply of a written request is read";
+}
+
+// --- outcome rules as the operations apply them ---------------------------------------------
+
+// Replies the simulated unit does not produce (a refused status together with a given flag).
+TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
+  struct Case {
+    std::string name;
+    Op op;
+    Bytes reply;
+    ResultCode expected;
+  };
+  const Case cases[] = {
+      {"LockRefusedButFlagOne", Op::LockSet, {0x02, 0xFF, 0x00, 0x01, 0x05}, RESULT_OK},
+      {"LockNormalButFlagZero", Op::LockSet, {0x02, 0x00, 0x00, 0x00}, ERROR_FUNCTION_FAILED},
+      {"ReleaseRefusedZeroWithBadFlag", Op::ProtectionRelease, {0x02, 0xFF, 0x00, 0x02}, RESULT_OK},
+      {"ReleaseNormalFlagTwo",
+       Op::ProtectionRelease,
+       {0x02, 0x00, 0x00, 0x02},
+       ERROR_FUNCTION_FAILED},
+      {"EraseIgnoresFlag", Op::Erase, {0x02, 0x00, 0x00, 0x02}, RESULT_OK},
+      {"AddressRefusedCode",
+       Op::SetAddress,
+       {0x02, 0xFF, 0x00, 0x01, 0x34, 0x12, 0x01, 0x00},
+       0x00011234},
+      {"BlockRefusedZero", Op::WriteBlock, {0x02, 0xFF, 0x00, 0x02}, RESULT_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedTransport transport;
+    transport.steps = {{.reply = {0x02, 0x00, 0x0C, 0x00, 0x00, 0x00}}, {.reply = c.reply}};
+    UnitLink link;
+    link.BindTransport(&transport);
+    ASSERT_EQ(link.Open(), RESULT_OK);
+    EXPECT_EQ(Perform(link, c.op), c.expected);
+    ASSERT_EQ(transport.writes.size(), 2u);
+    EXPECT_EQ(transport.writes[1][1], CommandOf(c.op));
+  }
+}
+
+// --- the bytes on the wire ------------------------------------------------------------------
+
+TEST_F(LinkTest, AnUpdateSessionSendsTheExactReports) {
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  Prepare(link, Op::WriteBlock);
+  const Bytes block = Counting(56, 0xA0);
+  ASSERT_EQ(link.WriteBlock(block, 14), RESULT_OK);
+  link.SetEscWriteProtection(true);
+  link.SetSystemLock(false);
+
+  Bytes blockRequest = {0x01, 0x1B, 0x38, 0x00};
+  blockRequest.insert(blockRequest.end(), block.begin(), block.end());
+  const std::vector<Bytes> expected = {
+      {0x01, 0x08, 0x00},
+      {0x01, 0x1D, 0x08, 0x00, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF},
+      {0x01, 0x22, 0x20},  // byte 2 of the information reply (the model's block length)
+      {0x01, 0x0B, 0x01, 0x01},
+      {0x01, 0x20, 0x01, 0x00},
+      {0x01, 0x1E, 0x04, 0x00, 0x47, 0x9D, 0x2E, 0x6B},
+      {0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00, 0x47, 0x9D, 0x2E, 0x6B},
+      blockRequest,
+      {0x01, 0x20, 0x01, 0x01},
+      {0x01, 0x0B, 0x01, 0x00},
+  };
+  ASSERT_EQ(unit.requests().size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    Bytes report = expected[i];
+    report.resize(65, 0x00);
+    EXPECT_EQ(unit.requests()[i].bytes, report) << "request " << i;
+  }
+}
+
+TEST_F(LinkTest, AnOtherModeUnitGetsTheExactMemoryRequest) {
+  sim::SimulatedUnit& unit = Plug(kOtherMode, {.input = 64, .output = 64});
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(unit.requests().size(), 2u);
+  Bytes expected = {0x01, 0x0A, 0x0C, 0x00, 0x00, 0xFC, 0x01, 0x08};
+  expected.resize(64, 0x00);
+  EXPECT_EQ(unit.requests()[1].bytes, expected);
+}
+
+// --- closing --------------------------------------------------------------------------------
+
+TEST_F(LinkTest, CloseRestoresTheResetRecordAndReleasesTheHandle) {
+  Plug();
+  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_NE(link.escTypeId(), 0u);
+  // A relay-mode unit leaves these zero; give them values so that their reset shows too.
+  link.unitMode = 7;
+  link.otherMode = {1, 2, 3, 4, 5};
+  ASSERT_EQ(transport.openHandles(), 1);
+
+  link.Close();
+  ExpectReset(link);
+  EXPECT_EQ(transport.openHandles(), 0);
+
+  os.lastError = 0;
+  link.Close();  // closing a closed link touches nothing
+  EXPECT_EQ(os.lastError, 0u);
+
+  EXPECT_EQ(link.Open(), RESULT_OK) << "the transport binding survives the reset";
+}
+
+TEST_F(LinkTest, CloseAfterAFailedIdentificationStillResetsEverything) {
+  sim::SimulatedUnit& unit = Plug();
+  unit.AddFault({0x22, 1, FaultKind::ReadFailure});
+  ASSERT_EQ(link.Open(), RESULT_READ_FAILED);
+  ASSERT_NE(link.escFirmwareVersion(), 0);
+  link.Close();
+  ExpectReset(link);
+  EXPECT_EQ(transport.openHandles(), 0);
+}
+
+// --- views into the blocks ------------------------------------------------------------------
+
+TEST(BlockViews, ReadAndWriteLittleEndianFieldsAtTheirOffsets) {
+  UnitLink link;
+  for (std::size_t i = 0; i < link.escInfo.size(); ++i) {
+    link.escInfo[i] = static_cast<std::uint8_t>(0x40 + i);
+  }
+  for (std::size_t i = 0; i < link.escBootInfo.size(); ++i) {
+    link.escBootInfo[i] = static_cast<std::uint8_t>(0x80 + i);
+  }
+  EXPECT_EQ(link.escFirmwareVersion(), 0x4544);
+  EXPECT_EQ(link.escTypeId(), 0x83828180u);
+  EXPECT_EQ(link.escBootloaderVersion(), 0x87868584u);
+
+  const auto before = link.escInfo;
+  link.setEscFirmwareVersion(0x0303);
+  EXPECT_EQ(link.escFirmwareVersion(), 0x0303);
+  for (std::size_t i = 0; i < link.escInfo.size(); ++i) {
+    if (i != 4 && i != 5) {
+      EXPECT_EQ(link.escInfo[i], before[i]) << "byte " << i;
+    }
+  }
+  EXPECT_EQ(link.escInfo[4], 0x03);
+}
+
+}  // namespace
