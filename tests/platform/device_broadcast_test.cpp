@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,6 +57,10 @@ struct Case {
   std::uint32_t deviceType;
   std::wstring path;
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::wstring Wide(const std::u16string& text) {
   return std::wstring(text.begin(), text.end());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <string>
 
@@ -18,6 +20,10 @@ struct LogoCase {
   std::int32_t bitmapHeight;
   Placement expected;
 };
+
+void PrintTo(const LogoCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class LogoPlacementTest : public testing::TestWithParam<LogoCase> {};
 
@@ -89,6 +95,10 @@ struct ProgressCase {
   std::int32_t y;
 };
 
+void PrintTo(const ProgressCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ProgressPlacementTest : public testing::TestWithParam<ProgressCase> {};
 
 TEST_P(ProgressPlacementTest, CentresA400By50Window) {
@@ -113,6 +123,10 @@ struct RaiseCase {
   std::uintptr_t progress;
   bool raise;
 };
+
+void PrintTo(const RaiseCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 constexpr std::uintptr_t MAIN = 0x100;
 constexpr std::uintptr_t PROGRESS = 0x200;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +47,10 @@ struct LookupCase {
   std::size_t maxChars;
   std::wstring expected;
 };
+
+void PrintTo(const LookupCase& c, std::ostream* out) {
+  *out << "index " << c.index << ", at most " << c.maxChars << " characters";
+}
 
 class StringBlockTest : public testing::TestWithParam<LookupCase> {};
 
@@ -90,6 +96,10 @@ struct LanguageCase {
   std::uint16_t languageId;
   bool german;
 };
+
+void PrintTo(const LanguageCase& c, std::ostream* out) {
+  *out << "LANGID 0x" << std::hex << c.languageId;
+}
 
 class UiLanguageTest : public testing::TestWithParam<LanguageCase> {};
 

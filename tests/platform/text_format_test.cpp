@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <string>
 
@@ -16,6 +18,10 @@ struct FormatCase {
   std::wstring format;
   std::wstring expected;
 };
+
+void PrintTo(const FormatCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class FormatTextTest : public testing::TestWithParam<FormatCase> {};
 
