@@ -6,11 +6,16 @@
 # Writes into OUTPUT_DIR:
 #   message_ids.h        inline constexpr MessageId IDS_... = <id>;
 #   message_table.inc    {IDS_..., L"english", L"german"}, one line per message
-#   strings.rc           UTF-8 resource script part: one STRINGTABLE per language
+#   strings.rc           resource script part: one STRINGTABLE per language, entries id, L"text"
 #
 # Texts are bodies of C string literals; the only escapes allowed are \r and \n, kept as escapes
 # in both outputs. Anything that would change meaning on the way (a quote, another backslash
 # escape, or a character that CMake's list handling would split or swallow) stops the build.
+#
+# Characters outside ASCII are written as escapes, so both outputs are plain ASCII and no
+# compiler's idea of the source code page matters: \uXXXX in C++, \xXXXX in the resource script
+# (GNU windres reads the bytes of a UTF-8 L"..." string one by one, sign-extended, whatever the
+# code page says).
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -65,6 +70,97 @@ set(current_id "")
 set(count 0)
 set(line_number 0)
 
+# Sets `out_cpp` and `out_rc` to `text` with every non-ASCII character (UTF-8 in the source) as an
+# escape: \uXXXX (\UXXXXXXXX beyond the BMP) for C++, \xXXXX (a surrogate pair beyond the BMP)
+# for the resource script, whose wide-string \x takes exactly four digits.
+function(escape_non_ascii text where out_cpp out_rc)
+  # Printable ASCII needs nothing (the fast path for most texts).
+  if(text MATCHES "^[ -~]*$")
+    set(${out_cpp} "${text}" PARENT_SCOPE)
+    set(${out_rc} "${text}" PARENT_SCOPE)
+    return()
+  endif()
+  string(HEX "${text}" hex)
+  string(LENGTH "${text}" length)
+  set(cpp "")
+  set(rc "")
+  set(i 0)
+  while(i LESS length)
+    math(EXPR at "${i} * 2")
+    string(SUBSTRING "${hex}" ${at} 2 pair)
+    math(EXPR byte "0x${pair}")
+    if(byte LESS 128)
+      if(byte LESS 32 OR byte EQUAL 127)
+        message(FATAL_ERROR "generate_messages: ${where} contains control character ${byte}")
+      endif()
+      string(SUBSTRING "${text}" ${i} 1 character)
+      string(APPEND cpp "${character}")
+      string(APPEND rc "${character}")
+      math(EXPR i "${i} + 1")
+      continue()
+    endif()
+    # The lead byte says how many continuation bytes follow and which of its bits count.
+    if(byte GREATER_EQUAL 194 AND byte LESS 224)
+      set(extra 1)
+      math(EXPR code "${byte} & 0x1F")
+    elseif(byte GREATER_EQUAL 224 AND byte LESS 240)
+      set(extra 2)
+      math(EXPR code "${byte} & 0x0F")
+    elseif(byte GREATER_EQUAL 240 AND byte LESS 245)
+      set(extra 3)
+      math(EXPR code "${byte} & 0x07")
+    else()
+      message(FATAL_ERROR "generate_messages: ${where} is not valid UTF-8")
+    endif()
+    math(EXPR end "${i} + ${extra}")
+    if(end GREATER_EQUAL length)
+      message(FATAL_ERROR "generate_messages: ${where} is not valid UTF-8")
+    endif()
+    foreach(k RANGE 1 ${extra})
+      math(EXPR at "(${i} + ${k}) * 2")
+      string(SUBSTRING "${hex}" ${at} 2 pair)
+      math(EXPR next "0x${pair}")
+      if(next LESS 128 OR next GREATER_EQUAL 192)
+        message(FATAL_ERROR "generate_messages: ${where} is not valid UTF-8")
+      endif()
+      math(EXPR code "(${code} << 6) | (${next} & 0x3F)")
+    endforeach()
+    if((extra EQUAL 2 AND code LESS 2048) OR (extra EQUAL 3 AND code LESS 65536)
+       OR (code GREATER_EQUAL 55296 AND code LESS 57344) OR code GREATER 1114111)
+      message(FATAL_ERROR "generate_messages: ${where} is not valid UTF-8")
+    endif()
+    if(code LESS 65536)
+      hex_digits(${code} 4 digits)
+      string(APPEND cpp "\\u${digits}")
+      string(APPEND rc "\\x${digits}")
+    else()
+      hex_digits(${code} 8 digits)
+      string(APPEND cpp "\\U${digits}")
+      math(EXPR high "0xD800 + ((${code} - 0x10000) >> 10)")
+      math(EXPR low "0xDC00 + ((${code} - 0x10000) & 0x3FF)")
+      hex_digits(${high} 4 high_digits)
+      hex_digits(${low} 4 low_digits)
+      string(APPEND rc "\\x${high_digits}\\x${low_digits}")
+    endif()
+    math(EXPR i "${i} + 1 + ${extra}")
+  endwhile()
+  set(${out_cpp} "${cpp}" PARENT_SCOPE)
+  set(${out_rc} "${rc}" PARENT_SCOPE)
+endfunction()
+
+# `width` lower-case hexadecimal digits of `value`.
+function(hex_digits value width out)
+  math(EXPR formatted "${value}" OUTPUT_FORMAT HEXADECIMAL)
+  string(SUBSTRING "${formatted}" 2 -1 digits)
+  string(TOLOWER "${digits}" digits)
+  string(LENGTH "${digits}" have)
+  while(have LESS width)
+    string(PREPEND digits "0")
+    math(EXPR have "${have} + 1")
+  endwhile()
+  set(${out} "${digits}" PARENT_SCOPE)
+endfunction()
+
 # Closes the message being read: both languages must be present.
 macro(finish_message)
   if(NOT current_id STREQUAL "")
@@ -72,9 +168,11 @@ macro(finish_message)
       message(FATAL_ERROR "generate_messages: ${current_name} (${current_id}) lacks the en or de text")
     endif()
     string(APPEND ids_h "inline constexpr MessageId ${current_name} = ${current_id};\n")
-    string(APPEND table_inc "{${current_name}, L\"${text_en}\", L\"${text_de}\"},\n")
-    string(APPEND rc_en "  ${current_id}, L\"${text_en}\"\n")
-    string(APPEND rc_de "  ${current_id}, L\"${text_de}\"\n")
+    escape_non_ascii("${text_en}" "${current_name} en" cpp_en rc_text_en)
+    escape_non_ascii("${text_de}" "${current_name} de" cpp_de rc_text_de)
+    string(APPEND table_inc "{${current_name}, L\"${cpp_en}\", L\"${cpp_de}\"},\n")
+    string(APPEND rc_en "  ${current_id}, L\"${rc_text_en}\"\n")
+    string(APPEND rc_de "  ${current_id}, L\"${rc_text_de}\"\n")
     math(EXPR count "${count} + 1")
   endif()
   unset(text_en)

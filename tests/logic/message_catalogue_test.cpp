@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -202,7 +203,8 @@ TEST(MessageFormat, PlaceholdersAreReplacedLiterallyAndNothingElse) {
 }
 
 // Reads the generated resource script part back and turns its L"..." entries into wide text,
-// per language, so the Windows string tables can be compared with the host table.
+// per language, so the Windows string tables can be compared with the host table. The script is
+// ASCII; \r, \n and \xXXXX (exactly four digits in a wide resource string) are its escapes.
 std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
     const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -225,22 +227,15 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
     const std::string body = line.substr(quote + 4, line.size() - quote - 5);
     std::wstring text;
     for (std::size_t i = 0; i < body.size();) {
-      const auto byte = static_cast<unsigned char>(body[i]);
-      if (byte == '\\') {
+      if (body[i] != '\\') {
+        text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(body[i])));
+        ++i;
+      } else if (body[i + 1] == 'x') {
+        text.push_back(static_cast<wchar_t>(std::stoul(body.substr(i + 2, 4), nullptr, 16)));
+        i += 6;
+      } else {
         text.push_back(body[i + 1] == 'r' ? L'\r' : body[i + 1] == 'n' ? L'\n' : L'?');
         i += 2;
-      } else if (byte < 0x80) {
-        text.push_back(static_cast<wchar_t>(byte));
-        ++i;
-      } else {
-        // Two- and three-byte UTF-8 sequences cover every character of the catalogue.
-        const int extra = byte >= 0xE0 ? 2 : 1;
-        std::uint32_t code = byte & (extra == 2 ? 0x0F : 0x1F);
-        for (int k = 1; k <= extra; ++k) {
-          code = (code << 6) | (static_cast<unsigned char>(body[i + k]) & 0x3F);
-        }
-        text.push_back(static_cast<wchar_t>(code));
-        i += 1 + extra;
       }
     }
     strings[{*language, id}] = text;
@@ -256,7 +251,7 @@ TEST(MessageCatalogue, WindowsStringTablesHoldTheSameTexts) {
   }
 }
 
-TEST(MessageCatalogue, WindowsStringTablesAreUtf8WithTaggedLanguages) {
+TEST(MessageCatalogue, WindowsStringTablesAreAsciiWithTaggedLanguages) {
   std::ifstream file(UPDATER_GENERATED_DIR "/strings.rc", std::ios::binary);
   std::stringstream content;
   content << file.rdbuf();
@@ -270,13 +265,15 @@ TEST(MessageCatalogue, WindowsStringTablesAreUtf8WithTaggedLanguages) {
   ASSERT_NE(german, std::string::npos);
   EXPECT_LT(pragma, english);
   EXPECT_LT(english, german);
-  // CR LF stays an escape in the script; the umlaut is plain UTF-8.
+  // CR LF stays an escape, and so does every character outside ASCII: windres would read the
+  // bytes of a UTF-8 wide string one by one.
   EXPECT_NE(rc.find("  40000, L\"A programming unit was found and is ready to update. To update to "
                     "new ESC firmware, please click on the 'Update'-Button.\\r\\n\\r\\n!!!"),
             std::string::npos);
-  EXPECT_NE(rc.find("Update fehlgeschlagen!"), std::string::npos);
-  EXPECT_NE(rc.find("Ger\xC3\xA4te"), std::string::npos);
-  EXPECT_EQ(rc.find('\r'), std::string::npos);
+  EXPECT_NE(rc.find("Ger\\x00e4te-Meldungshandlers"), std::string::npos);
+  EXPECT_NE(rc.find("Windows\\x2122PC"), std::string::npos);
+  EXPECT_TRUE(std::all_of(rc.begin(), rc.end(),
+                          [](char c) { return c == '\n' || (c >= ' ' && c <= '~'); }));
 }
 
 }  // namespace
