@@ -1,0 +1,190 @@
+// The end-to-end driver: a Windows console program run under Wine that plays the programming unit
+// on a simulated HID bus and drives the real executable through its windows.
+//
+//   e2e_driver --exe P --image P --lang en|de|fr --out DIR [--screenshots DIR] GROUP...
+//   e2e_driver --demo --exe P [--drive --screenshots DIR]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/e2e/driver/scenarios.h"
+#include "tests/e2e/driver/screenshot.h"
+
+namespace {
+
+using namespace e2e;
+
+struct Options {
+  RunSettings run;
+  std::vector<std::string> groups;
+  std::string only;
+  bool demo = false;
+  bool drive = false;
+  Coverage coverage = Coverage::All;
+};
+
+bool Parse(int argc, wchar_t** argv, Options& o) {
+  std::wstring lang = L"en";
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    auto next = [&](std::wstring& into) {
+      if (i + 1 >= argc)
+        return false;
+      into = argv[++i];
+      return true;
+    };
+    if (a == L"--exe") {
+      if (!next(o.run.exePath))
+        return false;
+    } else if (a == L"--image") {
+      if (!next(o.run.imagePath))
+        return false;
+    } else if (a == L"--out") {
+      if (!next(o.run.outDir))
+        return false;
+    } else if (a == L"--screenshots") {
+      if (!next(o.run.screenshotDir))
+        return false;
+    } else if (a == L"--lang") {
+      if (!next(lang))
+        return false;
+    } else if (a == L"--only") {
+      std::wstring only;
+      if (!next(only))
+        return false;
+      o.only = Narrow(only);
+    } else if (a == L"--demo") {
+      o.demo = true;
+    } else if (a == L"--drive") {
+      o.drive = true;
+    } else {
+      o.groups.push_back(Narrow(a));
+    }
+  }
+  // German expects German texts; every other language English. The coverage keeps the runs of
+  // the other languages to what differs by language.
+  o.run.lang = lang == L"de" ? Lang::German : Lang::English;
+  o.coverage = lang == L"en" ? Coverage::All : lang == L"de" ? Coverage::Core : Coverage::Basic;
+  o.run.group = Narrow(lang);
+  return !o.run.exePath.empty() && (o.demo || (!o.run.imagePath.empty() && !o.run.outDir.empty()));
+}
+
+int RunSuite(const Options& o) {
+  if (!LoadImage(o.run.imagePath)) {
+    std::printf("cannot read the firmware image %s\n", Narrow(o.run.imagePath).c_str());
+    return 2;
+  }
+  int passed = 0, failed = 0;
+  for (const std::string& group : o.groups) {
+    std::vector<Scenario> scenarios = ScenariosOf(group, o.coverage);
+    if (scenarios.empty()) {
+      std::printf("unknown or empty group %s\n", group.c_str());
+      ++failed;
+      continue;
+    }
+    for (const Scenario& sc : scenarios) {
+      if (!o.only.empty() && sc.name.find(o.only) == std::string::npos)
+        continue;
+      RunSettings settings = o.run;
+      settings.group = o.run.group + "." + group;
+      const double start = NowMs();
+      std::printf("[ RUN  ] %s.%s\n", settings.group.c_str(), sc.name.c_str());
+      std::fflush(stdout);
+      std::vector<std::string> failures;
+      {
+        Session session(settings, sc.name);
+        try {
+          sc.run(session);
+        } catch (const ScenarioAbort&) {
+          // recorded in the checks already
+        }
+        failures = session.checks().failures();
+      }
+      const double ms = NowMs() - start;
+      for (const std::string& f : failures)
+        std::printf("    FAILED: %s\n", f.c_str());
+      std::printf("[ %s ] %s.%s (%.0f ms)\n", failures.empty() ? " OK " : "FAIL",
+                  settings.group.c_str(), sc.name.c_str(), ms);
+      std::fflush(stdout);
+      (failures.empty() ? passed : failed)++;
+    }
+  }
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 && passed > 0 ? 0 : 1;
+}
+
+// The demo: the program with one ready simulated unit plugged in. With --drive the driver also
+// presses Update and answers the boxes itself, saving screenshots of the key moments.
+int RunDemo(const Options& o) {
+  RunSettings settings = o.run;
+  settings.group = "demo";
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  settings.outDir = temp;
+  Session session(settings, "unit");
+  Program& p = session.program();
+  DeviceSpec unit = ReadyUnit();
+  session.Plug(unit);
+  int code = 0;
+  auto shot = [&](const char* label) {
+    if (settings.screenshotDir.empty())
+      return;
+    std::wstring path = settings.screenshotDir + L"\\demo-" +
+                        std::wstring(label, label + std::strlen(label)) + L".bmp";
+    if (SaveScreenBmp(path))
+      std::printf("screenshot: %s\n", Narrow(path).c_str());
+  };
+  try {
+    p.Start();
+    p.WaitForDialog();
+    if (!o.drive) {
+      std::printf("demo: the program runs with a simulated ready unit; close it to end\n");
+      std::fflush(stdout);
+      code = static_cast<int>(p.WaitExit(24.0 * 3600 * 1000));
+      return code;
+    }
+    shot("1-ready");
+    p.PressButton(IDC_UPDATE);
+    MessageBoxInfo warning = p.WaitForBox(10000, "the warning box");
+    shot("2-warning");
+    p.AnswerBox(warning, IDOK);
+    WaitUntil(session.checks(), 30000, "the progress window",
+              [&] { return p.ProgressWindow() != nullptr; });
+    Sleep(20000);
+    shot("3-progress");
+    WaitUntil(
+        session.checks(), 120000, "the success text",
+        [&] {
+          return p.ProgressWindow() == nullptr && p.Responds(200) &&
+                 p.ItemText(IDC_HINT) == Msg(IDS_SUCCESS, settings.lang);
+        },
+        100);
+    shot("4-success");
+    p.Close();
+  } catch (const ScenarioAbort& abort) {
+    std::printf("demo: %s\n", abort.reason.c_str());
+    return 1;
+  }
+  for (const std::string& f : session.checks().failures())
+    std::printf("demo: %s\n", f.c_str());
+  return session.checks().failures().empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options o;
+  if (!Parse(argc, argv, o)) {
+    std::printf(
+        "usage: e2e_driver --exe P --image P --lang en|de|fr --out DIR "
+        "[--screenshots DIR] [--only NAME] GROUP...\n"
+        "       e2e_driver --demo --exe P [--drive --screenshots DIR]\n");
+    return 2;
+  }
+  Program::ConfigureWine(o.run.exePath);
+  return o.demo ? RunDemo(o) : RunSuite(o);
+}

@@ -1,0 +1,99 @@
+// The program under test: starts it, finds and reads its windows, presses its buttons, answers
+// its message boxes and sends it device-change events. Every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/driver/support.h"
+
+namespace e2e {
+
+// A message box owned by the main dialog, as the user sees it.
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+  std::vector<int> buttons;  // control IDs present: IDOK, IDCANCEL, IDYES, IDNO
+  int defaultButton = 0;
+};
+
+// Sends one message from a helper thread, so that a handler that opens a message box does not
+// block the driver; Join bounds the wait for the handler to finish.
+class AsyncSend {
+ public:
+  AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> lParamData);
+  ~AsyncSend();
+  AsyncSend(const AsyncSend&) = delete;
+  AsyncSend& operator=(const AsyncSend&) = delete;
+  bool done() const { return done_.load(); }
+  LRESULT result() const { return result_; }
+  void Join(Checks& checks, double timeoutMs, const std::string& what);
+
+ private:
+  std::vector<std::uint8_t> data_;
+  std::atomic<bool> done_{false};
+  LRESULT result_ = 0;
+  std::thread thread_;
+};
+
+class Program {
+ public:
+  Program(Checks& checks, std::wstring exePath, std::wstring busName, std::wstring stderrPath);
+  ~Program();  // ends the program if it still runs
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Sets the program's Wine per-application settings (native doubles, unmanaged windows).
+  static void ConfigureWine(const std::wstring& exePath);
+
+  void Start();
+  DWORD pid() const { return pid_; }
+  bool Running() const;
+  HWND dialog() const { return dialog_; }
+
+  // Waits until the dialog window exists (it may still be hidden inside WM_INITDIALOG).
+  void WaitForDialogWindow(double timeoutMs = 20000);
+  // Waits until the dialog exists, is visible and has answered a message (start-up done).
+  void WaitForDialog(double timeoutMs = 20000);
+  // Round trip through the program's message loop (also nested box loops).
+  bool Responds(DWORD timeoutMs = 5000) const;
+
+  std::wstring Title() const;  // top-level title: needs no message loop
+  std::wstring ItemText(int id) const;
+  bool ItemEnabled(int id) const;
+  std::wstring ItemClass(int id) const;
+
+  void PressButton(int id);  // posted WM_COMMAND, as a click would send it
+
+  // Visible top-level windows of the program other than the dialog.
+  std::vector<HWND> OwnedBoxes() const;
+  HWND ProgressWindow() const;
+  MessageBoxInfo ReadBox(HWND box) const;
+  MessageBoxInfo WaitForBox(double timeoutMs, const std::string& what);
+  void AnswerBox(const MessageBoxInfo& box, int button);
+  void WaitNoBox(double timeoutMs, const std::string& what);
+
+  // WM_DEVICECHANGE with a DEV_BROADCAST_DEVICEINTERFACE_W for `path` (code 0x8000 or 0x8004).
+  std::unique_ptr<AsyncSend> SendDeviceChange(WPARAM code, const std::wstring& path);
+
+  void Close(double timeoutMs = 15000);  // presses Close and waits for the exit
+  DWORD WaitExit(double timeoutMs);
+  std::string StderrText() const;
+
+ private:
+  Checks& checks_;
+  std::wstring exePath_;
+  std::wstring busName_;
+  std::wstring stderrPath_;
+  Handle process_;
+  DWORD pid_ = 0;
+  HWND dialog_ = nullptr;
+};
+
+}  // namespace e2e

@@ -1,0 +1,870 @@
+#include "tests/e2e/driver/scenarios.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "protocol/vendor.h"
+#include "resources/resource_ids.h"
+
+namespace e2e {
+
+namespace {
+
+std::vector<std::uint8_t> g_image;
+
+constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kReadEscInfo = 0x1D, kErase = 0x1E,
+                       kSetAddress = 0x1F, kProtect = 0x20;
+
+// The texts of the dialog template (not message-table texts), per language.
+struct TemplateTexts {
+  const wchar_t* close;
+  const wchar_t* group;
+};
+TemplateTexts TemplateFor(Lang lang) {
+  if (lang == Lang::German)
+    return {L"Beenden", L"Installierte Firmware Versionen"};
+  return {L"Close", L"Installed firmware version"};
+}
+
+constexpr wchar_t kTitle[] = L"TALVERO PELORA FW Updater 3.3 ";
+
+Panel ReadyPanel(const wchar_t* label, const wchar_t* esc = L"3.2") {
+  return {label, L"1.2", L"1.5", esc, true};
+}
+
+std::string Ms(double ms) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.0f ms", ms);
+  return buf;
+}
+
+// ---------------------------------------------------------------- start-up
+
+struct StartupCase {
+  const char* name;
+  Coverage level;  // the smallest coverage that includes the case
+  std::vector<DeviceSpec> devices;
+  int unitIndex;     // the device expected to be taken, -1 for none
+  MessageId status;  // 0: ready form (40000); else the guidance status text
+  bool incompatibleBox;
+  std::vector<RequestPattern> trace;  // of the unit device (or of device 0 when none is taken)
+  bool unitStaysOpen;
+};
+
+DeviceSpec With(DeviceSpec d, const std::function<void(DeviceSpec&)>& change) {
+  change(d);
+  return d;
+}
+
+std::vector<StartupCase> StartupCases() {
+  return {
+      {"no-unit", Coverage::Basic, {}, -1, IDS_NO_UNIT, false, {}, false},
+      {"ready-mavira",
+       Coverage::Basic,
+       {ReadyUnit(L"unit", 2)},
+       0,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+      {"ready-torvex",
+       Coverage::Core,
+       {ReadyUnit(L"unit", 1)},
+       0,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+      {"wrong-mode",
+       Coverage::Core,
+       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.unitMode = 1; })},
+       0,
+       IDS_WRONG_MODE,
+       false,
+       {IdentifyRequest(), ReadUnitMemoryRequest()},
+       false},
+      {"no-esc",
+       Coverage::Core,
+       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.escState = 0; })},
+       0,
+       IDS_NO_ESC,
+       false,
+       {IdentifyRequest()},
+       false},
+      {"incompatible-esc",
+       Coverage::Core,
+       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.escTypeId = 0x12345678; })},
+       0,
+       IDS_INCOMPATIBLE_HINT,
+       true,
+       ReadyIdentification(),
+       false},
+      {"incompatible-boot-info-refused-with-0",
+       Coverage::All,
+       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.refuseBootInfoWithZero = true; })},
+       0,
+       IDS_INCOMPATIBLE_HINT,
+       true,
+       ReadyIdentification(),
+       false},
+      {"identification-fails",
+       Coverage::Core,
+       {With(ReadyUnit(),
+             [](DeviceSpec& d) {
+               d.faults.push_back({kReadEscInfo, 1, sim::FaultKind::Refuse, 0x0007, 0});
+             })},
+       0,
+       IDS_NO_UNIT,
+       false,
+       {IdentifyRequest(), ReadEscInfoRequest()},
+       false},
+      {"other-device-first-is-skipped",
+       Coverage::All,
+       {OtherHidDevice(), ReadyUnit()},
+       1,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+      {"maker-product-3-is-skipped",
+       Coverage::All,
+       {With(ReadyUnit(L"pid3"),
+             [](DeviceSpec& d) {
+               d.productId = 3;
+               d.isUnit = false;
+             }),
+        ReadyUnit()},
+       1,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+      {"unreadable-attributes-are-skipped",
+       Coverage::All,
+       {With(ReadyUnit(L"noattr"),
+             [](DeviceSpec& d) {
+               d.attributesReadable = false;
+               d.isUnit = false;
+             }),
+        ReadyUnit(L"unit", 1)},
+       1,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+      {"first-of-two-units-wins",
+       Coverage::All,
+       {ReadyUnit(L"first", 1), ReadyUnit(L"second", 2)},
+       0,
+       0,
+       false,
+       ReadyIdentification(),
+       true},
+  };
+}
+
+void RunStartup(Session& s, const StartupCase& c) {
+  std::vector<BusDeviceServer*> devices;
+  for (const DeviceSpec& d : c.devices)
+    devices.push_back(&s.Plug(d));
+  Program& p = s.program();
+  Checks& k = s.checks();
+  const Lang lang = s.lang();
+  p.Start();
+  p.WaitForDialogWindow();
+  if (c.incompatibleBox) {
+    MessageBoxInfo box = p.WaitForBox(20000, "the incompatibility box");
+    k.ExpectEq(box.caption, Msg(IDS_INCOMPATIBLE_CAPTION, lang), "incompatibility box caption");
+    k.ExpectEq(box.text, IncompatibleText(lang), "incompatibility box text");
+    k.Expect(box.buttons == std::vector<int>{IDOK}, "incompatibility box should have OK alone");
+    // Shown before the guidance: the hint still holds its earlier (empty) text.
+    k.ExpectEq(p.ItemText(IDC_HINT), L"", "hint while the incompatibility box is open");
+    k.Expect(!p.ItemEnabled(IDC_UPDATE), "Update should be disabled while the box is open");
+    s.Screenshot("box");
+    p.AnswerBox(box, IDOK);
+  }
+  p.WaitForDialog();
+  k.Expect(p.OwnedBoxes().empty(), "no message box expected");
+
+  k.ExpectEq(p.Title(), kTitle, "title");
+  k.ExpectEq(p.ItemText(IDC_LABEL_BOOTLOADER), Msg(IDS_LABEL_BOOTLOADER, lang),
+             "bootloader row label");
+  k.ExpectEq(p.ItemText(IDC_LABEL_ESC), Msg(IDS_LABEL_ESC, lang), "ESC row label");
+  k.ExpectEq(p.ItemText(IDC_CLOSE), TemplateFor(lang).close, "Close button text");
+  k.ExpectEq(p.ItemText(IDC_UPDATE), L"Update", "Update button text");
+  k.ExpectEq(p.ItemText(IDC_VERSION_GROUP), TemplateFor(lang).group, "version group text");
+
+  if (c.status == 0) {
+    const BusDeviceServer& unit = *devices[static_cast<std::size_t>(c.unitIndex)];
+    s.ExpectDialog(Msg(IDS_READY, lang), true,
+                   ReadyPanel(unit.spec().productId == 1 ? L"TORVEX" : L"MAVIRA"), "start-up");
+  } else {
+    s.ExpectDialog(Guidance(c.status, lang), false, InitialPanel(lang), "start-up");
+  }
+  if (!devices.empty()) {
+    std::size_t traced = c.unitIndex < 0 ? 0 : static_cast<std::size_t>(c.unitIndex);
+    s.ExpectRequests(*devices[traced], c.trace, "start-up trace");
+    k.ExpectEq(devices[traced]->OpenConnections(), c.unitStaysOpen ? 1 : 0,
+               "open handles on the unit after start-up");
+  }
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    if (static_cast<int>(i) == c.unitIndex)
+      continue;
+    // Devices before the taken one are opened, judged and closed; later ones never opened.
+    k.ExpectEq(devices[i]->OpenConnections(), 0,
+               "open handles on skipped device " + std::to_string(i));
+    if (c.unitIndex >= 0 && static_cast<int>(i) > c.unitIndex) {
+      k.ExpectEq(devices[i]->TotalConnections(), 0,
+                 "device after the taken unit should never be opened");
+    }
+  }
+  s.Screenshot("state");
+  s.CloseAndFinish();
+}
+
+// ---------------------------------------------------------------- hot-plug
+
+void ExpectReadyStartup(Session& s, const wchar_t* label = L"MAVIRA", const wchar_t* esc = L"3.2") {
+  s.program().Start();
+  s.program().WaitForDialog();
+  s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(label, esc), "start-up");
+}
+
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what) {
+  std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
+  // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
+  send->Join(s.checks(), 20000, what + " to be handled");
+}
+
+std::wstring UpperAscii(std::wstring s) {
+  for (wchar_t& c : s) {
+    if (c >= L'a' && c <= L'z')
+      c = static_cast<wchar_t>(c - 32);
+  }
+  return s;
+}
+
+std::vector<Scenario> HotplugScenarios() {
+  return {
+      {"arrival-of-ready-unit",
+       [](Session& s) {
+         s.program().Start();
+         s.program().WaitForDialog();
+         s.ExpectDialog(Guidance(IDS_NO_UNIT, s.lang()), false, InitialPanel(s.lang()), "start-up");
+         // A removal while no unit is open changes nothing.
+         Deliver(s, 0x8004, L"\\\\.\\pipe\\nothing-here", "removal with no unit open");
+         s.ExpectDialog(Guidance(IDS_NO_UNIT, s.lang()), false, InitialPanel(s.lang()),
+                        "after a removal with no unit open");
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         Deliver(s, 0x8000, unit.path(), "arrival");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"), "after arrival");
+         s.ExpectRequests(unit, ReadyIdentification(), "arrival trace");
+         s.checks().ExpectEq(unit.OpenConnections(), 1, "unit open after arrival");
+         s.Screenshot("arrived");
+         s.CloseAndFinish();
+       }},
+      {"removal-of-another-device",
+       [](Session& s) {
+         BusDeviceServer& other = s.Plug(OtherHidDevice());
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         ExpectReadyStartup(s);
+         s.bus().Unplug(other);
+         Deliver(s, 0x8004, other.path(), "removal of the other device");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the other device's removal");
+         s.ExpectRequests(unit, ReadyIdentification(), "trace");
+         s.checks().ExpectEq(unit.OpenConnections(), 1, "unit still open");
+         s.CloseAndFinish();
+       }},
+      {"removal-of-open-unit-path-in-other-case",
+       [](Session& s) {
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         ExpectReadyStartup(s);
+         std::wstring upper = UpperAscii(unit.path());
+         s.checks().Expect(upper != unit.path(), "the path should have lower-case letters");
+         s.bus().Unplug(unit);
+         Deliver(s, 0x8004, upper, "removal of the open unit");
+         s.ExpectDialog(Guidance(IDS_CONNECTION_LOST, s.lang()), false, NoUnitPanel(L"MAVIRA"),
+                        "after the unit's removal");
+         s.checks().ExpectEq(unit.OpenConnections(), 0, "unit handle closed");
+         s.Screenshot("removed");
+         s.CloseAndFinish();
+       }},
+      {"arrival-while-a-unit-is-open",
+       [](Session& s) {
+         BusDeviceServer& first = s.Plug(ReadyUnit(L"first", 2));
+         ExpectReadyStartup(s);
+         BusDeviceServer& second = s.Plug(ReadyUnit(L"second", 1));
+         Deliver(s, 0x8000, second.path(), "arrival of a second unit");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the second unit's arrival");
+         s.checks().ExpectEq(second.TotalConnections(), 0, "the second unit is never opened");
+         s.ExpectRequests(first, ReadyIdentification(), "first unit trace");
+         s.CloseAndFinish();
+       }},
+      {"arrival-of-unit-whose-identification-fails-stays-open",
+       [](Session& s) {
+         s.program().Start();
+         s.program().WaitForDialog();
+         DeviceSpec failing = ReadyUnit(L"failing");
+         failing.faults.push_back({kReadEscInfo, 1, sim::FaultKind::Refuse, 0x0007, 0});
+         BusDeviceServer& unit = s.Plug(failing);
+         Deliver(s, 0x8000, unit.path(), "arrival");
+         s.ExpectDialog(Guidance(IDS_NO_UNIT, s.lang()), false, InitialPanel(s.lang()),
+                        "after the failing unit's arrival (unchanged)");
+         s.checks().ExpectEq(unit.OpenConnections(), 1, "the failing unit stays open");
+         BusDeviceServer& ready = s.Plug(ReadyUnit(L"ready"));
+         Deliver(s, 0x8000, ready.path(), "arrival of a ready unit");
+         s.checks().ExpectEq(ready.TotalConnections(), 0, "arrivals are ignored while it is open");
+         s.bus().Unplug(unit);
+         Deliver(s, 0x8004, unit.path(), "removal of the failing unit");
+         s.ExpectDialog(Guidance(IDS_CONNECTION_LOST, s.lang()), false,
+                        NoUnitPanel(Msg(IDS_LABEL_UNIT, s.lang())), "after its removal");
+         s.CloseAndFinish();
+       }},
+  };
+}
+
+// ---------------------------------------------------------------- the update
+
+void ExpectWarningBox(Session& s, const MessageBoxInfo& box) {
+  Checks& k = s.checks();
+  k.ExpectEq(box.caption, Msg(IDS_NOTE_CAPTION, s.lang()), "warning caption");
+  k.ExpectEq(box.text, Msg(IDS_NOTE_TEXT, s.lang()), "warning text");
+  k.Expect(box.buttons == std::vector<int>({IDOK, IDCANCEL}), "warning should offer OK and Cancel");
+  k.Expect(box.defaultButton == IDOK, "OK should be the warning's default button");
+}
+
+void ExpectQuestionBox(Session& s, const MessageBoxInfo& box) {
+  Checks& k = s.checks();
+  k.ExpectEq(box.caption, Msg(IDS_DOWNGRADE_CAPTION, s.lang()), "question caption");
+  k.ExpectEq(box.text, Msg(IDS_DOWNGRADE_TEXT, s.lang()), "question text");
+  k.Expect(box.buttons == std::vector<int>({IDYES, IDNO}), "question should offer Yes and No");
+  k.Expect(box.defaultButton == IDYES, "Yes should be the question's default button");
+}
+
+// Start with a ready unit, press Update and return the warning box, checked.
+MessageBoxInfo PressUpdate(Session& s, BusDeviceServer& unit, double& pressedAt) {
+  ExpectReadyStartup(s, unit.spec().productId == 1 ? L"TORVEX" : L"MAVIRA");
+  pressedAt = NowMs();
+  s.program().PressButton(IDC_UPDATE);
+  MessageBoxInfo box = s.program().WaitForBox(10000, "the warning box");
+  ExpectWarningBox(s, box);
+  return box;
+}
+
+std::vector<RequestPattern> Concat(std::vector<RequestPattern> a,
+                                   const std::vector<RequestPattern>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<RequestPattern> UpdateRequests(std::size_t stages, std::size_t blocks) {
+  std::vector<RequestPattern> r = {LockSetRequest(), ProtectionReleaseRequest(), EraseRequest(),
+                                   SetAddressRequest()};
+  r.resize(stages);
+  for (std::size_t i = 0; i < blocks; ++i) {
+    std::size_t offset = i * 48;
+    std::size_t n = std::min<std::size_t>(48, g_image.size() - offset) / 4 * 4;
+    r.push_back(WriteBlockRequest(g_image.data() + offset, n));
+  }
+  return r;
+}
+
+std::size_t BlockCount() {
+  return (g_image.size() + 47) / 48;
+}
+
+// The filled share of a progress bar's client width as it is on the screen (the bar is drawn in
+// the highlight colour), or -1 when it cannot be read.
+int DrawnPercent(HWND bar) {
+  RECT client;
+  if (!GetClientRect(bar, &client) || client.right <= 4)
+    return -1;
+  POINT origin{0, client.bottom / 2};
+  ClientToScreen(bar, &origin);
+  const int width = client.right;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP row = CreateCompatibleBitmap(screen, width, 1);
+  HGDIOBJ old = SelectObject(memory, row);
+  int filled = -1;
+  if (BitBlt(memory, 0, 0, width, 1, screen, origin.x, origin.y, SRCCOPY)) {
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    filled = 0;
+    for (int x = 0; x < width; ++x) {
+      if (GetPixel(memory, x, 0) == highlight)
+        ++filled;
+    }
+  }
+  SelectObject(memory, old);
+  DeleteObject(row);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  // The bar fills the client area less its one-pixel inset on each side.
+  return filled < 0 ? -1 : std::min(100, filled * 100 / std::max(1, width - 2));
+}
+
+// What the progress window showed, as far as it could be read.
+struct ProgressWatch {
+  HWND window = nullptr;
+  double firstSeen = 0, goneAt = 0;
+  std::wstring title;
+  RECT rect{};
+  RECT dialogRect{};
+  LONG style = 0;
+  HWND owner = nullptr;
+  std::vector<int> positions;  // PBM_GETPOS answers (only when the program pumps)
+  int queries = 0;
+  // The bar as drawn on the screen: its filled share of the client width, in percent.
+  int maxDrawnPercent = -1;
+  int drawnSamples = 0;
+  double lastDrawSample = 0;
+  bool dense = false;  // sample at every poll (set once the final block is on its way)
+
+  void Poll(const Program& p, double now) {
+    if (window == nullptr) {
+      HWND w = p.ProgressWindow();
+      if (w == nullptr)
+        return;
+      window = w;
+      firstSeen = now;
+      wchar_t text[256] = {};
+      GetWindowTextW(w, text, 256);
+      title = text;
+      GetWindowRect(w, &rect);
+      GetWindowRect(p.dialog(), &dialogRect);
+      style = GetWindowLongW(w, GWL_STYLE);
+      owner = GetWindow(w, GW_OWNER);
+    }
+    if (goneAt == 0 && !IsWindow(window)) {
+      goneAt = now;
+      return;
+    }
+    if (goneAt == 0 && (dense || now - lastDrawSample >= 40)) {
+      lastDrawSample = now;
+      int drawn = DrawnPercent(window);
+      if (drawn >= 0) {
+        ++drawnSamples;
+        maxDrawnPercent = std::max(maxDrawnPercent, drawn);
+      }
+    }
+    if (goneAt == 0 && queries * 500.0 < now - firstSeen) {
+      ++queries;
+      DWORD_PTR pos = 0;
+      if (SendMessageTimeoutW(window, PBM_GETPOS, 0, 0, SMTO_BLOCK, 20, &pos)) {
+        positions.push_back(static_cast<int>(pos));
+      }
+    }
+  }
+
+  void Expect(Session& s) const {
+    Checks& k = s.checks();
+    if (window == nullptr) {
+      k.Expect(false, "the progress window never appeared");
+      return;
+    }
+    k.ExpectEq(title, Msg(IDS_TRANSFER_RUNNING, s.lang()), "progress window title");
+    const RECT& d = dialogRect;
+    k.ExpectEq(static_cast<std::uint64_t>(rect.right - rect.left), 400, "progress window width");
+    k.ExpectEq(static_cast<std::uint64_t>(rect.bottom - rect.top), 50, "progress window height");
+    k.Expect(rect.left == d.left + ((d.right - d.left) >> 1) - 200 &&
+                 rect.top == d.top + ((d.bottom - d.top) >> 1) - 25,
+             "progress window should be centred on the dialog: at " + std::to_string(rect.left) +
+                 "," + std::to_string(rect.top) + ", dialog " + std::to_string(d.left) + "," +
+                 std::to_string(d.top) + "-" + std::to_string(d.right) + "," +
+                 std::to_string(d.bottom));
+    k.Expect((style & (WS_CHILD | WS_POPUP | WS_SYSMENU | WS_THICKFRAME)) == 0,
+             "progress window: no child, pop-up, system menu or sizing frame style");
+    k.Expect((style & WS_CAPTION) == WS_CAPTION, "progress window should carry a title bar");
+    k.Expect((style & PBS_SMOOTH) != 0, "progress bar should be smooth");
+    k.Expect(owner == s.program().dialog(), "progress window should be owned by the dialog");
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+      k.Expect(
+          positions[i] >= 0 && positions[i] <= 100 && (i == 0 || positions[i] >= positions[i - 1]),
+          "progress positions should count up within 0..100");
+    }
+    std::printf("    progress window: %d of %d PBM_GETPOS reads answered",
+                static_cast<int>(positions.size()), queries);
+    if (!positions.empty())
+      std::printf(", last %d", positions.back());
+    std::printf("; drawn bar sampled %d times, fullest %d%%\n", drawnSamples, maxDrawnPercent);
+  }
+};
+
+// Checks the whole request trace of an update and the mandated waits between requests.
+void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
+  const std::size_t blocks = BlockCount();
+  std::vector<RequestPattern> expected =
+      Concat(Concat(ReadyIdentification(), UpdateRequests(4, blocks)),
+             {ProtectionSetRequest(), LockReleaseRequest()});
+  s.ExpectRequests(unit, expected, "update trace");
+  std::vector<sim::RecordedRequest> r = unit.Requests();
+  if (r.size() != expected.size())
+    return;
+  // Minimum gaps between consecutive request writes that the procedure's waits impose.
+  const std::size_t lock = 3, protect = 4, erase = 5, address = 6, first = 7,
+                    last = first + blocks - 1, protectSet = last + 1, lockRelease = last + 2;
+  auto gap = [&](std::size_t i) {
+    return static_cast<double>(r[i].timeMs) - static_cast<double>(r[i - 1].timeMs);
+  };
+  struct Minimum {
+    std::size_t index;
+    double ms;
+    const char* what;
+  };
+  std::vector<Minimum> minima = {{protect, 20, "lock -> protection release"},
+                                 {erase, 20, "protection release -> erase"},
+                                 {address, 1000 + 4000 + 20, "erase -> set address"},
+                                 {first, 20, "set address -> first block"},
+                                 {protectSet, 20, "last block -> protection set"}};
+  for (std::size_t i = first + 1; i <= last; ++i)
+    minima.push_back({i, 20, "block -> block"});
+  int shortGaps = 0;
+  for (const Minimum& m : minima) {
+    if (gap(m.index) < m.ms) {
+      if (++shortGaps <= 5) {
+        s.checks().Expect(false, std::string("wait missing: ") + m.what + " at request " +
+                                     std::to_string(m.index + 1) + " took " + Ms(gap(m.index)) +
+                                     ", at least " + Ms(m.ms) + " required");
+      }
+    }
+  }
+  std::vector<double> blockGaps;
+  for (std::size_t i = first + 1; i <= last; ++i)
+    blockGaps.push_back(gap(i));
+  std::sort(blockGaps.begin(), blockGaps.end());
+  std::printf(
+      "    block-to-block gaps: min %.0f, median %.0f, max %.0f ms; erase -> address "
+      "%.0f ms; closing pair gap %.0f ms; lock..lock release %.0f ms\n",
+      blockGaps.front(), blockGaps[blockGaps.size() / 2], blockGaps.back(), gap(address),
+      gap(lockRelease), static_cast<double>(r[lockRelease].timeMs - r[lock].timeMs));
+}
+
+void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
+  Checks& k = s.checks();
+  Program& p = s.program();
+  DeviceSpec spec = ReadyUnit();
+  spec.unit.escFirmwareVersion = installedEscVersion;
+  BusDeviceServer& unit = s.Plug(spec);
+  const wchar_t* escBefore = installedEscVersion == 0xFFFF ? L"----------" : L"3.2";
+  p.Start();
+  p.WaitForDialog();
+  s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA", escBefore), "start-up");
+  const double pressed = NowMs();
+  p.PressButton(IDC_UPDATE);
+  MessageBoxInfo warning = p.WaitForBox(10000, "the warning box");
+  ExpectWarningBox(s, warning);
+  s.Screenshot("warning");
+  const double warningShown = NowMs();
+  p.AnswerBox(warning, IDOK);
+  if (installedEscVersion >= 0x0303 && installedEscVersion != 0xFFFF) {
+    MessageBoxInfo question = p.WaitForBox(10000, "the downgrade question");
+    ExpectQuestionBox(s, question);
+    p.AnswerBox(question, IDYES);
+  }
+  const double answered = NowMs();
+
+  // Watch until the progress window has come and gone and the success text is shown.
+  ProgressWatch watch;
+  bool midShot = false;
+  const double budget = 180000;
+  double successAt = 0;
+  const std::size_t finalBlockAt = ReadyIdentification().size() + 4 + BlockCount();
+  WaitUntil(
+      k, budget, "the update to finish",
+      [&] {
+        const double now = NowMs();
+        watch.dense = unit.RequestCount() >= finalBlockAt;
+        watch.Poll(p, now);
+        if (!p.Running())
+          k.Abort("the program ended during the update");
+        if (!p.OwnedBoxes().empty()) {
+          MessageBoxInfo box = p.ReadBox(p.OwnedBoxes().front());
+          k.Abort("unexpected message box during the update: " + Printable(box.caption) + " " +
+                  Printable(box.text));
+        }
+        if (!midShot && watch.window != nullptr && now - watch.firstSeen > 15000) {
+          midShot = true;
+          s.Screenshot("progress");
+        }
+        // The program pumps again only when the run is over; a failure would have shown a box.
+        if (watch.window == nullptr || watch.goneAt == 0 || !p.Responds(200))
+          return false;
+        successAt = NowMs();
+        return true;
+      },
+      2);
+  watch.Expect(s);
+  k.Expect(watch.goneAt != 0, "the progress window should be gone after the update");
+
+  s.ExpectDialog(Msg(IDS_SUCCESS, s.lang()), false, ReadyPanel(L"MAVIRA", L"3.3"),
+                 "after the update");
+  ExpectUpdateTrace(s, unit);
+  std::vector<std::uint8_t> flash = unit.Flash();
+  k.Expect(flash == g_image, "the unit's flash should equal the image (" +
+                                 std::to_string(flash.size()) + " of " +
+                                 std::to_string(g_image.size()) + " bytes written)");
+  k.Expect(!unit.Locked(), "the unit should be unlocked after the closing pair");
+  k.Expect(unit.WriteProtected(), "the ESC flash should be write-protected again");
+  k.ExpectEq(unit.OpenConnections(), 1, "the link stays open after success");
+
+  const double minimum = 5080 + 2037 * 20.0;
+  const double wall = successAt - pressed;
+  std::printf(
+      "    update wall time from the Update press to the success hint: %.2f s "
+      "(%.2f s of it at the warning box); mandated minimum %.2f s; ratio %.3f\n",
+      wall / 1000, (answered - pressed) / 1000, minimum / 1000, wall / minimum);
+  (void)warningShown;
+  s.Screenshot("success");
+  s.CloseAndFinish();
+}
+
+std::vector<Scenario> UpdateScenarios(Coverage coverage) {
+  if (coverage == Coverage::All) {
+    // 0xFFFF: no downgrade question, dashes before and 3.3 after.
+    return {{"full-update-no-installed-version", [](Session& s) { RunFullUpdate(s, 0xFFFF); }}};
+  }
+  return {{"full-update", [](Session& s) { RunFullUpdate(s, 0x0302); }}};
+}
+
+// ---------------------------------------------------------------- confirmations
+
+std::vector<Scenario> ConfirmScenarios() {
+  auto unchanged = [](Session& s, BusDeviceServer& unit, const wchar_t* esc) {
+    s.program().WaitNoBox(10000, "no further box");
+    s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA", esc), "after declining");
+    s.ExpectRequests(unit, ReadyIdentification(), "no request after identification");
+    s.checks().ExpectEq(unit.OpenConnections(), 1, "unit still open");
+  };
+  return {
+      {"cancel-at-warning",
+       [unchanged](Session& s) {
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         double pressed = 0;
+         MessageBoxInfo warning = PressUpdate(s, unit, pressed);
+         s.program().AnswerBox(warning, IDCANCEL);
+         unchanged(s, unit, L"3.2");
+         s.CloseAndFinish();
+       }},
+      {"downgrade-question-no",
+       [unchanged](Session& s) {
+         DeviceSpec spec = ReadyUnit();
+         spec.unit.escFirmwareVersion = 0x0303;
+         BusDeviceServer& unit = s.Plug(spec);
+         ExpectReadyStartup(s, L"MAVIRA", L"3.3");
+         s.program().PressButton(IDC_UPDATE);
+         MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
+         ExpectWarningBox(s, warning);
+         s.program().AnswerBox(warning, IDOK);
+         MessageBoxInfo question = s.program().WaitForBox(10000, "the downgrade question");
+         ExpectQuestionBox(s, question);
+         s.Screenshot("question");
+         s.program().AnswerBox(question, IDNO);
+         unchanged(s, unit, L"3.3");
+         s.CloseAndFinish();
+       }},
+      {"downgrade-question-yes-runs-the-update",
+       [](Session& s) {
+         // Yes goes on to the lock request; the unit's failing lock flag ends the run there.
+         DeviceSpec spec = ReadyUnit();
+         spec.unit.escFirmwareVersion = 0x0303;
+         spec.faults.push_back({kLock, 1, sim::FaultKind::FailFlag, 0, 0x02});
+         BusDeviceServer& unit = s.Plug(spec);
+         ExpectReadyStartup(s, L"MAVIRA", L"3.3");
+         s.program().PressButton(IDC_UPDATE);
+         MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
+         s.program().AnswerBox(warning, IDOK);
+         MessageBoxInfo question = s.program().WaitForBox(10000, "the downgrade question");
+         ExpectQuestionBox(s, question);
+         s.program().AnswerBox(question, IDYES);
+         MessageBoxInfo failure = s.program().WaitForBox(20000, "the lock failure box");
+         s.ExpectFailureBox(failure, IDS_LOCK_FAILED, 1627);
+         s.program().AnswerBox(failure, IDOK);
+         s.ExpectRequests(unit, Concat(ReadyIdentification(), {LockSetRequest()}), "trace");
+         s.CloseAndFinish();
+       }},
+  };
+}
+
+// ---------------------------------------------------------------- failures
+
+struct FailureCase {
+  const char* name;
+  Coverage level;
+  std::vector<sim::Fault> faults;
+  MessageId message;
+  std::int32_t result;
+  std::size_t stages;  // update stages whose request was sent
+  std::size_t blocks;  // write-block requests sent
+  bool removeAtWarning = false;
+  bool silent = false;
+};
+
+std::vector<FailureCase> FailureCases() {
+  using sim::FaultKind;
+  return {
+      {"lock-refused",
+       Coverage::Core,
+       {{kLock, 1, FaultKind::Refuse, 0x1234, 0}},
+       IDS_LOCK_FAILED,
+       1627,
+       1,
+       0},
+      {"protection-release-refused",
+       Coverage::All,
+       {{kProtect, 1, FaultKind::Refuse, 0x21, 0}},
+       IDS_PROTECT_FAILED,
+       0x21,
+       2,
+       0},
+      {"protection-release-failing-flag",
+       Coverage::All,
+       {{kProtect, 1, FaultKind::FailFlag, 0, 0x02}},
+       IDS_PROTECT_FAILED,
+       1627,
+       2,
+       0},
+      {"erase-refused",
+       Coverage::All,
+       {{kErase, 1, FaultKind::Refuse, 0x0E, 0}},
+       IDS_ERASE_FAILED,
+       0x0E,
+       3,
+       0},
+      {"set-address-refused",
+       Coverage::All,
+       {{kSetAddress, 1, FaultKind::Refuse, 0x0F, 0}},
+       IDS_SET_ADDRESS_FAILED,
+       0x0F,
+       4,
+       0},
+      {"block-refused-with-code-5",
+       Coverage::All,
+       {{kWriteBlock, 3, FaultKind::Refuse, 5, 0}},
+       IDS_WRITE_BLOCK_FAILED,
+       5,
+       4,
+       3},
+      {"unit-removed-while-warning-open", Coverage::All, {}, IDS_LOCK_FAILED, -1, 0, 0, true},
+      {"silent-unit-times-out",
+       Coverage::All,
+       {{kLock, 1, FaultKind::Silent, 0, 0}},
+       IDS_LOCK_FAILED,
+       -3,
+       1,
+       0,
+       false,
+       true},
+  };
+}
+
+void RunFailure(Session& s, const FailureCase& c) {
+  Checks& k = s.checks();
+  Program& p = s.program();
+  DeviceSpec spec = ReadyUnit();
+  spec.faults = c.faults;
+  BusDeviceServer& unit = s.Plug(spec);
+  double pressed = 0;
+  MessageBoxInfo warning = PressUpdate(s, unit, pressed);
+  if (c.removeAtWarning) {
+    s.bus().Unplug(unit);
+    Deliver(s, 0x8004, unit.path(), "removal while the warning is open");
+    k.ExpectEq(p.ItemText(IDC_HINT), Guidance(IDS_CONNECTION_LOST, s.lang()),
+               "hint after the removal, warning still open");
+    k.Expect(!p.ItemEnabled(IDC_UPDATE), "Update disabled after the removal");
+  }
+  p.AnswerBox(warning, IDOK);
+
+  // Watch the progress window (block failures) until the failure box shows.
+  ProgressWatch watch;
+  HWND boxWindow = nullptr;
+  WaitUntil(k, 60000, "the failure box", [&] {
+    watch.Poll(p, NowMs());
+    if (!p.Running())
+      k.Abort("the program ended before the failure box");
+    std::vector<HWND> boxes = p.OwnedBoxes();
+    if (boxes.empty())
+      return false;
+    boxWindow = boxes.front();
+    return true;
+  });
+  const double boxAt = NowMs();
+  const bool progressOpenAtBox = watch.window != nullptr && IsWindow(watch.window);
+  MessageBoxInfo box = p.WaitForBox(10000, "the failure box to answer");
+  (void)boxWindow;
+  k.Expect(!progressOpenAtBox, "the progress window should be closed before the failure box");
+  k.Expect((watch.window != nullptr) == (c.blocks > 0),
+           c.blocks > 0 ? "the progress window should have opened"
+                        : "no progress window expected before the transfer");
+  std::uint32_t osError = s.ExpectFailureBox(box, c.message, c.result);
+  k.Expect(!p.ItemEnabled(IDC_UPDATE), "Update disabled while the failure box is open");
+  s.Screenshot("failure");
+
+  std::vector<sim::RecordedRequest> r = unit.Requests();
+  if (c.silent && r.size() > 3) {
+    std::printf(
+        "    silent unit: failure box %.1f s after the unanswered request; OS error "
+        "0x%08x\n",
+        (boxAt - static_cast<double>(r[3].timeMs)) / 1000, static_cast<unsigned>(osError));
+    k.Expect(osError == ERROR_TIMEOUT || osError == WAIT_TIMEOUT || osError == ERROR_SEM_TIMEOUT,
+             "the second number should report the time-out, got " + std::to_string(osError));
+  }
+  if (c.message == IDS_ERASE_FAILED && r.size() > 5) {
+    // The erase stage is judged only after its 1000 ms and 4000 ms waits.
+    const double sinceErase = boxAt - static_cast<double>(r[5].timeMs);
+    k.Expect(sinceErase >= 5000, "failure box " + Ms(sinceErase) +
+                                     " after the erase request, before the erase's waits ended");
+  }
+  p.AnswerBox(box, IDOK);
+  p.WaitNoBox(10000, "the dialog to settle");
+  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
+                 "after the failure box");
+  s.ExpectRequests(unit, Concat(ReadyIdentification(), UpdateRequests(c.stages, c.blocks)),
+                   "trace");
+  k.ExpectEq(unit.OpenConnections(), 0, "the link is closed after a failure");
+  s.CloseAndFinish();
+}
+
+}  // namespace
+
+bool LoadImage(const std::wstring& path) {
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (f == nullptr)
+    return false;
+  g_image.clear();
+  std::uint8_t buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    g_image.insert(g_image.end(), buf, buf + n);
+  std::fclose(f);
+  return !g_image.empty();
+}
+
+std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage) {
+  std::vector<Scenario> out;
+  if (group == "startup") {
+    for (const StartupCase& c : StartupCases()) {
+      if (c.level <= coverage)
+        out.push_back({c.name, [c](Session& s) { RunStartup(s, c); }});
+    }
+  } else if (group == "hotplug") {
+    out = HotplugScenarios();
+  } else if (group == "confirm") {
+    out = ConfirmScenarios();
+  } else if (group == "failures") {
+    for (const FailureCase& c : FailureCases()) {
+      if (c.level <= coverage)
+        out.push_back({c.name, [c](Session& s) { RunFailure(s, c); }});
+    }
+  } else if (group == "update") {
+    out = UpdateScenarios(coverage);
+  }
+  return out;
+}
+
+}  // namespace e2e

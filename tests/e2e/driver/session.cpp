@@ -1,0 +1,238 @@
+#include "tests/e2e/driver/session.h"
+
+#include <cstdio>
+
+#include "protocol/vendor.h"
+#include "resources/resource_ids.h"
+#include "tests/e2e/driver/screenshot.h"
+
+namespace e2e {
+
+namespace {
+
+std::vector<int> Key() {
+  return {0x47, 0x9D, 0x2E, 0x6B};
+}  // 0x6B2E9D47, little-endian
+
+std::string Hex(const std::vector<std::uint8_t>& b, std::size_t n) {
+  std::string s;
+  char buf[4];
+  for (std::size_t i = 0; i < n && i < b.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02x ", b[i]);
+    s += buf;
+  }
+  return s;
+}
+
+// Empty when `actual` matches, else what differs.
+std::string Mismatch(const RequestPattern& p, const std::vector<std::uint8_t>& actual) {
+  for (std::size_t i = 0; i < p.bytes.size(); ++i) {
+    if (p.bytes[i] < 0)
+      continue;
+    if (i >= actual.size() || actual[i] != p.bytes[i]) {
+      char buf[96];
+      std::snprintf(buf, sizeof buf, "byte %zu is %s, expected %02x", i,
+                    i < actual.size() ? Hex({actual[i]}, 1).c_str() : "missing", p.bytes[i]);
+      return std::string(p.name) + ": " + buf + " (request starts " + Hex(actual, 12) + ")";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+RequestPattern IdentifyRequest() {
+  return {"identify", {0x01, 0x08, 0x00}};
+}
+RequestPattern ReadUnitMemoryRequest() {
+  return {"read unit memory", {0x01, 0x0A, 0x0C, -1, 0x00, 0xFC, 0x01, 0x08}};
+}
+RequestPattern ReadEscInfoRequest() {
+  return {"read ESC info", {0x01, 0x1D, 0x08, -1, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF}};
+}
+RequestPattern ReadEscBootInfoRequest() {
+  return {"read ESC boot info", {0x01, 0x22}};
+}
+RequestPattern LockSetRequest() {
+  return {"lock set", {0x01, 0x0B, 0x01, 0x01}};
+}
+RequestPattern LockReleaseRequest() {
+  return {"lock release", {0x01, 0x0B, 0x01, 0x00}};
+}
+RequestPattern ProtectionReleaseRequest() {
+  return {"protection release", {0x01, 0x20, 0x01, 0x00}};
+}
+RequestPattern ProtectionSetRequest() {
+  return {"protection set", {0x01, 0x20, 0x01, 0x01}};
+}
+RequestPattern EraseRequest() {
+  std::vector<int> b = {0x01, 0x1E, 0x04, -1};
+  for (int k : Key())
+    b.push_back(k);
+  return {"erase", b};
+}
+RequestPattern SetAddressRequest() {
+  std::vector<int> b = {0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00};
+  for (int k : Key())
+    b.push_back(k);
+  return {"set address", b};
+}
+RequestPattern WriteBlockRequest(const std::uint8_t* data, std::size_t bytes) {
+  std::vector<int> b = {0x01, 0x1B, static_cast<int>(bytes), -1};
+  for (std::size_t i = 0; i < bytes; ++i)
+    b.push_back(data[i]);
+  return {"write block", b};
+}
+std::vector<RequestPattern> ReadyIdentification() {
+  return {IdentifyRequest(), ReadEscInfoRequest(), ReadEscBootInfoRequest()};
+}
+
+Panel NoUnitPanel(std::wstring unitLabel) {
+  return {std::move(unitLabel), L"0.0.0", L"0.0.0", L"0.0.0", false};
+}
+Panel InitialPanel(Lang lang) {
+  return NoUnitPanel(Msg(IDS_LABEL_UNIT, lang));
+}
+
+DeviceSpec ReadyUnit(std::wstring tag, std::uint16_t productId) {
+  DeviceSpec d;
+  d.tag = std::move(tag);
+  d.vendorId = MAKER_VENDOR_ID;
+  d.productId = productId;
+  return d;
+}
+
+DeviceSpec OtherHidDevice(std::wstring tag) {
+  DeviceSpec d;
+  d.tag = std::move(tag);
+  d.vendorId = 0x046D;  // some other maker's keyboard or mouse
+  d.productId = 0xC077;
+  d.isUnit = false;
+  return d;
+}
+
+Session::Session(const RunSettings& settings, const std::string& name)
+    : settings_(settings), name_(name) {
+  std::wstring bus = std::wstring(name.begin(), name.end());
+  bus_ = std::make_unique<SimBus>(std::wstring(settings.group.begin(), settings.group.end()) +
+                                  L"." + bus);
+  program_ = std::make_unique<Program>(checks_, settings.exePath, bus_->name(),
+                                       settings.outDir + L"\\" + bus_->name() + L".stderr.txt");
+}
+
+Session::~Session() {
+  program_.reset();  // ends the program first, then its devices
+  bus_.reset();
+}
+
+BusDeviceServer& Session::Plug(DeviceSpec spec) {
+  BusDeviceServer& d = bus_->Plug(spec);
+  devices_.push_back(&d);
+  return d;
+}
+
+void Session::StartProgram() {
+  program_->Start();
+  program_->WaitForDialog();
+}
+
+void Session::ExpectDialog(const std::wstring& hint, bool updateEnabled, const Panel& panel,
+                           const std::string& when) {
+  Program& p = *program_;
+  checks_.ExpectEq(p.ItemText(IDC_HINT), hint, when + ": hint");
+  checks_.Expect(p.ItemEnabled(IDC_UPDATE) == updateEnabled,
+                 when + ": Update should be " + (updateEnabled ? "enabled" : "disabled"));
+  checks_.Expect(p.ItemEnabled(IDC_CLOSE), when + ": Close should be enabled");
+  checks_.ExpectEq(p.ItemText(IDC_LABEL_UNIT), panel.unitLabel, when + ": unit row label");
+  checks_.ExpectEq(p.ItemText(IDC_VERSION_UNIT), panel.unit, when + ": unit version");
+  checks_.ExpectEq(p.ItemText(IDC_VERSION_BOOTLOADER), panel.bootloader,
+                   when + ": bootloader version");
+  checks_.ExpectEq(p.ItemText(IDC_VERSION_ESC), panel.esc, when + ": ESC version");
+  for (int id : {IDC_LABEL_UNIT, IDC_LABEL_BOOTLOADER, IDC_LABEL_ESC, IDC_VERSION_UNIT,
+                 IDC_VERSION_BOOTLOADER, IDC_VERSION_ESC}) {
+    checks_.Expect(p.ItemEnabled(id) == panel.enabled, when + ": panel item " + std::to_string(id) +
+                                                           " should be " +
+                                                           (panel.enabled ? "enabled" : "greyed"));
+  }
+}
+
+void Session::ExpectRequests(const BusDeviceServer& device,
+                             const std::vector<RequestPattern>& expected, const std::string& when) {
+  std::vector<sim::RecordedRequest> actual = device.Requests();
+  int reported = 0;
+  for (std::size_t i = 0; i < expected.size() && i < actual.size() && reported < 5; ++i) {
+    std::string m = Mismatch(expected[i], actual[i].bytes);
+    if (!m.empty()) {
+      checks_.Expect(false, when + ": request " + std::to_string(i + 1) + ", " + m);
+      ++reported;
+    }
+  }
+  if (actual.size() != expected.size()) {
+    std::string detail;
+    std::size_t from = std::min(actual.size(), expected.size());
+    if (from < actual.size())
+      detail = ", first extra request starts " + Hex(actual[from].bytes, 8);
+    if (from < expected.size())
+      detail = std::string(", first missing: ") + expected[from].name;
+    checks_.Expect(false, when + ": " + std::to_string(actual.size()) + " requests, expected " +
+                              std::to_string(expected.size()) + detail);
+  }
+}
+
+std::uint32_t Session::ExpectFailureBox(const MessageBoxInfo& box, MessageId message,
+                                        std::int32_t result) {
+  checks_.ExpectEq(box.caption, Msg(IDS_UPDATE_FAILED, lang()), "failure box caption");
+  checks_.Expect(box.buttons == std::vector<int>{IDOK}, "failure box should have OK alone");
+  if (result == -1) {
+    checks_.ExpectEq(box.text, Msg(message, lang()), "failure box text (no code line)");
+    return 0;
+  }
+  // The second number is whatever the OS last reported; take it from the box, check the rest.
+  std::uint32_t second = 0;
+  std::size_t dash = box.text.rfind(L"-0x");
+  if (dash != std::wstring::npos && box.text.size() == dash + 11) {
+    second =
+        static_cast<std::uint32_t>(std::wcstoul(box.text.substr(dash + 3).c_str(), nullptr, 16));
+  }
+  checks_.ExpectEq(box.text, FailureText(message, result, second, lang()), "failure box text");
+  return second;
+}
+
+void Session::Screenshot(const std::string& label) {
+  if (settings_.screenshotDir.empty())
+    return;
+  std::string file = settings_.group + "-" + name_ + "-" + label + ".bmp";
+  std::wstring path = settings_.screenshotDir + L"\\" + std::wstring(file.begin(), file.end());
+  if (!SaveScreenBmp(path))
+    std::printf("    (screenshot %s failed)\n", file.c_str());
+}
+
+void Session::CloseAndFinish() {
+  program_->Close();
+  FinishChecks(true);
+}
+
+void Session::FinishChecks(bool exitedNormally) {
+  finished_ = true;
+  std::wstring misuse = bus_->Misuse();
+  checks_.Expect(misuse.empty(),
+                 "the HID doubles saw calls against their contract: " + Printable(misuse));
+  if (exitedNormally) {
+    checks_.ExpectEq(bus_->OpenSets(), 0, "device-info sets not destroyed at exit");
+    checks_.ExpectEq(bus_->OpenPreparsed(), 0, "preparsed data not freed at exit");
+  }
+  for (BusDeviceServer* d : devices_) {
+    for (const std::string& problem : d->WireProblems())
+      checks_.Expect(false, problem);
+  }
+  std::string err = program_->StderrText();
+  std::size_t at = err.find(":seh:");
+  if (at != std::string::npos) {
+    std::size_t start = err.rfind('\n', at);
+    start = start == std::string::npos ? 0 : start + 1;
+    checks_.Expect(false, "Wine reported an exception in the program: " +
+                              err.substr(start, err.find('\n', at) - start));
+  }
+}
+
+}  // namespace e2e

@@ -1,0 +1,101 @@
+// One scenario's world: a fresh simulated bus, the program started on it, the checks made, and
+// the checks every scenario shares (dialog state, request patterns, clean ending).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver/program.h"
+#include "tests/e2e/driver/sim_bus.h"
+#include "tests/e2e/driver/support.h"
+#include "tests/e2e/driver/texts.h"
+
+namespace e2e {
+
+struct RunSettings {
+  std::wstring exePath;
+  std::wstring imagePath;
+  std::wstring outDir;         // stderr captures
+  std::wstring screenshotDir;  // empty: no screenshots
+  Lang lang = Lang::English;
+  std::string group;
+};
+
+// Expected state of the version panel.
+struct Panel {
+  std::wstring unitLabel;  // label 40010
+  std::wstring unit, bootloader, esc;
+  bool enabled = false;
+};
+
+// A request as the protocol table fixes it: -1 marks a byte without a fixed value.
+struct RequestPattern {
+  const char* name;
+  std::vector<int> bytes;
+};
+
+RequestPattern IdentifyRequest();
+RequestPattern ReadUnitMemoryRequest();
+RequestPattern ReadEscInfoRequest();
+RequestPattern ReadEscBootInfoRequest();
+RequestPattern LockSetRequest();
+RequestPattern LockReleaseRequest();
+RequestPattern ProtectionReleaseRequest();
+RequestPattern ProtectionSetRequest();
+RequestPattern EraseRequest();
+RequestPattern SetAddressRequest();
+RequestPattern WriteBlockRequest(const std::uint8_t* data, std::size_t bytes);
+// Identification of a unit with a ready ESC.
+std::vector<RequestPattern> ReadyIdentification();
+
+// The panel when no unit is open; label 40010 keeps whatever it showed.
+Panel NoUnitPanel(std::wstring unitLabel);
+Panel InitialPanel(Lang lang);
+
+class Session {
+ public:
+  Session(const RunSettings& settings, const std::string& name);
+  ~Session();
+
+  Checks& checks() { return checks_; }
+  SimBus& bus() { return *bus_; }
+  Program& program() { return *program_; }
+  Lang lang() const { return settings_.lang; }
+  const RunSettings& settings() const { return settings_; }
+
+  BusDeviceServer& Plug(DeviceSpec spec);
+  void StartProgram();
+
+  // Hint text, Update state and version panel, letter for letter.
+  void ExpectDialog(const std::wstring& hint, bool updateEnabled, const Panel& panel,
+                    const std::string& when);
+  // The device's request trace equals `expected` (each request at its output report length).
+  void ExpectRequests(const BusDeviceServer& device, const std::vector<RequestPattern>& expected,
+                      const std::string& when);
+  // A failure box: caption 40002, OK only, text = message [+ "\r\n" + code line]. The second
+  // number is the OS error, which only the time-out case fixes; it is returned.
+  std::uint32_t ExpectFailureBox(const MessageBoxInfo& box, MessageId message, std::int32_t result);
+
+  void Screenshot(const std::string& label);
+  // Close, exit code 0, and what the doubles, the wire and Wine's stderr reported.
+  void CloseAndFinish();
+
+ private:
+  void FinishChecks(bool exitedNormally);
+
+  RunSettings settings_;
+  std::string name_;
+  Checks checks_;
+  std::unique_ptr<SimBus> bus_;
+  std::unique_ptr<Program> program_;
+  std::vector<BusDeviceServer*> devices_;
+  bool finished_ = false;
+};
+
+DeviceSpec ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
+DeviceSpec OtherHidDevice(std::wstring tag = L"mouse");
+
+}  // namespace e2e

@@ -1,0 +1,270 @@
+#include "tests/e2e/driver/sim_bus.h"
+
+#include <cstdio>
+
+namespace e2e {
+
+namespace {
+
+// Two listening slots per device, so that the pipe can be opened again at once after a close
+// (the program opens, closes and reopens the same path during one scan).
+constexpr int kSlotsPerDevice = 2;
+
+// Waits for an overlapped operation or for stop; false when stopped (the I/O is cancelled and
+// awaited first, so the buffer stays valid until it is done).
+bool AwaitIo(HANDLE pipe, OVERLAPPED& ov, HANDLE stop, DWORD& transferred, DWORD& error) {
+  HANDLE events[2] = {ov.hEvent, stop};
+  DWORD which = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+  if (which != WAIT_OBJECT_0) {
+    CancelIoEx(pipe, &ov);
+    GetOverlappedResult(pipe, &ov, &transferred, TRUE);
+    return false;
+  }
+  error = GetOverlappedResult(pipe, &ov, &transferred, FALSE) ? ERROR_SUCCESS : GetLastError();
+  return true;
+}
+
+}  // namespace
+
+BusDeviceServer::BusDeviceServer(DeviceSpec spec, std::wstring path)
+    : spec_(std::move(spec)),
+      path_(std::move(path)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  if (spec_.isUnit) {
+    unit_ = std::make_shared<sim::SimulatedUnit>(spec_.unit);
+    for (const sim::Fault& f : spec_.faults)
+      unit_->AddFault(f);
+  }
+  for (int i = 0; i < kSlotsPerDevice; ++i)
+    slots_.emplace_back([this] { Slot(); });
+}
+
+BusDeviceServer::~BusDeviceServer() {
+  Stop();
+}
+
+void BusDeviceServer::Stop() {
+  SetEvent(stop_.get());
+  for (std::thread& t : slots_) {
+    if (t.joinable())
+      t.join();
+  }
+}
+
+void BusDeviceServer::Problem(const std::string& what) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  problems_.push_back(Narrow(spec_.tag) + ": " + what);
+}
+
+std::vector<std::string> BusDeviceServer::WireProblems() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return problems_;
+}
+
+std::vector<sim::RecordedRequest> BusDeviceServer::Requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_ ? unit_->requests() : std::vector<sim::RecordedRequest>{};
+}
+
+std::size_t BusDeviceServer::RequestCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_ ? unit_->requests().size() : 0;
+}
+
+std::vector<std::uint8_t> BusDeviceServer::Flash() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_ ? unit_->flash() : std::vector<std::uint8_t>{};
+}
+
+bool BusDeviceServer::Locked() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_ && unit_->locked();
+}
+
+bool BusDeviceServer::WriteProtected() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unit_ && unit_->writeProtected();
+}
+
+void BusDeviceServer::Slot() {
+  Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  while (WaitForSingleObject(stop_.get(), 0) != WAIT_OBJECT_0) {
+    Handle pipe(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                 PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
+    if (!pipe.valid()) {
+      Problem("CreateNamedPipeW failed with " + std::to_string(GetLastError()));
+      return;
+    }
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    ResetEvent(event.get());
+    bool connected = false;
+    if (ConnectNamedPipe(pipe.get(), &ov)) {
+      connected = true;
+    } else if (GetLastError() == ERROR_PIPE_CONNECTED) {
+      connected = true;
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+      DWORD n = 0, error = 0;
+      connected = AwaitIo(pipe.get(), ov, stop_.get(), n, error) && error == ERROR_SUCCESS;
+    }
+    if (!connected)
+      continue;
+    ++connected_;
+    ++totalConnections_;
+    Serve(pipe.get(), ov);
+    --connected_;
+    DisconnectNamedPipe(pipe.get());
+  }
+}
+
+void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
+  std::vector<std::uint8_t> request(4096);
+  std::vector<std::uint8_t> reply(spec_.inputReportLength);
+  for (;;) {
+    ResetEvent(ov.hEvent);
+    DWORD n = 0, error = ERROR_SUCCESS;
+    if (!ReadFile(pipe, request.data(), static_cast<DWORD>(request.size()), nullptr, &ov) &&
+        GetLastError() != ERROR_IO_PENDING) {
+      return;  // the program closed its handle
+    }
+    if (!AwaitIo(pipe, ov, stop_.get(), n, error))
+      return;
+    if (error != ERROR_SUCCESS)
+      return;  // closed or cancelled by the program
+    if (!unit_) {
+      Problem("a request was written to a device that is not a programming unit");
+      continue;
+    }
+    if (n != spec_.outputReportLength) {
+      Problem("request of " + std::to_string(n) + " bytes, output report length is " +
+              std::to_string(spec_.outputReportLength));
+    }
+    sim::SimulatedUnit::ReadOutcome outcome;
+    bool taken;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      taken = unit_->Write(std::span<const std::uint8_t>(request.data(), n),
+                           static_cast<std::uint64_t>(NowMs()));
+      std::fill(reply.begin(), reply.end(), std::uint8_t{0});
+      outcome = taken ? unit_->Read(reply) : sim::SimulatedUnit::ReadOutcome::Failed;
+    }
+    if (outcome == sim::SimulatedUnit::ReadOutcome::Failed) {
+      return;  // breaking the pipe makes the program's pending read fail
+    }
+    if (outcome == sim::SimulatedUnit::ReadOutcome::Silent)
+      continue;
+    ResetEvent(ov.hEvent);
+    if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &ov) &&
+        GetLastError() != ERROR_IO_PENDING) {
+      return;
+    }
+    if (!AwaitIo(pipe, ov, stop_.get(), n, error) || error != ERROR_SUCCESS)
+      return;
+  }
+}
+
+SimBus::SimBus(std::wstring name) : name_(std::move(name)), keyPath_(BusKeyPath(name_)) {
+  RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
+  Publish();
+}
+
+SimBus::~SimBus() {
+  for (auto& d : present_)
+    d->Stop();
+  RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
+}
+
+std::wstring SimBus::PathFor(const DeviceSpec& spec) const {
+  wchar_t ids[64];
+  std::swprintf(ids, 64, L"hid#vid_%04x&pid_%04x#", static_cast<unsigned>(spec.vendorId),
+                static_cast<unsigned>(spec.productId));
+  return std::wstring(L"\\\\.\\pipe\\") + ids + L"e2e-" + name_ + L"-" + spec.tag +
+         L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+}
+
+BusDeviceServer& SimBus::Plug(const DeviceSpec& spec) {
+  present_.push_back(std::make_unique<BusDeviceServer>(spec, PathFor(spec)));
+  Publish();
+  return *present_.back();
+}
+
+void SimBus::Unplug(BusDeviceServer& device) {
+  for (auto it = present_.begin(); it != present_.end(); ++it) {
+    if (it->get() == &device) {
+      gone_.push_back(std::move(*it));
+      present_.erase(it);
+      break;
+    }
+  }
+  Publish();
+  device.Stop();
+}
+
+void SimBus::Publish() {
+  std::wstring multi;
+  for (const auto& d : present_) {
+    BusDevice entry;
+    entry.path = d->path();
+    entry.vendorId = d->spec().vendorId;
+    entry.productId = d->spec().productId;
+    entry.inputReportLength = d->spec().inputReportLength;
+    entry.outputReportLength = d->spec().outputReportLength;
+    entry.attributesReadable = d->spec().attributesReadable;
+    entry.capsReadable = d->spec().capsReadable;
+    multi += FormatBusDevice(entry);
+    multi += L'\0';
+  }
+  multi += L'\0';
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, L"Devices", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
+                   static_cast<DWORD>(multi.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+void SimBus::SetEnumerationFails(bool fails) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) == ERROR_SUCCESS) {
+    DWORD value = fails ? 1 : 0;
+    RegSetValueExW(key, L"EnumerationFails", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof value);
+    RegCloseKey(key);
+  }
+}
+
+DWORD SimBus::ReadDword(const wchar_t* name) const {
+  DWORD value = 0, size = sizeof value;
+  if (RegGetValueW(HKEY_CURRENT_USER, keyPath_.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value,
+                   &size) != ERROR_SUCCESS) {
+    return 0;
+  }
+  return value;
+}
+
+DWORD SimBus::OpenSets() const {
+  return ReadDword(L"OpenSets");
+}
+DWORD SimBus::OpenPreparsed() const {
+  return ReadDword(L"OpenPreparsed");
+}
+
+std::wstring SimBus::Misuse() const {
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CURRENT_USER, keyPath_.c_str(), L"Misuse", RRF_RT_REG_SZ, nullptr, nullptr,
+                   &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegGetValueW(HKEY_CURRENT_USER, keyPath_.c_str(), L"Misuse", RRF_RT_REG_SZ, nullptr,
+                   text.data(), &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+}  // namespace e2e

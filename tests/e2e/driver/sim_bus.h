@@ -1,0 +1,105 @@
+// The simulated HID bus: every present device is a named pipe served here, programming units are
+// played by sim::SimulatedUnit, and the device list is published for the hid/setupapi doubles.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/simulated_unit.h"
+#include "tests/e2e/driver/support.h"
+#include "tests/e2e/hid_bus.h"
+
+namespace e2e {
+
+struct DeviceSpec {
+  std::wstring tag;  // unique on the bus; part of the path
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 2;
+  std::uint16_t inputReportLength = 65;
+  std::uint16_t outputReportLength = 65;
+  bool attributesReadable = true;
+  bool capsReadable = true;
+  bool isUnit = true;  // false: another HID device that must never receive a request
+  sim::UnitConfig unit;
+  std::vector<sim::Fault> faults;
+};
+
+// One device on the bus and the pipe server that carries its reports.
+class BusDeviceServer {
+ public:
+  BusDeviceServer(DeviceSpec spec, std::wstring path);
+  ~BusDeviceServer();
+  BusDeviceServer(const BusDeviceServer&) = delete;
+  BusDeviceServer& operator=(const BusDeviceServer&) = delete;
+
+  const DeviceSpec& spec() const { return spec_; }
+  const std::wstring& path() const { return path_; }
+  // Copies of the unit's state, taken under its lock.
+  std::vector<sim::RecordedRequest> Requests() const;
+  std::size_t RequestCount() const;
+  std::vector<std::uint8_t> Flash() const;
+  bool Locked() const;
+  bool WriteProtected() const;
+  int OpenConnections() const { return connected_.load(); }
+  int TotalConnections() const { return totalConnections_.load(); }
+  // Problems seen on the wire (odd lengths, requests to a device that is no unit).
+  std::vector<std::string> WireProblems() const;
+
+  // Ends every connection and listener; the program's handle then fails like a vanished device.
+  void Stop();
+
+ private:
+  void Slot();
+  void Serve(HANDLE pipe, OVERLAPPED& ov);
+  void Problem(const std::string& what);
+
+  DeviceSpec spec_;
+  std::wstring path_;
+  std::shared_ptr<sim::SimulatedUnit> unit_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> problems_;
+  Handle stop_;
+  std::atomic<int> connected_{0};
+  std::atomic<int> totalConnections_{0};
+  std::vector<std::thread> slots_;
+};
+
+class SimBus {
+ public:
+  explicit SimBus(std::wstring name);
+  ~SimBus();
+  SimBus(const SimBus&) = delete;
+  SimBus& operator=(const SimBus&) = delete;
+
+  const std::wstring& name() const { return name_; }
+  std::wstring PathFor(const DeviceSpec& spec) const;
+
+  // Adds a device at the end of the enumeration order (serves its pipe before publishing it).
+  BusDeviceServer& Plug(const DeviceSpec& spec);
+  // Takes the device off the list, then ends its pipe.
+  void Unplug(BusDeviceServer& device);
+  void SetEnumerationFails(bool fails);
+
+  // What the doubles reported back.
+  std::wstring Misuse() const;
+  DWORD OpenSets() const;
+  DWORD OpenPreparsed() const;
+
+ private:
+  void Publish();
+  DWORD ReadDword(const wchar_t* name) const;
+
+  std::wstring name_;
+  std::wstring keyPath_;
+  std::vector<std::unique_ptr<BusDeviceServer>> present_;
+  std::vector<std::unique_ptr<BusDeviceServer>> gone_;  // kept for their traces
+};
+
+}  // namespace e2e

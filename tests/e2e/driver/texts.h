@@ -1,0 +1,26 @@
+// Expected texts, taken from the generated message table (the one source of the program's
+// strings) so that no text is typed a second time here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "message_ids.h"
+
+namespace e2e {
+
+enum class Lang { English, German };
+
+std::wstring Msg(MessageId id, Lang lang);
+// status + "\r\n\r\n" + instructions: the hint box's guidance form.
+std::wstring Guidance(MessageId status, Lang lang);
+// Message 40034 with the model name in place of its %s.
+std::wstring IncompatibleText(Lang lang);
+// The failure box text: the message alone for -1, else the message, "\r\n" and the code line.
+std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t lastError,
+                         Lang lang);
+// Message 40036's text before its first number ("...errorcode: 0x"), for checking a code line
+// whose second number is the operating system's.
+std::wstring CodeLinePrefix(Lang lang);
+
+}  // namespace e2e

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Harness of the end-to-end tests under Wine.
+#
+#   run-e2e.sh setup   WORK HID_DLL SETUPAPI_DLL   fresh prefix with the doubles, Xvfb, wineserver
+#   run-e2e.sh run     WORK LANG DRIVER EXE IMAGE GROUP...   one driver run (LANG: en, de or fr)
+#   run-e2e.sh cleanup WORK                        stops the wineserver and Xvfb
+#   run-e2e.sh demo    WORK HID_DLL SETUPAPI_DLL DRIVER EXE [--drive SHOTDIR]
+#
+# E2E_SCREENSHOTS=1 saves a PNG of the screen at each scenario's key moments under WORK/screenshots.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+
+install_missing() {
+  local missing=()
+  for package in wine wine64 xvfb imagemagick; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  if ((${#missing[@]} > 0)); then
+    echo "run-e2e: installing ${missing[*]}"
+    local sudo_cmd=()
+    if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+    "${sudo_cmd[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends \
+      "${missing[@]}"
+  fi
+}
+
+start_xvfb() {
+  local work=$1
+  rm -f "$work/display"
+  # -displayfd picks a free display and reports it, so parallel runs never collide.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+  echo $! >"$work/xvfb.pid"
+  for _ in $(seq 100); do
+    [[ -s "$work/display" ]] && break
+    sleep 0.1
+  done
+  if [[ ! -s "$work/display" ]]; then
+    echo "run-e2e: Xvfb did not start: $(cat "$work/xvfb.log")" >&2
+    return 1
+  fi
+  echo ":$(head -n1 "$work/display")" >"$work/display"
+}
+
+stop_xvfb() {
+  local work=$1
+  if [[ -f "$work/xvfb.pid" ]]; then
+    kill "$(cat "$work/xvfb.pid")" 2>/dev/null || true
+    rm -f "$work/xvfb.pid"
+  fi
+}
+
+# Fresh prefix with the doubles in place of Wine's hid.dll and setupapi.dll.
+make_prefix() {
+  local work=$1 hid=$2 setupapi=$3
+  export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  rm -rf "$WINEPREFIX"
+  local start=$SECONDS
+  timeout 180 wine wineboot --init >"$work/wineboot.log" 2>&1
+  timeout 60 wineserver -w
+  cp "$hid" "$WINEPREFIX/drive_c/windows/system32/hid.dll"
+  cp "$setupapi" "$WINEPREFIX/drive_c/windows/system32/setupapi.dll"
+  echo "run-e2e: prefix made in $((SECONDS - start)) s"
+}
+
+# Windows path of an absolute Unix path through drive Z: (mapped to / in every prefix). Calling
+# winepath instead would start Wine's services with the test runner's stderr inherited.
+winpath() {
+  local unix
+  unix="$(realpath -m "$1")"
+  printf 'Z:%s' "${unix//\//\\}"
+}
+
+language_env() {
+  case "$1" in
+    de) echo de_DE.UTF-8 ;;
+    fr) echo fr_FR.UTF-8 ;;
+    *) echo en_US.UTF-8 ;;
+  esac
+}
+
+to_png() {
+  local dir=$1
+  shopt -s nullglob
+  for bmp in "$dir"/*.bmp; do
+    convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp" && echo "screenshot: ${bmp%.bmp}.png"
+  done
+}
+
+command=${1:-}
+shift || true
+case "$command" in
+  setup)
+    work=$1 hid=$2 setupapi=$3
+    install_missing
+    mkdir -p "$work"
+    stop_xvfb "$work"
+    start_xvfb "$work"
+    export DISPLAY="$(cat "$work/display")"
+    make_prefix "$work" "$hid" "$setupapi"
+    # A persistent wineserver saves each driver run its start-up. Background processes get no
+    # inherited stdout, or the test runner would wait for them to close it.
+    wineserver -p </dev/null >/dev/null 2>&1
+    # Wine's services start with the first program and stay; give them no inherited stdio.
+    timeout 60 wine wineboot </dev/null >/dev/null 2>&1
+    rm -rf "$work/out" "$work/screenshots"
+    mkdir -p "$work/out" "$work/screenshots"
+    echo "run-e2e: Xvfb on $DISPLAY, prefix $WINEPREFIX"
+    ;;
+  run)
+    work=$1 language=$2 driver=$3 exe=$4 image=$5
+    shift 5
+    [[ -f "$work/display" && -d "$work/prefix" ]] || { echo "run-e2e: run setup first" >&2; exit 1; }
+    export DISPLAY="$(cat "$work/display")" WINEPREFIX="$work/prefix"
+    # The program takes its language from the Unix locale of the first Wine process (set for
+    # that process only: this shell would warn about a locale the machine has not generated).
+    locale_name="$(language_env "$language")"
+    # Exceptions Wine would swallow in a window procedure are reported on stderr (see driver).
+    export WINEDEBUG=-all,err+seh
+    shots=()
+    if [[ "${E2E_SCREENSHOTS:-0}" == 1 ]]; then
+      shots=(--screenshots "$(winpath "$work/screenshots")")
+    fi
+    # Wine's helper processes outlive the driver and would hold an inherited stdout open, so the
+    # driver writes to a log that is followed until the driver ends.
+    log="$work/out/run-$language-$$.log"
+    : >"$log"
+    LC_ALL=$locale_name LANG=$locale_name timeout 1200 wine "$driver" --exe "$(winpath "$exe")" --image "$(winpath "$image")" \
+      --lang "$language" --out "$(winpath "$work/out")" "${shots[@]}" "$@" \
+      </dev/null >"$log" 2>&1 &
+    driver_pid=$!
+    tail -n +1 -f --pid=$driver_pid "$log"
+    status=0
+    wait $driver_pid || status=$?
+    if [[ "${E2E_SCREENSHOTS:-0}" == 1 ]]; then to_png "$work/screenshots"; fi
+    if ((status == 124)); then echo "run-e2e: the driver did not finish within 20 minutes" >&2; fi
+    exit $status
+    ;;
+  cleanup)
+    work=$1
+    if [[ -d "$work/prefix" ]]; then WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true; fi
+    stop_xvfb "$work"
+    ;;
+  *)
+    sed -n '2,10p' "$0"
+    exit 2
+    ;;
+esac
