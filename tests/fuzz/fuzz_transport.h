@@ -1,0 +1,77 @@
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+#include "protocol/hid_transport.h"
+#include "tests/fuzz/fuzz_check.h"
+
+// A transport whose every answer comes from the fuzz input: whether a unit is found, its report
+// lengths (0 to 65,535), whether each write and read succeeds, and the reply bytes.
+class FuzzTransport : public HidTransport {
+ public:
+  explicit FuzzTransport(FuzzedDataProvider& input) : input_(input) {}
+
+  ResultCode FindAndOpen(OpenedDevice& out) override {
+    switch (input_.ConsumeIntegralInRange<int>(0, 3)) {
+      case 0:
+        return RESULT_NO_DEVICE;
+      case 1:
+        return RESULT_NOT_FOUND;
+      default:
+        // Open() must close the previous handle before it opens again.
+        FUZZ_CHECK(openHandles == 0);
+        out.handle = 0x1234;
+        out.path = L"\\\\?\\hid#fuzz";
+        out.productId = input_.ConsumeIntegral<std::uint16_t>();
+        ++openHandles;
+        return 0;
+    }
+  }
+
+  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+    if (!input_.ConsumeBool()) {
+      return false;
+    }
+    out.input = input_.ConsumeIntegral<std::uint16_t>();
+    out.output = input_.ConsumeIntegral<std::uint16_t>();
+    return true;
+  }
+
+  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+    // Touch every byte so the sanitizers see a read past the request buffer.
+    for (std::uint8_t byte : report) {
+      checksum += byte;
+    }
+    ++writes;
+    return input_.ConsumeIntegralInRange<int>(0, 15) != 0;
+  }
+
+  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+    if (input_.ConsumeIntegralInRange<int>(0, 15) == 0) {
+      return false;
+    }
+    // The reply is the next bytes of the input; the rest of the report stays as the reader left
+    // it, like a device that delivers a shorter report.
+    const std::size_t length =
+        input_.ConsumeIntegralInRange<std::size_t>(0, std::min<std::size_t>(buffer.size(), 64));
+    const auto bytes = input_.ConsumeBytes<std::uint8_t>(length);
+    std::copy(bytes.begin(), bytes.end(), buffer.begin());
+    return true;
+  }
+
+  void CloseDevice(DeviceHandle handle) override {
+    FUZZ_CHECK(handle == 0x1234 && openHandles == 1);
+    --openHandles;
+  }
+
+  int openHandles = 0;
+  std::uint32_t checksum = 0;
+  std::uint32_t writes = 0;
+
+ private:
+  FuzzedDataProvider& input_;
+};

@@ -1,0 +1,85 @@
+// The whole update, from the start-up scan through the confirmations to success or the failure
+// report, with arbitrary replies and failures at every request, arbitrary answers in every box,
+// device events delivered while a box is open, and an arbitrary image.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "protocol/unit_link.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/fuzz_transport.h"
+#include "tests/fuzz/no_wait_os.h"
+#include "tests/support/recording_progress.h"
+#include "tests/support/recording_view.h"
+#include "tests/support/timeline.h"
+#include "ui/connection_view.h"
+#include "ui/message_catalogue.h"
+#include "update/firmware_package.h"
+#include "update/update_runner.h"
+
+namespace {
+
+DeviceEvent EventFrom(FuzzedDataProvider& input) {
+  DeviceEvent event;
+  event.code = input.ConsumeBool() ? DEVICE_EVENT_ARRIVAL : DEVICE_EVENT_REMOVE_COMPLETE;
+  event.deviceType = input.ConsumeBool() ? DEVICE_TYPE_INTERFACE : 0;
+  event.path = input.ConsumeBool() ? L"\\\\?\\HID#FUZZ" : L"\\\\?\\hid#other";
+  return event;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  FuzzTransport transport(input);
+  NoWaitOs os;
+  Timeline timeline;
+  RecordingView view(timeline);
+  RecordingProgress progress(timeline);
+  BindOsServices(&os);
+  BindDialogView(&view);
+  BindProgressWindow(&progress);
+  BindTextLookup(&TableTextLookup);
+  UnitLink& link = TheUnitLink();
+  link.BindTransport(&transport);
+  link.Close();
+
+  const std::vector<std::uint8_t> image =
+      input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 400));
+  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
+
+  for (int box = 0; box < 4; ++box) {
+    RecordingView::Reply reply;
+    reply.answer = static_cast<MessageAnswer>(input.ConsumeIntegralInRange<int>(0, 3));
+    if (input.ConsumeBool()) {
+      const DeviceEvent event = EventFrom(input);
+      reply.whileOpen = [event] { ConnectionView::OnDeviceChange(event); };
+    }
+    view.Script(reply);
+  }
+
+  ConnectionView::ShowStartupState(link.Open());
+  for (int run = 0; run < 2 && input.remaining_bytes() > 0; ++run) {
+    const std::uint32_t writesBefore = transport.writes;
+    const std::size_t boxesBefore = view.messages.size();
+    UpdateRunner::Run();
+    // Whatever happened, the progress display is gone and the user was told or asked something
+    // unless nothing was sent.
+    FUZZ_CHECK(!progress.open);
+    FUZZ_CHECK(transport.writes == writesBefore || view.messages.size() > boxesBefore ||
+               view.hint == TableText(IDS_SUCCESS, Language::English));
+    FUZZ_CHECK(link.IsOpen() || transport.openHandles == 0);
+    FUZZ_CHECK(progress.positions.empty() || progress.positions.back() <= 100);
+  }
+
+  link.Close();
+  FUZZ_CHECK(transport.openHandles == 0);
+  link.BindTransport(nullptr);
+  BindImageSource(nullptr);
+  BindProgressWindow(nullptr);
+  BindDialogView(nullptr);
+  BindOsServices(nullptr);
+  return 0;
+}
