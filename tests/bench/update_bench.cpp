@@ -1,0 +1,128 @@
+// CPU time of the protocol and update logic for one full update of the carried image's size,
+// with a transport that answers at once and waits that return at once.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "protocol/os_services.h"
+#include "protocol/unit_link.h"
+#include "protocol/unit_report.h"
+#include "ui/dialog_view.h"
+#include "ui/message_catalogue.h"
+#include "update/firmware_package.h"
+#include "update/progress_window.h"
+#include "update/update_runner.h"
+
+namespace {
+
+constexpr std::size_t kImageBytes = 97'744;
+constexpr std::size_t kBlocks =
+    (kImageBytes + UpdateRunner::BLOCK_BYTES - 1) / UpdateRunner::BLOCK_BYTES;
+
+// A ready unit that accepts everything without delay.
+class InstantTransport : public HidTransport {
+ public:
+  ResultCode FindAndOpen(OpenedDevice& out) override {
+    out = {0x10, L"\\\\?\\hid#bench", 2};
+    return 0;
+  }
+  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+    out = {65, 65};
+    return true;
+  }
+  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+    command_ = report[1];
+    argument_ = report[3];
+    return true;
+  }
+  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+    buffer[0] = REPORT_ID_IN;
+    buffer[1] = 0;
+    buffer[3] = 0;
+    switch (command_) {
+      case CMD_IDENTIFY:
+        PutU16LE(buffer, 4, 3);  // an updatable ESC is connected
+        break;
+      case CMD_READ_ESC_BOOT_INFO:
+        PutU32LE(buffer, 4, SUPPORTED_ESC_TYPES[0]);
+        break;
+      case CMD_SYSTEM_LOCK:
+        buffer[3] = argument_;
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+  void CloseDevice(DeviceHandle) override {}
+
+ private:
+  std::uint8_t command_ = 0;
+  std::uint8_t argument_ = 0;
+};
+
+class NoWaits : public OsServices {
+ public:
+  void Wait(std::uint32_t) override {}
+  std::uint32_t LastOsError() override { return 0; }
+};
+
+class SilentDialog : public DialogView {
+ public:
+  void SetItemText(int, std::wstring_view) override {}
+  void EnableItem(int, bool) override {}
+  void SetHint(std::wstring_view) override {}
+  void AppendHint(std::wstring_view) override {}
+  MessageAnswer ShowMessage(std::wstring_view, std::wstring_view, MessageIcon,
+                            MessageButtons buttons) override {
+    return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+  }
+};
+
+class SilentProgress : public ProgressWindow {
+ public:
+  void Open(std::wstring_view) override {}
+  void SetPosition(std::uint32_t percent) override { benchmark::DoNotOptimize(percent); }
+  void RaiseOnceIfForeground() override {}
+  void Close() override {}
+};
+
+void FullUpdate(benchmark::State& state) {
+  InstantTransport transport;
+  NoWaits os;
+  SilentDialog dialog;
+  SilentProgress progress;
+  std::vector<std::uint8_t> image(kImageBytes);
+  for (std::size_t i = 0; i < image.size(); ++i) {
+    image[i] = static_cast<std::uint8_t>(i * 131);
+  }
+  BindOsServices(&os);
+  BindDialogView(&dialog);
+  BindProgressWindow(&progress);
+  BindTextLookup(&TableTextLookup);
+  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
+  TheUnitLink().BindTransport(&transport);
+  if (TheUnitLink().Open() != 0) {
+    state.SkipWithError("the instant unit did not identify");
+    return;
+  }
+  for (auto _ : state) {
+    UpdateRunner::Run();
+  }
+  if (!TheUnitLink().IsOpen() || TheUnitLink().escFirmwareVersion() != FIRMWARE_VERSION) {
+    state.SkipWithError("the update did not succeed");
+  }
+  state.counters["blocks"] = static_cast<double>(kBlocks);
+  state.counters["per_block"] =
+      benchmark::Counter(static_cast<double>(kBlocks) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  TheUnitLink().Close();
+  TheUnitLink().BindTransport(nullptr);
+}
+BENCHMARK(FullUpdate)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
