@@ -7,8 +7,10 @@
 namespace {
 
 constexpr LONGLONG HUNDRED_NS_PER_SECOND = 10'000'000;
-// Below this the rest of a wait is yielded away rather than risk a whole extra timer tick.
-constexpr LONGLONG SPIN_BELOW_100NS = 5'000;
+// Timers wake late (about half a millisecond with the high-resolution timer), so the timer is set
+// to end this much before the deadline and the rest is yielded away: 2,037 block waits then add
+// microseconds each, not a second in all.
+constexpr LONGLONG TIMER_MARGIN_100NS = 10'000;
 
 LONGLONG Now() {
   LARGE_INTEGER counter;
@@ -47,19 +49,19 @@ void Win32OsServices::Wait(std::uint32_t milliseconds) {
       break;
     }
     const LONGLONG remaining100ns = ScaleUp(remaining, HUNDRED_NS_PER_SECOND, frequency_);
-    if (remaining100ns < SPIN_BELOW_100NS) {
+    if (remaining100ns <= TIMER_MARGIN_100NS) {
       SwitchToThread();
       continue;
     }
     if (timer_) {
       LARGE_INTEGER due;
-      due.QuadPart = -remaining100ns;  // negative: relative to now
+      due.QuadPart = -(remaining100ns - TIMER_MARGIN_100NS);  // negative: relative to now
       if (SetWaitableTimer(timer_.get(), &due, 0, nullptr, nullptr, FALSE) &&
           WaitForSingleObject(timer_.get(), INFINITE) == WAIT_OBJECT_0) {
         continue;
       }
     }
-    Sleep(static_cast<DWORD>(remaining100ns / 10'000));
+    Sleep(static_cast<DWORD>((remaining100ns - TIMER_MARGIN_100NS) / 10'000));
   }
   SetLastError(error);
 }
