@@ -593,8 +593,15 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
           s.Screenshot("progress");
         }
         // The program pumps again only when the run is over; a failure would have shown a box.
-        if (watch.window == nullptr || watch.goneAt == 0 || !p.Responds(200))
+        if (!p.Responds(200))
           return false;
+        if (watch.window == nullptr)
+          k.Abort("the update ended without a progress window");
+        if (watch.goneAt == 0) {
+          watch.Poll(p, NowMs());
+          if (watch.goneAt == 0)
+            k.Abort("the progress window is still open after the update");
+        }
         successAt = NowMs();
         return true;
       },

@@ -113,9 +113,9 @@ DeviceSpec OtherHidDevice(std::wstring tag) {
 
 Session::Session(const RunSettings& settings, const std::string& name)
     : settings_(settings), name_(name) {
-  std::wstring bus = std::wstring(name.begin(), name.end());
-  bus_ = std::make_unique<SimBus>(std::wstring(settings.group.begin(), settings.group.end()) +
-                                  L"." + bus);
+  // The driver's process ID keeps buses (registry keys and pipe names) of parallel runs apart.
+  std::string bus = settings.group + "." + name + "." + std::to_string(GetCurrentProcessId());
+  bus_ = std::make_unique<SimBus>(std::wstring(bus.begin(), bus.end()));
   program_ = std::make_unique<Program>(checks_, settings.exePath, bus_->name(),
                                        settings.outDir + L"\\" + bus_->name() + L".stderr.txt");
 }
