@@ -106,14 +106,15 @@ Program::~Program() {
   }
 }
 
-void Program::ConfigureWine(const std::wstring& exePath) {
+void Program::ConfigureWine(const std::wstring& exePath, bool unmanaged) {
   std::wstring exe = exePath.substr(exePath.find_last_of(L"\\/") + 1);
   std::wstring base = L"Software\\Wine\\AppDefaults\\" + exe;
   // The doubles in system32 replace Wine's own hid and setupapi for this program only.
   SetString(base + L"\\DllOverrides", L"hid", L"native");
   SetString(base + L"\\DllOverrides", L"setupapi", L"native");
   // Without a window manager Wine waits 2 s whenever a managed window hides.
-  SetString(base + L"\\X11 Driver", L"Managed", L"N");
+  if (unmanaged)
+    SetString(base + L"\\X11 Driver", L"Managed", L"N");
 }
 
 void Program::Start() {

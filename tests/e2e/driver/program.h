@@ -49,8 +49,9 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  // Sets the program's Wine per-application settings (native doubles, unmanaged windows).
-  static void ConfigureWine(const std::wstring& exePath);
+  // Sets the program's Wine per-application settings: the native doubles, and unmanaged windows
+  // where no window manager runs (Xvfb).
+  static void ConfigureWine(const std::wstring& exePath, bool unmanaged);
 
   void Start();
   DWORD pid() const { return pid_; }
