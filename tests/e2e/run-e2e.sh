@@ -127,17 +127,25 @@ case "$command" in
     fi
     # Wine's helper processes outlive the driver and would hold an inherited stdout open, so the
     # driver writes to a log that is followed until the driver ends.
+    # Its stderr, which is also the program's (Wine's notes), goes to a file the driver reads.
     log="$work/out/run-$language-$$.log"
+    errors="$work/out/run-$language-$$.stderr"
     : >"$log"
-    LC_ALL=$locale_name LANG=$locale_name timeout 1200 wine "$driver" --exe "$(winpath "$exe")" --image "$(winpath "$image")" \
-      --lang "$language" --out "$(winpath "$work/out")" "${shots[@]}" "$@" \
-      </dev/null >"$log" 2>&1 &
+    : >"$errors"
+    LC_ALL=$locale_name LANG=$locale_name timeout 1200 wine "$driver" \
+      --exe "$(winpath "$exe")" --image "$(winpath "$image")" --lang "$language" \
+      --wine-stderr "$(winpath "$errors")" "${shots[@]}" "$@" </dev/null >"$log" 2>"$errors" &
     driver_pid=$!
     tail -n +1 -f --pid=$driver_pid "$log"
     status=0
     wait $driver_pid || status=$?
     if [[ "${E2E_SCREENSHOTS:-0}" == 1 ]]; then to_png "$work/screenshots"; fi
     if ((status == 124)); then echo "run-e2e: the driver did not finish within 20 minutes" >&2; fi
+    if grep -v "wine32 is missing\|multiarch needs\|execute \"dpkg\|apt-get install wine32" "$errors" |
+      grep -q .; then
+      echo "run-e2e: Wine's stderr ($errors):"
+      head -n 40 "$errors"
+    fi
     exit $status
     ;;
   cleanup)

@@ -1,7 +1,8 @@
 // The end-to-end driver: a Windows console program run under Wine that plays the programming unit
 // on a simulated HID bus and drives the real executable through its windows.
 //
-//   e2e_driver --exe P --image P --lang en|de|fr --out DIR [--screenshots DIR] GROUP...
+//   e2e_driver --exe P --image P --lang en|de|fr [--wine-stderr FILE] [--screenshots DIR]
+//              [--only NAME] GROUP...
 //   e2e_driver --demo --exe P [--drive --screenshots DIR]
 #include <windows.h>
 
@@ -43,8 +44,8 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
     } else if (a == L"--image") {
       if (!next(o.run.imagePath))
         return false;
-    } else if (a == L"--out") {
-      if (!next(o.run.outDir))
+    } else if (a == L"--wine-stderr") {
+      if (!next(o.run.wineStderr))
         return false;
     } else if (a == L"--screenshots") {
       if (!next(o.run.screenshotDir))
@@ -70,7 +71,7 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
   o.run.lang = lang == L"de" ? Lang::German : Lang::English;
   o.coverage = lang == L"en" ? Coverage::All : lang == L"de" ? Coverage::Core : Coverage::Basic;
   o.run.group = Narrow(lang);
-  return !o.run.exePath.empty() && (o.demo || (!o.run.imagePath.empty() && !o.run.outDir.empty()));
+  return !o.run.exePath.empty() && (o.demo || !o.run.imagePath.empty());
 }
 
 int RunSuite(const Options& o) {
@@ -122,9 +123,6 @@ int RunSuite(const Options& o) {
 int RunDemo(const Options& o) {
   RunSettings settings = o.run;
   settings.group = "demo";
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  settings.outDir = temp;
   Session session(settings, "unit");
   Program& p = session.program();
   BusDeviceServer& unit = session.Plug(ReadyUnit());
@@ -180,7 +178,7 @@ int wmain(int argc, wchar_t** argv) {
   Options o;
   if (!Parse(argc, argv, o)) {
     std::printf(
-        "usage: e2e_driver --exe P --image P --lang en|de|fr --out DIR "
+        "usage: e2e_driver --exe P --image P --lang en|de|fr [--wine-stderr FILE] "
         "[--screenshots DIR] [--only NAME] GROUP...\n"
         "       e2e_driver --demo --exe P [--drive --screenshots DIR]\n");
     return 2;

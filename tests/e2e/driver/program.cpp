@@ -4,9 +4,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "tests/e2e/hid_bus.h"
 
@@ -92,12 +89,8 @@ void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what) 
   thread_.join();
 }
 
-Program::Program(Checks& checks, std::wstring exePath, std::wstring busName,
-                 std::wstring stderrPath)
-    : checks_(checks),
-      exePath_(std::move(exePath)),
-      busName_(std::move(busName)),
-      stderrPath_(std::move(stderrPath)) {}
+Program::Program(Checks& checks, std::wstring exePath, std::wstring busName)
+    : checks_(checks), exePath_(std::move(exePath)), busName_(std::move(busName)) {}
 
 Program::~Program() {
   if (Running()) {
@@ -118,12 +111,6 @@ void Program::ConfigureWine(const std::wstring& exePath, bool unmanaged) {
 }
 
 void Program::Start() {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  Handle err(CreateFileW(stderrPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!err.valid())
-    checks_.Abort("cannot create the stderr file " + Narrow(stderrPath_));
-
   // The environment block carries the bus name to the doubles inside the program.
   std::wstring block;
   if (wchar_t* env = GetEnvironmentStringsW()) {
@@ -139,15 +126,12 @@ void Program::Start() {
   block.push_back(L'\0');
   block.push_back(L'\0');
 
+  // Wine writes the program's debug notes to the driver's own Unix stderr (see Session).
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = nullptr;
-  si.hStdOutput = err.get();
-  si.hStdError = err.get();
   PROCESS_INFORMATION pi{};
   std::wstring commandLine = L"\"" + exePath_ + L"\"";
-  if (!CreateProcessW(exePath_.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+  if (!CreateProcessW(exePath_.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                       CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &si, &pi)) {
     checks_.Abort("CreateProcessW failed with " + std::to_string(GetLastError()) + " for " +
                   Narrow(exePath_));
@@ -322,11 +306,6 @@ DWORD Program::WaitExit(double timeoutMs) {
 void Program::Close(double timeoutMs) {
   PressButton(IDCANCEL);
   checks_.ExpectEq(WaitExit(timeoutMs), 0, "exit code after Close");
-}
-
-std::string Program::StderrText() const {
-  std::ifstream in(Narrow(stderrPath_), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace e2e

@@ -44,7 +44,7 @@ class AsyncSend {
 
 class Program {
  public:
-  Program(Checks& checks, std::wstring exePath, std::wstring busName, std::wstring stderrPath);
+  Program(Checks& checks, std::wstring exePath, std::wstring busName);
   ~Program();  // ends the program if it still runs
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
@@ -85,13 +85,11 @@ class Program {
 
   void Close(double timeoutMs = 15000);  // presses Close and waits for the exit
   DWORD WaitExit(double timeoutMs);
-  std::string StderrText() const;
 
  private:
   Checks& checks_;
   std::wstring exePath_;
   std::wstring busName_;
-  std::wstring stderrPath_;
   Handle process_;
   DWORD pid_ = 0;
   HWND dialog_ = nullptr;

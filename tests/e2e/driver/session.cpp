@@ -39,6 +39,24 @@ std::string Mismatch(const RequestPattern& p, const std::vector<std::uint8_t>& a
   return {};
 }
 
+// The driver's stderr file from `offset` on; empty when there is none.
+std::string WineStderr(const std::wstring& path, std::uint64_t offset) {
+  std::string text;
+  if (path.empty())
+    return text;
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (f == nullptr)
+    return text;
+  if (_fseeki64(f, static_cast<long long>(offset), SEEK_SET) == 0) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+      text.append(buf, n);
+  }
+  std::fclose(f);
+  return text;
+}
+
 }  // namespace
 
 RequestPattern IdentifyRequest() {
@@ -116,8 +134,8 @@ Session::Session(const RunSettings& settings, const std::string& name)
   // The driver's process ID keeps buses (registry keys and pipe names) of parallel runs apart.
   std::string bus = settings.group + "." + name + "." + std::to_string(GetCurrentProcessId());
   bus_ = std::make_unique<SimBus>(std::wstring(bus.begin(), bus.end()));
-  program_ = std::make_unique<Program>(checks_, settings.exePath, bus_->name(),
-                                       settings.outDir + L"\\" + bus_->name() + L".stderr.txt");
+  program_ = std::make_unique<Program>(checks_, settings.exePath, bus_->name());
+  stderrStart_ = WineStderr(settings_.wineStderr, 0).size();
 }
 
 Session::~Session() {
@@ -225,7 +243,9 @@ void Session::FinishChecks(bool exitedNormally) {
     for (const std::string& problem : d->WireProblems())
       checks_.Expect(false, problem);
   }
-  std::string err = program_->StderrText();
+  // The program's Unix stderr is the driver's: Wine notes an exception it swallowed in a window
+  // procedure there (WINEDEBUG=err+seh), which on Windows would have ended the program.
+  std::string err = WineStderr(settings_.wineStderr, stderrStart_);
   std::size_t at = err.find(":seh:");
   if (at != std::string::npos) {
     std::size_t start = err.rfind('\n', at);

@@ -18,7 +18,7 @@ namespace e2e {
 struct RunSettings {
   std::wstring exePath;
   std::wstring imagePath;
-  std::wstring outDir;         // stderr captures
+  std::wstring wineStderr;     // the file this driver's Unix stderr goes to (Wine's notes)
   std::wstring screenshotDir;  // empty: no screenshots
   Lang lang = Lang::English;
   std::string group;
@@ -93,6 +93,7 @@ class Session {
   std::unique_ptr<Program> program_;
   std::vector<BusDeviceServer*> devices_;
   bool finished_ = false;
+  std::uint64_t stderrStart_ = 0;  // Wine's notes from here on belong to this scenario
 };
 
 DeviceSpec ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
