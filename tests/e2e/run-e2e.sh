@@ -132,7 +132,7 @@ case "$command" in
     errors="$work/out/run-$language-$$.stderr"
     : >"$log"
     : >"$errors"
-    LC_ALL=$locale_name LANG=$locale_name timeout 1200 wine "$driver" \
+    LC_ALL=$locale_name LANG=$locale_name timeout 840 wine "$driver" \
       --exe "$(winpath "$exe")" --image "$(winpath "$image")" --lang "$language" \
       --wine-stderr "$(winpath "$errors")" "${shots[@]}" "$@" </dev/null >"$log" 2>"$errors" &
     driver_pid=$!
@@ -140,7 +140,7 @@ case "$command" in
     status=0
     wait $driver_pid || status=$?
     if [[ "${E2E_SCREENSHOTS:-0}" == 1 ]]; then to_png "$work/screenshots"; fi
-    if ((status == 124)); then echo "run-e2e: the driver did not finish within 20 minutes" >&2; fi
+    if ((status == 124)); then echo "run-e2e: the driver did not finish within 14 minutes" >&2; fi
     if grep -v "wine32 is missing\|multiarch needs\|execute \"dpkg\|apt-get install wine32" "$errors" |
       grep -q .; then
       echo "run-e2e: Wine's stderr ($errors):"

@@ -222,7 +222,6 @@ void RunStartup(Session& s, const StartupCase& c) {
                  "device after the taken unit should never be opened");
     }
   }
-  s.Screenshot("state");
   s.CloseAndFinish();
 }
 
@@ -264,7 +263,6 @@ std::vector<Scenario> HotplugScenarios() {
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"), "after arrival");
          s.ExpectRequests(unit, ReadyIdentification(), "arrival trace");
          s.checks().ExpectEq(unit.OpenConnections(), 1, "unit open after arrival");
-         s.Screenshot("arrived");
          s.CloseAndFinish();
        }},
       {"removal-of-another-device",
@@ -291,7 +289,6 @@ std::vector<Scenario> HotplugScenarios() {
          s.ExpectDialog(Guidance(IDS_CONNECTION_LOST, s.lang()), false, NoUnitPanel(L"MAVIRA"),
                         "after the unit's removal");
          s.checks().ExpectEq(unit.OpenConnections(), 0, "unit handle closed");
-         s.Screenshot("removed");
          s.CloseAndFinish();
        }},
       {"arrival-while-a-unit-is-open",
@@ -304,6 +301,31 @@ std::vector<Scenario> HotplugScenarios() {
                         "after the second unit's arrival");
          s.checks().ExpectEq(second.TotalConnections(), 0, "the second unit is never opened");
          s.ExpectRequests(first, ReadyIdentification(), "first unit trace");
+         s.CloseAndFinish();
+       }},
+      {"arrival-while-the-incompatibility-box-is-open",
+       [](Session& s) {
+         // The box's own loop handles the arrival: a nested scan opens and classifies the new
+         // unit; the outer classification then still writes its guidance.
+         s.program().Start();
+         s.program().WaitForDialog();
+         DeviceSpec foreign = ReadyUnit(L"foreign");
+         foreign.unit.escTypeId = 0x12345678;
+         BusDeviceServer& first = s.Plug(foreign);
+         std::unique_ptr<AsyncSend> arrival = s.program().SendDeviceChange(0x8000, first.path());
+         MessageBoxInfo box = s.program().WaitForBox(10000, "the incompatibility box");
+         s.checks().ExpectEq(box.caption, Msg(IDS_INCOMPATIBLE_CAPTION, s.lang()), "box caption");
+         s.bus().Unplug(first);
+         Deliver(s, 0x8004, first.path(), "removal of the incompatible unit (no unit open)");
+         BusDeviceServer& ready = s.Plug(ReadyUnit(L"ready"));
+         Deliver(s, 0x8000, ready.path(), "arrival of a ready unit while the box is open");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the nested arrival, box still open");
+         s.program().AnswerBox(box, IDOK);
+         arrival->Join(s.checks(), 10000, "the first arrival to be handled");
+         s.ExpectDialog(Guidance(IDS_INCOMPATIBLE_HINT, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the box (outer guidance over the nested state)");
+         s.checks().ExpectEq(ready.OpenConnections(), 1, "the ready unit stays open");
          s.CloseAndFinish();
        }},
       {"arrival-of-unit-whose-identification-fails-stays-open",
@@ -627,7 +649,6 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
       "(%.2f s of it at the warning box); mandated minimum %.2f s; ratio %.3f\n",
       wall / 1000, (answered - pressed) / 1000, minimum / 1000, wall / minimum);
   (void)warningShown;
-  s.Screenshot("success");
   s.CloseAndFinish();
 }
 
@@ -649,6 +670,30 @@ std::vector<Scenario> ConfirmScenarios() {
     s.checks().ExpectEq(unit.OpenConnections(), 1, "unit still open");
   };
   return {
+      {"unit-replaced-while-warning-open",
+       [](Session& s) {
+         // The run goes on with the unit that arrived while the warning was open; its refused
+         // lock shows that the lock request went to it.
+         BusDeviceServer& old = s.Plug(ReadyUnit(L"old"));
+         double pressed = 0;
+         MessageBoxInfo warning = PressUpdate(s, old, pressed);
+         s.bus().Unplug(old);
+         Deliver(s, 0x8004, old.path(), "removal of the unit");
+         DeviceSpec spec = ReadyUnit(L"new", 1);
+         spec.faults.push_back({kLock, 1, sim::FaultKind::Refuse, 0x77, 0});
+         BusDeviceServer& replacement = s.Plug(spec);
+         Deliver(s, 0x8000, replacement.path(), "arrival of another unit");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"TORVEX"),
+                        "after the replacement arrived, warning still open");
+         s.program().AnswerBox(warning, IDOK);
+         MessageBoxInfo failure = s.program().WaitForBox(20000, "the lock failure box");
+         s.ExpectFailureBox(failure, IDS_LOCK_FAILED, 1627);
+         s.program().AnswerBox(failure, IDOK);
+         s.ExpectRequests(old, ReadyIdentification(), "old unit trace");
+         s.ExpectRequests(replacement, Concat(ReadyIdentification(), {LockSetRequest()}),
+                          "new unit trace");
+         s.CloseAndFinish();
+       }},
       {"cancel-at-warning",
        [unchanged](Session& s) {
          BusDeviceServer& unit = s.Plug(ReadyUnit());

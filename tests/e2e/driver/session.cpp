@@ -226,6 +226,7 @@ void Session::Screenshot(const std::string& label) {
 }
 
 void Session::CloseAndFinish() {
+  Screenshot("end");  // every scenario's last state
   program_->Close();
   FinishChecks(true);
 }
