@@ -528,7 +528,10 @@ void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
   std::vector<sim::RecordedRequest> r = unit.Requests();
   if (r.size() != expected.size())
     return;
-  // Minimum gaps between consecutive request writes that the procedure's waits impose.
+  // The waits the procedure must make. A wait starts when the program has read a reply, which
+  // is after the driver made that reply readable, so "request i was written at least w ms after
+  // the reply to request `after` was ready" holds whatever the driver's own scheduling delays.
+  // (Measured from request to request it would not: the erase's 1000 ms start at its write.)
   const std::size_t lock = 3, protect = 4, erase = 5, address = 6, first = 7,
                     last = first + blocks - 1, protectSet = last + 1, lockRelease = last + 2;
   auto gap = [&](std::size_t i) {
@@ -536,24 +539,32 @@ void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
   };
   struct Minimum {
     std::size_t index;
+    std::size_t after;  // the request whose reply starts the wait
     double ms;
     const char* what;
   };
-  std::vector<Minimum> minima = {{protect, 20, "lock -> protection release"},
-                                 {erase, 20, "protection release -> erase"},
-                                 {address, 1000 + 4000 + 20, "erase -> set address"},
-                                 {first, 20, "set address -> first block"},
-                                 {protectSet, 20, "last block -> protection set"}};
+  std::vector<Minimum> minima = {
+      {protect, lock, 20, "lock -> protection release"},
+      {erase, protect, 20, "protection release -> erase"},
+      {address, protect, 20 + 1000 + 4000 + 20, "protection release -> erase -> set address"},
+      {address, erase, 4000 + 20, "erase reply -> set address"},
+      {first, address, 20, "set address -> first block"},
+      {protectSet, last, 20, "last block -> protection set"}};
   for (std::size_t i = first + 1; i <= last; ++i)
-    minima.push_back({i, 20, "block -> block"});
+    minima.push_back({i, i - 1, 20, "block -> block"});
   int shortGaps = 0;
   for (const Minimum& m : minima) {
-    if (gap(m.index) < m.ms) {
-      if (++shortGaps <= 5) {
-        s.checks().Expect(false, std::string("wait missing: ") + m.what + " at request " +
-                                     std::to_string(m.index + 1) + " took " + Ms(gap(m.index)) +
-                                     ", at least " + Ms(m.ms) + " required");
-      }
+    if (!r[m.after].replyTimeMs) {
+      s.checks().Expect(false, "request " + std::to_string(m.after + 1) + " got no reply");
+      continue;
+    }
+    const double waited =
+        static_cast<double>(r[m.index].timeMs) - static_cast<double>(*r[m.after].replyTimeMs);
+    if (waited < m.ms && ++shortGaps <= 5) {
+      s.checks().Expect(false, std::string("wait missing: ") + m.what + ": request " +
+                                   std::to_string(m.index + 1) + " came " + Ms(waited) +
+                                   " after the reply to request " + std::to_string(m.after + 1) +
+                                   ", at least " + Ms(m.ms) + " required");
     }
   }
   std::vector<double> blockGaps;

@@ -147,7 +147,9 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
       taken = unit_->Write(std::span<const std::uint8_t>(request.data(), n),
                            static_cast<std::uint64_t>(NowMs()));
       std::fill(reply.begin(), reply.end(), std::uint8_t{0});
-      outcome = taken ? unit_->Read(reply) : sim::SimulatedUnit::ReadOutcome::Failed;
+      // The reply's time is when it became readable: the program cannot have read it earlier.
+      outcome = taken ? unit_->Read(reply, static_cast<std::uint64_t>(NowMs()))
+                      : sim::SimulatedUnit::ReadOutcome::Failed;
     }
     if (outcome == sim::SimulatedUnit::ReadOutcome::Failed) {
       return;  // breaking the pipe makes the program's pending read fail
