@@ -4,7 +4,6 @@
 #   run-e2e.sh setup   WORK HID_DLL SETUPAPI_DLL   fresh prefix with the doubles, Xvfb, wineserver
 #   run-e2e.sh run     WORK LANG DRIVER EXE IMAGE GROUP...   one driver run (LANG: en, de or fr)
 #   run-e2e.sh cleanup WORK                        stops the wineserver and Xvfb
-#   run-e2e.sh demo    WORK HID_DLL SETUPAPI_DLL DRIVER EXE [--drive SHOTDIR]
 #
 # E2E_SCREENSHOTS=1 saves a PNG of the screen at each scenario's key moments under WORK/screenshots.
 set -euo pipefail
