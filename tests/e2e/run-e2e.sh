@@ -8,8 +8,6 @@
 # E2E_SCREENSHOTS=1 saves a PNG of the screen at each scenario's key moments under WORK/screenshots.
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")" && pwd)"
-
 install_missing() {
   local missing=()
   for package in wine wine64 xvfb imagemagick; do
