@@ -412,19 +412,32 @@ int DrawnPercent(HWND bar) {
   const int width = client.right;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
-  HBITMAP row = CreateCompatibleBitmap(screen, width, 1);
-  HGDIOBJ old = SelectObject(memory, row);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = 1;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP row = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   int filled = -1;
-  if (BitBlt(memory, 0, 0, width, 1, screen, origin.x, origin.y, SRCCOPY)) {
-    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    filled = 0;
-    for (int x = 0; x < width; ++x) {
-      if (GetPixel(memory, x, 0) == highlight)
-        ++filled;
+  if (row != nullptr) {
+    HGDIOBJ old = SelectObject(memory, row);
+    if (BitBlt(memory, 0, 0, width, 1, screen, origin.x, origin.y, SRCCOPY)) {
+      GdiFlush();
+      const COLORREF h = GetSysColor(COLOR_HIGHLIGHT);
+      const std::uint32_t highlight = (GetRValue(h) << 16) | (GetGValue(h) << 8) | GetBValue(h);
+      const auto* pixels = static_cast<const std::uint32_t*>(bits);
+      filled = 0;
+      for (int x = 0; x < width; ++x) {
+        if ((pixels[x] & 0xFFFFFFu) == highlight)
+          ++filled;
+      }
     }
+    SelectObject(memory, old);
+    DeleteObject(row);
   }
-  SelectObject(memory, old);
-  DeleteObject(row);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   // The bar fills the client area less its one-pixel inset on each side.
@@ -608,6 +621,7 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   const double budget = 180000;
   double successAt = 0;
   const std::size_t finalBlockAt = ReadyIdentification().size() + 4 + BlockCount();
+  double lastAsk = 0;
   WaitUntil(
       k, budget, "the update to finish",
       [&] {
@@ -626,6 +640,10 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
           s.Screenshot("progress");
         }
         // The program pumps again only when the run is over; a failure would have shown a box.
+        // While the bar is up, ask only once a second: an unanswered ask blocks the sampling.
+        if (watch.goneAt == 0 && now - lastAsk < 1000)
+          return false;
+        lastAsk = now;
         if (!p.Responds(200))
           return false;
         if (watch.window == nullptr)
