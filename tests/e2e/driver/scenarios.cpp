@@ -9,6 +9,7 @@
 
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
+#include "tests/e2e/driver/hardening.h"
 
 namespace e2e {
 
@@ -946,6 +947,14 @@ std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage) {
     }
   } else if (group == "update") {
     out = UpdateScenarios(coverage);
+  } else if (group.rfind("matrix-", 0) == 0) {
+    out = FaultMatrixScenarios(group);
+  } else if (group == "storms") {
+    out = StormScenarios();
+  } else if (group == "planted") {
+    out = PlantedDllScenarios();
+  } else if (group == "bench") {
+    out = BenchScenarios();
   }
   return out;
 }

@@ -163,6 +163,10 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
     }
     if (!AwaitIo(pipe, ov, stop_.get(), n, error) || error != ERROR_SUCCESS)
       return;
+    if (spec_.endAfterRequests != 0 && RequestCount() >= spec_.endAfterRequests) {
+      FlushFileBuffers(pipe);  // the reply is read before the disconnect would discard it
+      return;
+    }
   }
 }
 

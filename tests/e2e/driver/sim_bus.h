@@ -29,6 +29,9 @@ struct DeviceSpec {
   bool isUnit = true;  // false: another HID device that must never receive a request
   sim::UnitConfig unit;
   std::vector<sim::Fault> faults;
+  // Ends the connection once this many requests have been answered (0: never), so the program's
+  // next write fails as on a unit that is gone; a pipe cannot fail a write it has buffered.
+  std::size_t endAfterRequests = 0;
 };
 
 // One device on the bus and the pipe server that carries its reports.

@@ -1,0 +1,324 @@
+// The update's fault matrix: every stage against every fault, one row each.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "resources/resource_ids.h"
+#include "tests/e2e/driver/hardening.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kErase = 0x1E, kSetAddress = 0x1F,
+                       kProtect = 0x20;
+constexpr std::size_t kBlockBytes = 48;
+// Requests of a ready unit's identification, before the update's first.
+constexpr std::size_t kIdentifyRequests = 3;
+// The program's time-out on a reply that never comes.
+constexpr double kReplyTimeoutMs = 10000;
+
+enum class Stage { Lock, Protect, Erase, Address, FirstBlock, MiddleBlock, FinalBlock };
+enum class Fault { Refused, FailFlag, WriteFailure, ReadFailure, Silent, Removed };
+
+const char* NameOf(Stage s) {
+  switch (s) {
+    case Stage::Lock:
+      return "lock";
+    case Stage::Protect:
+      return "protection-release";
+    case Stage::Erase:
+      return "erase";
+    case Stage::Address:
+      return "address";
+    case Stage::FirstBlock:
+      return "first-block";
+    case Stage::MiddleBlock:
+      return "middle-block";
+    case Stage::FinalBlock:
+      return "final-block";
+  }
+  return "?";
+}
+
+const char* NameOf(Fault f) {
+  switch (f) {
+    case Fault::Refused:
+      return "refused";
+    case Fault::FailFlag:
+      return "failing-flag";
+    case Fault::WriteFailure:
+      return "write-failure";
+    case Fault::ReadFailure:
+      return "read-failure";
+    case Fault::Silent:
+      return "silent";
+    case Fault::Removed:
+      return "removed";
+  }
+  return "?";
+}
+
+std::size_t BlockCount(const std::vector<std::uint8_t>& image) {
+  return (image.size() + kBlockBytes - 1) / kBlockBytes;
+}
+
+// The middle block is taken early: every block before a failure costs the run 20 ms.
+constexpr std::size_t kMiddleBlock = 2;
+
+// 1-based number of the stage's write-block request, 0 for the stages before the transfer.
+std::size_t BlockOf(Stage s, const std::vector<std::uint8_t>& image) {
+  switch (s) {
+    case Stage::FirstBlock:
+      return 1;
+    case Stage::MiddleBlock:
+      return kMiddleBlock;
+    case Stage::FinalBlock:
+      return BlockCount(image);
+    default:
+      return 0;
+  }
+}
+
+// 0-based index of the stage's request among the update's requests.
+std::size_t RequestIndex(Stage s, const std::vector<std::uint8_t>& image) {
+  const std::size_t block = BlockOf(s, image);
+  return block != 0 ? 4 + block - 1 : static_cast<std::size_t>(s);
+}
+
+struct Row {
+  Stage stage;
+  Fault fault;
+};
+
+// The result the program must report, by the reply rules of each request.
+std::int32_t ExpectedResult(Stage stage, Fault fault, std::uint32_t refusalCode) {
+  switch (fault) {
+    case Fault::Refused:
+      // The lock's rule reads its outcome flag only; a refusal does not carry a set flag.
+      return stage == Stage::Lock ? 1627 : static_cast<std::int32_t>(refusalCode);
+    case Fault::FailFlag:
+      return 1627;
+    case Fault::WriteFailure:
+    case Fault::Removed:
+      return -2;  // the program was still holding the unit's handle
+    case Fault::ReadFailure:
+    case Fault::Silent:
+      return -3;
+  }
+  return 0;
+}
+
+MessageId MessageOf(Stage s) {
+  switch (s) {
+    case Stage::Lock:
+      return IDS_LOCK_FAILED;
+    case Stage::Protect:
+      return IDS_PROTECT_FAILED;
+    case Stage::Erase:
+      return IDS_ERASE_FAILED;
+    case Stage::Address:
+      return IDS_SET_ADDRESS_FAILED;
+    default:
+      return IDS_WRITE_BLOCK_FAILED;
+  }
+}
+
+std::uint8_t CommandOf(Stage s) {
+  switch (s) {
+    case Stage::Lock:
+      return kLock;
+    case Stage::Protect:
+      return kProtect;
+    case Stage::Erase:
+      return kErase;
+    case Stage::Address:
+      return kSetAddress;
+    default:
+      return kWriteBlock;
+  }
+}
+
+// The final block alone costs ~46 s of mandated waits per row, so it gets the rows whose
+// handling differs there: the unit's own code carried through the short tail block (refused),
+// and a unit gone at that point (removed: no reply read, no code from the unit, the removal
+// broadcast handled inside the box). Write and read failures, the silent unit and the flags take
+// the same path for every block and are covered at the first and the middle block.
+std::vector<Row> RowsOf(const std::string& part) {
+  std::vector<Row> rows;
+  auto all = [&](Stage s, bool hasFlag) {
+    for (Fault f : {Fault::Refused, Fault::FailFlag, Fault::WriteFailure, Fault::ReadFailure,
+                    Fault::Silent, Fault::Removed}) {
+      if (f != Fault::FailFlag || hasFlag)
+        rows.push_back({s, f});
+    }
+  };
+  if (part == "matrix-stages") {
+    all(Stage::Lock, true);
+    all(Stage::Protect, true);
+    all(Stage::Erase, false);
+    all(Stage::Address, false);
+  } else if (part == "matrix-blocks") {
+    all(Stage::FirstBlock, false);
+    all(Stage::MiddleBlock, false);
+  } else if (part == "matrix-final") {
+    rows.push_back({Stage::FinalBlock, Fault::Refused});
+    rows.push_back({Stage::FinalBlock, Fault::Removed});
+  }
+  return rows;
+}
+
+std::vector<RequestPattern> UpdatePrefix(const std::vector<std::uint8_t>& image, std::size_t n) {
+  std::vector<RequestPattern> r = ReadyIdentification();
+  const std::vector<RequestPattern> stages = {LockSetRequest(), ProtectionReleaseRequest(),
+                                              EraseRequest(), SetAddressRequest()};
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i < stages.size()) {
+      r.push_back(stages[i]);
+      continue;
+    }
+    const std::size_t offset = (i - stages.size()) * kBlockBytes;
+    const std::size_t bytes = std::min(kBlockBytes, image.size() - offset);
+    // A tail block is sent from a 0xFF-filled buffer, whole words.
+    std::vector<std::uint8_t> block(image.begin() + static_cast<std::ptrdiff_t>(offset),
+                                    image.begin() + static_cast<std::ptrdiff_t>(offset + bytes));
+    block.resize((bytes + 3) / 4 * 4, 0xFF);
+    r.push_back(WriteBlockRequest(block.data(), block.size()));
+  }
+  return r;
+}
+
+void RunRow(Session& s, const Row& row) {
+  Checks& k = s.checks();
+  Program& p = s.program();
+  const std::vector<std::uint8_t>& image = ImageOf(s);
+  if (image.empty())
+    k.Abort("the firmware image could not be read");
+  const std::size_t index = RequestIndex(row.stage, image);
+  const std::uint32_t refusalCode = 0x0A00 + static_cast<std::uint32_t>(index);
+
+  DeviceSpec spec = ReadyUnit();
+  const std::uint8_t command = CommandOf(row.stage);
+  const std::uint32_t occurrence =
+      BlockOf(row.stage, image) != 0 ? static_cast<std::uint32_t>(BlockOf(row.stage, image)) : 1;
+  switch (row.fault) {
+    case Fault::Refused:
+      spec.faults.push_back({command, occurrence, sim::FaultKind::Refuse, refusalCode, 0});
+      break;
+    case Fault::FailFlag:
+      spec.faults.push_back({command, occurrence, sim::FaultKind::FailFlag, 0, 0x02});
+      break;
+    case Fault::ReadFailure:
+      spec.faults.push_back({command, occurrence, sim::FaultKind::ReadFailure, 0, 0});
+      break;
+    case Fault::Silent:
+      spec.faults.push_back({command, occurrence, sim::FaultKind::Silent, 0, 0});
+      break;
+    case Fault::WriteFailure:
+    case Fault::Removed:
+      // The connection ends after the previous reply: the stage's request cannot be written.
+      spec.endAfterRequests = kIdentifyRequests + index;
+      break;
+  }
+  // Requests the unit takes: through the faulty one, or up to it when it cannot be written.
+  const bool requestTaken = row.fault != Fault::WriteFailure && row.fault != Fault::Removed;
+  const std::size_t sent = index + (requestTaken ? 1 : 0);
+  const std::int32_t result = ExpectedResult(row.stage, row.fault, refusalCode);
+
+  BusDeviceServer& unit = s.Plug(spec);
+  p.Start();
+  p.WaitForDialog();
+  s.ExpectDialog(Msg(IDS_READY, s.lang()), true, {L"MAVIRA", L"1.2", L"1.5", L"3.2", true},
+                 "start-up");
+  p.PressButton(IDC_UPDATE);
+  MessageBoxInfo warning = p.WaitForBox(10000, "the warning box");
+  p.AnswerBox(warning, IDOK);
+
+  // Bounded by the waits the run must make before the failure, plus the time-out and slack.
+  const double budget = 5080 + 20.0 * static_cast<double>(BlockOf(row.stage, image)) +
+                        (row.fault == Fault::Silent ? kReplyTimeoutMs : 0) + 30000;
+  std::unique_ptr<AsyncSend> removal;
+  HWND progress = nullptr;
+  bool progressOpenAtBox = false;
+  WaitUntil(k, budget, std::string("the failure box (no hang)"), [&] {
+    if (!p.Running())
+      k.Abort("the program ended before the failure box");
+    if (progress == nullptr)
+      progress = p.ProgressWindow();
+    // Windows announces a removed unit; the program reads the broadcast only when it pumps.
+    if (row.fault == Fault::Removed && removal == nullptr && unit.OpenConnections() == 0 &&
+        unit.RequestCount() >= kIdentifyRequests + index) {
+      s.bus().Unplug(unit);
+      removal = p.SendDeviceChange(0x8004, unit.path());
+    }
+    if (p.OwnedBoxes().empty())
+      return false;
+    progressOpenAtBox = progress != nullptr && IsWindow(progress);
+    return true;
+  });
+  const double boxAt = NowMs();
+  if (row.fault == Fault::Removed && removal == nullptr) {
+    s.bus().Unplug(unit);
+    removal = p.SendDeviceChange(0x8004, unit.path());
+  }
+  MessageBoxInfo box = p.WaitForBox(10000, "the failure box to answer");
+  const std::uint32_t osError = s.ExpectFailureBox(box, MessageOf(row.stage), result);
+  k.Expect(!p.ItemEnabled(IDC_UPDATE), "Update disabled while the failure box is open");
+  k.Expect(!progressOpenAtBox, "the progress window should be closed before the failure box");
+  k.Expect((progress != nullptr) == (BlockOf(row.stage, image) != 0),
+           BlockOf(row.stage, image) != 0 ? "the progress window should have opened"
+                                          : "no progress window expected before the transfer");
+  if (result < 0) {
+    k.Expect(osError != 0, "the code line's second number should carry the OS error of a " +
+                               std::string(NameOf(row.fault)));
+  }
+  std::vector<sim::RecordedRequest> r = unit.Requests();
+  if (row.fault == Fault::Silent && r.size() == kIdentifyRequests + sent) {
+    const double waited = boxAt - static_cast<double>(r.back().timeMs);
+    k.Expect(waited >= kReplyTimeoutMs,
+             "failure box " + std::to_string(static_cast<int>(waited)) +
+                 " ms after the unanswered request, before the reply's time-out");
+    k.Expect(osError == ERROR_TIMEOUT || osError == WAIT_TIMEOUT || osError == ERROR_SEM_TIMEOUT,
+             "the OS error should report the time-out, got " + std::to_string(osError));
+  }
+  s.Screenshot("failure");
+  p.AnswerBox(box, IDOK);
+  if (removal)
+    removal->Join(k, 10000, "the removal broadcast to be handled");
+  p.WaitNoBox(10000, "the dialog to settle");
+  // Nothing goes out after the failure, not even the closing pair.
+  Sleep(200);
+  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
+                 "after the failure box");
+  s.ExpectRequests(unit, UpdatePrefix(image, sent), "trace");
+  k.ExpectEq(unit.OpenConnections(), 0, "the link is closed after a failure");
+  s.CloseAndFinish();
+}
+
+}  // namespace
+
+const std::vector<std::uint8_t>& ImageOf(const Session& s) {
+  static std::map<std::wstring, std::vector<std::uint8_t>> cache;
+  std::vector<std::uint8_t>& image = cache[s.settings().imagePath];
+  if (image.empty()) {
+    if (FILE* f = _wfopen(s.settings().imagePath.c_str(), L"rb")) {
+      std::uint8_t buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        image.insert(image.end(), buf, buf + n);
+      std::fclose(f);
+    }
+  }
+  return image;
+}
+
+std::vector<Scenario> FaultMatrixScenarios(const std::string& part) {
+  std::vector<Scenario> out;
+  for (const Row& row : RowsOf(part)) {
+    out.push_back({std::string(NameOf(row.stage)) + "." + NameOf(row.fault),
+                   [row](Session& s) { RunRow(s, row); }});
+  }
+  return out;
+}
+
+}  // namespace e2e
