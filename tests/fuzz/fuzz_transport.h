@@ -13,7 +13,10 @@
 // lengths (0 to 65,535), whether each write and read succeeds, and the reply bytes.
 class FuzzTransport : public HidTransport {
  public:
-  explicit FuzzTransport(FuzzedDataProvider& input) : input_(input) {}
+  // `maxReportLength` bounds the stated report lengths (the link target uses the full 16-bit range;
+  // the update target keeps them short so that its runs reach the transfer more often).
+  explicit FuzzTransport(FuzzedDataProvider& input, std::uint16_t maxReportLength = 0xFFFF)
+      : input_(input), maxReportLength_(maxReportLength) {}
 
   ResultCode FindAndOpen(OpenedDevice& out) override {
     switch (input_.ConsumeIntegralInRange<int>(0, 3)) {
@@ -36,8 +39,8 @@ class FuzzTransport : public HidTransport {
     if (!input_.ConsumeBool()) {
       return false;
     }
-    out.input = input_.ConsumeIntegral<std::uint16_t>();
-    out.output = input_.ConsumeIntegral<std::uint16_t>();
+    out.input = input_.ConsumeIntegralInRange<std::uint16_t>(0, maxReportLength_);
+    out.output = input_.ConsumeIntegralInRange<std::uint16_t>(0, maxReportLength_);
     return true;
   }
 
@@ -74,4 +77,5 @@ class FuzzTransport : public HidTransport {
 
  private:
   FuzzedDataProvider& input_;
+  std::uint16_t maxReportLength_;
 };

@@ -33,7 +33,7 @@ DeviceEvent EventFrom(FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  FuzzTransport transport(input);
+  FuzzTransport transport(input, 128);
   NoWaitOs os;
   Timeline timeline;
   RecordingView view(timeline);
