@@ -37,6 +37,10 @@ BusDeviceServer::BusDeviceServer(DeviceSpec spec, std::wstring path)
   }
   for (int i = 0; i < kSlotsPerDevice; ++i)
     slots_.emplace_back([this] { Slot(); });
+  // Back only once a pipe instance listens: an arrival announced earlier could find nothing to
+  // open (seen under load). Bounded; a slot that cannot create its pipe reports a problem.
+  for (int i = 0; i < 5000 && !WaitNamedPipeW(path_.c_str(), 1); ++i)
+    Sleep(1);
 }
 
 BusDeviceServer::~BusDeviceServer() {
