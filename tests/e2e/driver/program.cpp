@@ -3,6 +3,7 @@
 #include <dbt.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "tests/e2e/hid_bus.h"
@@ -141,6 +142,14 @@ void Program::Start() {
   pid_ = pi.dwProcessId;
 }
 
+std::string Program::ExitCodeText() const {
+  DWORD code = 0;
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx",
+                GetExitCodeProcess(process_.get(), &code) ? code : 0xFFFFFFFFul);
+  return text;
+}
+
 bool Program::Running() const {
   return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
@@ -148,7 +157,7 @@ bool Program::Running() const {
 void Program::WaitForDialogWindow(double timeoutMs) {
   WaitUntil(checks_, timeoutMs, "the main dialog window to exist", [this] {
     if (!Running())
-      checks_.Abort("the program ended before its dialog appeared");
+      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
     for (HWND w : TopLevelWindows(pid_)) {
       if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
         dialog_ = w;
@@ -162,7 +171,7 @@ void Program::WaitForDialogWindow(double timeoutMs) {
 void Program::WaitForDialog(double timeoutMs) {
   WaitUntil(checks_, timeoutMs, "the main dialog to appear", [this] {
     if (!Running())
-      checks_.Abort("the program ended before its dialog appeared");
+      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
     for (HWND w : TopLevelWindows(pid_)) {
       if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
         dialog_ = w;

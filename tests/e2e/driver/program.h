@@ -56,6 +56,7 @@ class Program {
   void Start();
   DWORD pid() const { return pid_; }
   bool Running() const;
+  std::string ExitCodeText() const;  // the ended program's exit code, in hex
   HWND dialog() const { return dialog_; }
 
   // Waits until the dialog window exists (it may still be hidden inside WM_INITDIALOG).
