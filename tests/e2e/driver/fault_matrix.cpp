@@ -197,27 +197,27 @@ void RunRow(Session& s, const Row& row) {
   const std::size_t index = RequestIndex(row.stage, image);
   const std::uint32_t refusalCode = 0x0A00 + static_cast<std::uint32_t>(index);
 
-  DeviceSpec spec = ReadyUnit();
+  DevicePlan plan = ReadyUnit();
   const std::uint8_t command = CommandOf(row.stage);
   const std::uint32_t occurrence =
       BlockOf(row.stage, image) != 0 ? static_cast<std::uint32_t>(BlockOf(row.stage, image)) : 1;
   switch (row.fault) {
     case Fault::Refused:
-      spec.faults.push_back({command, occurrence, sim::FaultKind::Refuse, refusalCode, 0});
+      plan.faults.push_back({command, occurrence, sim::FaultKind::Refuse, refusalCode, 0});
       break;
     case Fault::FailFlag:
-      spec.faults.push_back({command, occurrence, sim::FaultKind::FailFlag, 0, 0x02});
+      plan.faults.push_back({command, occurrence, sim::FaultKind::FailFlag, 0, 0x02});
       break;
     case Fault::ReadFailure:
-      spec.faults.push_back({command, occurrence, sim::FaultKind::ReadFailure, 0, 0});
+      plan.faults.push_back({command, occurrence, sim::FaultKind::ReadFailure, 0, 0});
       break;
     case Fault::Silent:
-      spec.faults.push_back({command, occurrence, sim::FaultKind::Silent, 0, 0});
+      plan.faults.push_back({command, occurrence, sim::FaultKind::Silent, 0, 0});
       break;
     case Fault::WriteFailure:
     case Fault::Removed:
       // The connection ends after the previous reply: the stage's request cannot be written.
-      spec.endAfterRequests = kIdentifyRequests + index;
+      plan.endAfterRequests = kIdentifyRequests + index;
       break;
   }
   // Requests the unit takes: through the faulty one, or up to it when it cannot be written.
@@ -225,7 +225,7 @@ void RunRow(Session& s, const Row& row) {
   const std::size_t sent = index + (requestTaken ? 1 : 0);
   const std::int32_t result = ExpectedResult(row.stage, row.fault, refusalCode);
 
-  BusDeviceServer& unit = s.Plug(spec);
+  BusDeviceServer& unit = s.Plug(plan);
   p.Start();
   p.WaitForDialog();
   s.ExpectDialog(Msg(IDS_READY, s.lang()), true, {L"MAVIRA", L"1.2", L"1.5", L"3.2", true},

@@ -48,7 +48,7 @@ std::string Ms(double ms) {
 struct StartupCase {
   const char* name;
   Coverage level;  // the smallest coverage that includes the case
-  std::vector<DeviceSpec> devices;
+  std::vector<DevicePlan> devices;
   int unitIndex;     // the device expected to be taken, -1 for none
   MessageId status;  // 0: ready form (40000); else the guidance status text
   bool incompatibleBox;
@@ -56,7 +56,7 @@ struct StartupCase {
   bool unitStaysOpen;
 };
 
-DeviceSpec With(DeviceSpec d, const std::function<void(DeviceSpec&)>& change) {
+DevicePlan With(DevicePlan d, const std::function<void(DevicePlan&)>& change) {
   change(d);
   return d;
 }
@@ -82,7 +82,7 @@ std::vector<StartupCase> StartupCases() {
        true},
       {"wrong-mode",
        Coverage::Core,
-       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.unitMode = 1; })},
+       {With(ReadyUnit(), [](DevicePlan& d) { d.unit.unitMode = 1; })},
        0,
        IDS_WRONG_MODE,
        false,
@@ -90,7 +90,7 @@ std::vector<StartupCase> StartupCases() {
        false},
       {"no-esc",
        Coverage::Core,
-       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.escState = 0; })},
+       {With(ReadyUnit(), [](DevicePlan& d) { d.unit.escState = 0; })},
        0,
        IDS_NO_ESC,
        false,
@@ -98,7 +98,7 @@ std::vector<StartupCase> StartupCases() {
        false},
       {"incompatible-esc",
        Coverage::Core,
-       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.escTypeId = 0x12345678; })},
+       {With(ReadyUnit(), [](DevicePlan& d) { d.unit.escTypeId = 0x12345678; })},
        0,
        IDS_INCOMPATIBLE_HINT,
        true,
@@ -106,7 +106,7 @@ std::vector<StartupCase> StartupCases() {
        false},
       {"incompatible-boot-info-refused-with-0",
        Coverage::All,
-       {With(ReadyUnit(), [](DeviceSpec& d) { d.unit.refuseBootInfoWithZero = true; })},
+       {With(ReadyUnit(), [](DevicePlan& d) { d.unit.refuseBootInfoWithZero = true; })},
        0,
        IDS_INCOMPATIBLE_HINT,
        true,
@@ -115,7 +115,7 @@ std::vector<StartupCase> StartupCases() {
       {"identification-fails",
        Coverage::Core,
        {With(ReadyUnit(),
-             [](DeviceSpec& d) {
+             [](DevicePlan& d) {
                d.faults.push_back({kReadEscInfo, 1, sim::FaultKind::Refuse, 0x0007, 0});
              })},
        0,
@@ -134,7 +134,7 @@ std::vector<StartupCase> StartupCases() {
       {"maker-product-3-is-skipped",
        Coverage::All,
        {With(ReadyUnit(L"pid3"),
-             [](DeviceSpec& d) {
+             [](DevicePlan& d) {
                d.productId = 3;
                d.isUnit = false;
              }),
@@ -147,7 +147,7 @@ std::vector<StartupCase> StartupCases() {
       {"unreadable-attributes-are-skipped",
        Coverage::All,
        {With(ReadyUnit(L"noattr"),
-             [](DeviceSpec& d) {
+             [](DevicePlan& d) {
                d.attributesReadable = false;
                d.isUnit = false;
              }),
@@ -170,7 +170,7 @@ std::vector<StartupCase> StartupCases() {
 
 void RunStartup(Session& s, const StartupCase& c) {
   std::vector<BusDeviceServer*> devices;
-  for (const DeviceSpec& d : c.devices)
+  for (const DevicePlan& d : c.devices)
     devices.push_back(&s.Plug(d));
   Program& p = s.program();
   Checks& k = s.checks();
@@ -202,7 +202,7 @@ void RunStartup(Session& s, const StartupCase& c) {
   if (c.status == 0) {
     const BusDeviceServer& unit = *devices[static_cast<std::size_t>(c.unitIndex)];
     s.ExpectDialog(Msg(IDS_READY, lang), true,
-                   ReadyPanel(unit.spec().productId == 1 ? L"TORVEX" : L"MAVIRA"), "start-up");
+                   ReadyPanel(unit.plan().productId == 1 ? L"TORVEX" : L"MAVIRA"), "start-up");
   } else {
     s.ExpectDialog(Guidance(c.status, lang), false, InitialPanel(lang), "start-up");
   }
@@ -310,7 +310,7 @@ std::vector<Scenario> HotplugScenarios() {
          // unit; the outer classification then still writes its guidance.
          s.program().Start();
          s.program().WaitForDialog();
-         DeviceSpec foreign = ReadyUnit(L"foreign");
+         DevicePlan foreign = ReadyUnit(L"foreign");
          foreign.unit.escTypeId = 0x12345678;
          BusDeviceServer& first = s.Plug(foreign);
          std::unique_ptr<AsyncSend> arrival = s.program().SendDeviceChange(0x8000, first.path());
@@ -333,7 +333,7 @@ std::vector<Scenario> HotplugScenarios() {
        [](Session& s) {
          s.program().Start();
          s.program().WaitForDialog();
-         DeviceSpec failing = ReadyUnit(L"failing");
+         DevicePlan failing = ReadyUnit(L"failing");
          failing.faults.push_back({kReadEscInfo, 1, sim::FaultKind::Refuse, 0x0007, 0});
          BusDeviceServer& unit = s.Plug(failing);
          Deliver(s, 0x8000, unit.path(), "arrival");
@@ -372,7 +372,7 @@ void ExpectQuestionBox(Session& s, const MessageBoxInfo& box) {
 
 // Start with a ready unit, press Update and return the warning box, checked.
 MessageBoxInfo PressUpdate(Session& s, BusDeviceServer& unit, double& pressedAt) {
-  ExpectReadyStartup(s, unit.spec().productId == 1 ? L"TORVEX" : L"MAVIRA");
+  ExpectReadyStartup(s, unit.plan().productId == 1 ? L"TORVEX" : L"MAVIRA");
   pressedAt = NowMs();
   s.program().PressButton(IDC_UPDATE);
   MessageBoxInfo box = s.program().WaitForBox(10000, "the warning box");
@@ -595,9 +595,9 @@ void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
 void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   Checks& k = s.checks();
   Program& p = s.program();
-  DeviceSpec spec = ReadyUnit();
-  spec.unit.escFirmwareVersion = installedEscVersion;
-  BusDeviceServer& unit = s.Plug(spec);
+  DevicePlan plan = ReadyUnit();
+  plan.unit.escFirmwareVersion = installedEscVersion;
+  BusDeviceServer& unit = s.Plug(plan);
   const wchar_t* escBefore = installedEscVersion == 0xFFFF ? L"----------" : L"3.2";
   p.Start();
   p.WaitForDialog();
@@ -709,9 +709,9 @@ std::vector<Scenario> ConfirmScenarios() {
          MessageBoxInfo warning = PressUpdate(s, old, pressed);
          s.bus().Unplug(old);
          Deliver(s, 0x8004, old.path(), "removal of the unit");
-         DeviceSpec spec = ReadyUnit(L"new", 1);
-         spec.faults.push_back({kLock, 1, sim::FaultKind::Refuse, 0x77, 0});
-         BusDeviceServer& replacement = s.Plug(spec);
+         DevicePlan plan = ReadyUnit(L"new", 1);
+         plan.faults.push_back({kLock, 1, sim::FaultKind::Refuse, 0x77, 0});
+         BusDeviceServer& replacement = s.Plug(plan);
          Deliver(s, 0x8000, replacement.path(), "arrival of another unit");
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"TORVEX"),
                         "after the replacement arrived, warning still open");
@@ -735,9 +735,9 @@ std::vector<Scenario> ConfirmScenarios() {
        }},
       {"downgrade-question-no",
        [unchanged](Session& s) {
-         DeviceSpec spec = ReadyUnit();
-         spec.unit.escFirmwareVersion = 0x0303;
-         BusDeviceServer& unit = s.Plug(spec);
+         DevicePlan plan = ReadyUnit();
+         plan.unit.escFirmwareVersion = 0x0303;
+         BusDeviceServer& unit = s.Plug(plan);
          ExpectReadyStartup(s, L"MAVIRA", L"3.3");
          s.program().PressButton(IDC_UPDATE);
          MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
@@ -753,10 +753,10 @@ std::vector<Scenario> ConfirmScenarios() {
       {"downgrade-question-yes-runs-the-update",
        [](Session& s) {
          // Yes goes on to the lock request; the unit's failing lock flag ends the run there.
-         DeviceSpec spec = ReadyUnit();
-         spec.unit.escFirmwareVersion = 0x0303;
-         spec.faults.push_back({kLock, 1, sim::FaultKind::FailFlag, 0, 0x02});
-         BusDeviceServer& unit = s.Plug(spec);
+         DevicePlan plan = ReadyUnit();
+         plan.unit.escFirmwareVersion = 0x0303;
+         plan.faults.push_back({kLock, 1, sim::FaultKind::FailFlag, 0, 0x02});
+         BusDeviceServer& unit = s.Plug(plan);
          ExpectReadyStartup(s, L"MAVIRA", L"3.3");
          s.program().PressButton(IDC_UPDATE);
          MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
@@ -848,9 +848,9 @@ std::vector<FailureCase> FailureCases() {
 void RunFailure(Session& s, const FailureCase& c) {
   Checks& k = s.checks();
   Program& p = s.program();
-  DeviceSpec spec = ReadyUnit();
-  spec.faults = c.faults;
-  BusDeviceServer& unit = s.Plug(spec);
+  DevicePlan plan = ReadyUnit();
+  plan.faults = c.faults;
+  BusDeviceServer& unit = s.Plug(plan);
   double pressed = 0;
   MessageBoxInfo warning = PressUpdate(s, unit, pressed);
   if (c.removeAtWarning) {

@@ -112,16 +112,16 @@ Panel InitialPanel(Lang lang) {
   return NoUnitPanel(Msg(IDS_LABEL_UNIT, lang));
 }
 
-DeviceSpec ReadyUnit(std::wstring tag, std::uint16_t productId) {
-  DeviceSpec d;
+DevicePlan ReadyUnit(std::wstring tag, std::uint16_t productId) {
+  DevicePlan d;
   d.tag = std::move(tag);
   d.vendorId = MAKER_VENDOR_ID;
   d.productId = productId;
   return d;
 }
 
-DeviceSpec OtherHidDevice(std::wstring tag) {
-  DeviceSpec d;
+DevicePlan OtherHidDevice(std::wstring tag) {
+  DevicePlan d;
   d.tag = std::move(tag);
   d.vendorId = 0x046D;  // some other maker's keyboard or mouse
   d.productId = 0xC077;
@@ -143,8 +143,8 @@ Session::~Session() {
   bus_.reset();
 }
 
-BusDeviceServer& Session::Plug(DeviceSpec spec) {
-  BusDeviceServer& d = bus_->Plug(spec);
+BusDeviceServer& Session::Plug(DevicePlan plan) {
+  BusDeviceServer& d = bus_->Plug(plan);
   devices_.push_back(&d);
   return d;
 }

@@ -66,7 +66,7 @@ class Session {
   Lang lang() const { return settings_.lang; }
   const RunSettings& settings() const { return settings_; }
 
-  BusDeviceServer& Plug(DeviceSpec spec);
+  BusDeviceServer& Plug(DevicePlan plan);
   void StartProgram();
 
   // Hint text, Update state and version panel, letter for letter.
@@ -96,7 +96,7 @@ class Session {
   std::uint64_t stderrStart_ = 0;  // Wine's notes from here on belong to this scenario
 };
 
-DeviceSpec ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
-DeviceSpec OtherHidDevice(std::wstring tag = L"mouse");
+DevicePlan ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
+DevicePlan OtherHidDevice(std::wstring tag = L"mouse");
 
 }  // namespace e2e

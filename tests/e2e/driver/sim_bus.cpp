@@ -26,13 +26,13 @@ bool AwaitIo(HANDLE pipe, OVERLAPPED& ov, HANDLE stop, DWORD& transferred, DWORD
 
 }  // namespace
 
-BusDeviceServer::BusDeviceServer(DeviceSpec spec, std::wstring path)
-    : spec_(std::move(spec)),
+BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
+    : plan_(std::move(plan)),
       path_(std::move(path)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  if (spec_.isUnit) {
-    unit_ = std::make_shared<sim::SimulatedUnit>(spec_.unit);
-    for (const sim::Fault& f : spec_.faults)
+  if (plan_.isUnit) {
+    unit_ = std::make_shared<sim::SimulatedUnit>(plan_.unit);
+    for (const sim::Fault& f : plan_.faults)
       unit_->AddFault(f);
   }
   for (int i = 0; i < kSlotsPerDevice; ++i)
@@ -57,7 +57,7 @@ void BusDeviceServer::Stop() {
 
 void BusDeviceServer::Problem(const std::string& what) {
   std::lock_guard<std::mutex> lock(mutex_);
-  problems_.push_back(Narrow(spec_.tag) + ": " + what);
+  problems_.push_back(Narrow(plan_.tag) + ": " + what);
 }
 
 std::vector<std::string> BusDeviceServer::WireProblems() const {
@@ -124,7 +124,7 @@ void BusDeviceServer::Slot() {
 
 void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
   std::vector<std::uint8_t> request(4096);
-  std::vector<std::uint8_t> reply(spec_.inputReportLength);
+  std::vector<std::uint8_t> reply(plan_.inputReportLength);
   for (;;) {
     ResetEvent(ov.hEvent);
     DWORD n = 0, error = ERROR_SUCCESS;
@@ -140,9 +140,9 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
       Problem("a request was written to a device that is not a programming unit");
       continue;
     }
-    if (n != spec_.outputReportLength) {
+    if (n != plan_.outputReportLength) {
       Problem("request of " + std::to_string(n) + " bytes, output report length is " +
-              std::to_string(spec_.outputReportLength));
+              std::to_string(plan_.outputReportLength));
     }
     sim::SimulatedUnit::ReadOutcome outcome;
     bool taken;
@@ -167,7 +167,7 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
     }
     if (!AwaitIo(pipe, ov, stop_.get(), n, error) || error != ERROR_SUCCESS)
       return;
-    if (spec_.endAfterRequests != 0 && RequestCount() >= spec_.endAfterRequests) {
+    if (plan_.endAfterRequests != 0 && RequestCount() >= plan_.endAfterRequests) {
       FlushFileBuffers(pipe);  // the reply is read before the disconnect would discard it
       return;
     }
@@ -185,16 +185,16 @@ SimBus::~SimBus() {
   RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
 }
 
-std::wstring SimBus::PathFor(const DeviceSpec& spec) const {
+std::wstring SimBus::PathFor(const DevicePlan& plan) const {
   wchar_t ids[64];
-  std::swprintf(ids, 64, L"hid#vid_%04x&pid_%04x#", static_cast<unsigned>(spec.vendorId),
-                static_cast<unsigned>(spec.productId));
-  return std::wstring(L"\\\\.\\pipe\\") + ids + L"e2e-" + name_ + L"-" + spec.tag +
+  std::swprintf(ids, 64, L"hid#vid_%04x&pid_%04x#", static_cast<unsigned>(plan.vendorId),
+                static_cast<unsigned>(plan.productId));
+  return std::wstring(L"\\\\.\\pipe\\") + ids + L"e2e-" + name_ + L"-" + plan.tag +
          L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 }
 
-BusDeviceServer& SimBus::Plug(const DeviceSpec& spec) {
-  present_.push_back(std::make_unique<BusDeviceServer>(spec, PathFor(spec)));
+BusDeviceServer& SimBus::Plug(const DevicePlan& plan) {
+  present_.push_back(std::make_unique<BusDeviceServer>(plan, PathFor(plan)));
   Publish();
   return *present_.back();
 }
@@ -216,12 +216,12 @@ void SimBus::Publish() {
   for (const auto& d : present_) {
     BusDevice entry;
     entry.path = d->path();
-    entry.vendorId = d->spec().vendorId;
-    entry.productId = d->spec().productId;
-    entry.inputReportLength = d->spec().inputReportLength;
-    entry.outputReportLength = d->spec().outputReportLength;
-    entry.attributesReadable = d->spec().attributesReadable;
-    entry.capsReadable = d->spec().capsReadable;
+    entry.vendorId = d->plan().vendorId;
+    entry.productId = d->plan().productId;
+    entry.inputReportLength = d->plan().inputReportLength;
+    entry.outputReportLength = d->plan().outputReportLength;
+    entry.attributesReadable = d->plan().attributesReadable;
+    entry.capsReadable = d->plan().capsReadable;
     multi += FormatBusDevice(entry);
     multi += L'\0';
   }

@@ -18,7 +18,7 @@
 
 namespace e2e {
 
-struct DeviceSpec {
+struct DevicePlan {
   std::wstring tag;  // unique on the bus; part of the path
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 2;
@@ -37,12 +37,12 @@ struct DeviceSpec {
 // One device on the bus and the pipe server that carries its reports.
 class BusDeviceServer {
  public:
-  BusDeviceServer(DeviceSpec spec, std::wstring path);
+  BusDeviceServer(DevicePlan plan, std::wstring path);
   ~BusDeviceServer();
   BusDeviceServer(const BusDeviceServer&) = delete;
   BusDeviceServer& operator=(const BusDeviceServer&) = delete;
 
-  const DeviceSpec& spec() const { return spec_; }
+  const DevicePlan& plan() const { return plan_; }
   const std::wstring& path() const { return path_; }
   // Copies of the unit's state, taken under its lock.
   std::vector<sim::RecordedRequest> Requests() const;
@@ -63,7 +63,7 @@ class BusDeviceServer {
   void Serve(HANDLE pipe, OVERLAPPED& ov);
   void Problem(const std::string& what);
 
-  DeviceSpec spec_;
+  DevicePlan plan_;
   std::wstring path_;
   std::shared_ptr<sim::SimulatedUnit> unit_;
   mutable std::mutex mutex_;
@@ -82,10 +82,10 @@ class SimBus {
   SimBus& operator=(const SimBus&) = delete;
 
   const std::wstring& name() const { return name_; }
-  std::wstring PathFor(const DeviceSpec& spec) const;
+  std::wstring PathFor(const DevicePlan& plan) const;
 
   // Adds a device at the end of the enumeration order (serves its pipe before publishing it).
-  BusDeviceServer& Plug(const DeviceSpec& spec);
+  BusDeviceServer& Plug(const DevicePlan& plan);
   // Takes the device off the list, then ends its pipe.
   void Unplug(BusDeviceServer& device);
   void SetEnumerationFails(bool fails);

@@ -143,7 +143,7 @@ struct Model {
 };
 
 const wchar_t* ModelName(const BusDeviceServer& d) {
-  return d.spec().productId == 1 ? L"TORVEX" : L"MAVIRA";
+  return d.plan().productId == 1 ? L"TORVEX" : L"MAVIRA";
 }
 
 void ExpectModel(Session& s, const Model& m, const std::string& when) {
@@ -162,9 +162,9 @@ void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::strin
   send->Join(s.checks(), 20000, what + " to be handled");
 }
 
-void Arrive(Session& s, Model& m, const DeviceSpec& spec, const std::string& when) {
-  BusDeviceServer& d = s.Plug(spec);
-  m.present.push_back({&d, spec.isUnit});
+void Arrive(Session& s, Model& m, const DevicePlan& plan, const std::string& when) {
+  BusDeviceServer& d = s.Plug(plan);
+  m.present.push_back({&d, plan.isUnit});
   Deliver(s, 0x8000, d.path(), when);
   if (m.open == nullptr) {
     for (const Model::Device& p : m.present) {
@@ -216,10 +216,10 @@ void RunStorm(Session& s) {
     const std::string when = "storm event " + std::to_string(event + 1);
     if (plug) {
       const std::wstring tag = L"d" + std::to_wstring(++serial);
-      DeviceSpec spec = random() % 100 < 60
+      DevicePlan plan = random() % 100 < 60
                             ? ReadyUnit(tag, static_cast<std::uint16_t>(1 + random() % 2))
                             : OtherHidDevice(tag);
-      Arrive(s, m, spec, when + " (arrival)");
+      Arrive(s, m, plan, when + " (arrival)");
     } else {
       Remove(s, m, random() % m.present.size(), when + " (removal)");
     }
