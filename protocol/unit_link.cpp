@@ -26,8 +26,9 @@ ResultCode IgnoreReply(std::span<const std::uint8_t>) {
 }
 
 // Carries one request: write it at the unit's full output report length, read the reply at the
-// full input report length, then judge the reply with `rule`. No unit (or one whose reports are
-// too short) sends nothing; a failed write reads nothing.
+// full input report length, then judge the reply with `rule`. No unit, or one whose reports are
+// too short, gives "no unit" and sends nothing (so identification refuses such a unit before its
+// first request); a failed write reads nothing.
 template <typename Rule>
 ResultCode Exchange(HidTransport* transport, const UnitLink& link, const UnitRequest& request,
                     Rule&& rule, ExchangeOptions options = {}) {
@@ -99,11 +100,6 @@ ResultCode UnitLink::Query() {
   }
   inputReportLength = lengths.input;
   outputReportLength = lengths.output;
-  // Refused here, before anything is sent, so the caller sees "no unit" rather than a unit that
-  // fails every request later.
-  if (!CanCarryProtocol(inputReportLength, outputReportLength)) {
-    return RESULT_NO_DEVICE;
-  }
 
   IdentifyReply identify;
   ResultCode result = Exchange(transport_, *this, BuildIdentifyRequest(),
@@ -204,9 +200,6 @@ ResultCode UnitLink::SetAddress() {
 }
 
 ResultCode UnitLink::WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount) {
-  if (!IsOpen()) {
-    return RESULT_NO_DEVICE;
-  }
   UnitRequest request;
   const ResultCode built = BuildWriteBlockRequest(block, wordCount, request);
   if (built != RESULT_OK) {
