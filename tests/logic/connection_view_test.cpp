@@ -83,6 +83,15 @@ class ClassifyTest : public LogicTest, public ::testing::WithParamInterface<Clas
       }
     }
   }
+  // The ready form: the hint alone, Update on, the unit open and its versions shown, no box.
+  void ExpectReady() const {
+    EXPECT_EQ(view.hint, T(IDS_READY));
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_EQ(PanelValues(), kDefaultVersions);
+    EXPECT_TRUE(PanelEnabled(true));
+    EXPECT_TRUE(view.messages.empty());
+  }
   std::wstring IncompatibleText() const {
     return FormatWithText(T(IDS_INCOMPATIBLE_TEXT), L"PELORA");
   }
@@ -96,12 +105,7 @@ TEST_P(ClassifyTest, AtStartUp) {
 
   switch (c.verdict) {
     case Verdict::Ready:
-      EXPECT_EQ(view.hint, T(IDS_READY));
-      EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-      EXPECT_TRUE(TheUnitLink().IsOpen());
-      EXPECT_EQ(PanelValues(), kDefaultVersions);
-      EXPECT_TRUE(PanelEnabled(true));
-      EXPECT_TRUE(view.messages.empty());
+      ExpectReady();
       break;
     case Verdict::Guidance:
     case Verdict::OpenFails:
@@ -140,12 +144,7 @@ TEST_P(ClassifyTest, OnArrival) {
 
   switch (c.verdict) {
     case Verdict::Ready:
-      EXPECT_EQ(view.hint, T(IDS_READY));
-      EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-      EXPECT_TRUE(TheUnitLink().IsOpen());
-      EXPECT_EQ(PanelValues(), kDefaultVersions);
-      EXPECT_TRUE(PanelEnabled(true));
-      EXPECT_TRUE(view.messages.empty());
+      ExpectReady();
       break;
     case Verdict::OpenFails:
       // Nothing shown changes; a unit found but not identified stays open.
