@@ -68,7 +68,7 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
   }
   // German expects German texts; every other language English. The coverage keeps the runs of
   // the other languages to what differs by language.
-  o.run.lang = lang == L"de" ? Lang::German : Lang::English;
+  o.run.lang = lang == L"de" ? Language::German : Language::English;
   o.coverage = lang == L"en" ? Coverage::All : lang == L"de" ? Coverage::Core : Coverage::Basic;
   o.run.group = Narrow(lang);
   return !o.run.exePath.empty() && (o.demo || !o.run.imagePath.empty());

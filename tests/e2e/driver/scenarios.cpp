@@ -25,8 +25,8 @@ struct TemplateTexts {
   const wchar_t* close;
   const wchar_t* group;
 };
-TemplateTexts TemplateFor(Lang lang) {
-  if (lang == Lang::German)
+TemplateTexts TemplateFor(Language lang) {
+  if (lang == Language::German)
     return {L"Beenden", L"Installierte Firmware Versionen"};
   return {L"Close", L"Installed firmware version"};
 }
@@ -174,7 +174,7 @@ void RunStartup(Session& s, const StartupCase& c) {
     devices.push_back(&s.Plug(d));
   Program& p = s.program();
   Checks& k = s.checks();
-  const Lang lang = s.lang();
+  const Language lang = s.lang();
   p.Start();
   p.WaitForDialogWindow();
   if (c.incompatibleBox) {

@@ -108,7 +108,7 @@ std::vector<RequestPattern> ReadyIdentification() {
 Panel NoUnitPanel(std::wstring unitLabel) {
   return {std::move(unitLabel), L"0.0.0", L"0.0.0", L"0.0.0", false};
 }
-Panel InitialPanel(Lang lang) {
+Panel InitialPanel(Language lang) {
   return NoUnitPanel(Msg(IDS_LABEL_UNIT, lang));
 }
 

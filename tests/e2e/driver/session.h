@@ -20,7 +20,7 @@ struct RunSettings {
   std::wstring imagePath;
   std::wstring wineStderr;     // the file this driver's Unix stderr goes to (Wine's notes)
   std::wstring screenshotDir;  // empty: no screenshots
-  Lang lang = Lang::English;
+  Language lang = Language::English;
   std::string group;
 };
 
@@ -53,7 +53,7 @@ std::vector<RequestPattern> ReadyIdentification();
 
 // The panel when no unit is open; label 40010 keeps whatever it showed.
 Panel NoUnitPanel(std::wstring unitLabel);
-Panel InitialPanel(Lang lang);
+Panel InitialPanel(Language lang);
 
 class Session {
  public:
@@ -63,7 +63,7 @@ class Session {
   Checks& checks() { return checks_; }
   SimBus& bus() { return *bus_; }
   Program& program() { return *program_; }
-  Lang lang() const { return settings_.lang; }
+  Language lang() const { return settings_.lang; }
   const RunSettings& settings() const { return settings_; }
 
   BusDeviceServer& Plug(DevicePlan plan);

@@ -6,16 +6,6 @@ namespace e2e {
 
 namespace {
 
-struct Row {
-  MessageId id;
-  const wchar_t* english;
-  const wchar_t* german;
-};
-
-constexpr Row kTable[] = {
-#include "message_table.inc"
-};
-
 std::wstring Hex8(std::uint32_t v) {
   wchar_t buf[16];
   std::swprintf(buf, 16, L"%08x", static_cast<unsigned>(v));
@@ -31,24 +21,21 @@ std::wstring ReplaceFirst(std::wstring text, const std::wstring& what, const std
 
 }  // namespace
 
-std::wstring Msg(MessageId id, Lang lang) {
-  for (const Row& r : kTable) {
-    if (r.id == id)
-      return lang == Lang::German ? r.german : r.english;
-  }
-  return L"<no message " + std::to_wstring(id) + L">";
+std::wstring Msg(MessageId id, Language lang) {
+  std::wstring text = TableText(id, lang);
+  return text.empty() ? L"<no message " + std::to_wstring(id) + L">" : text;
 }
 
-std::wstring Guidance(MessageId status, Lang lang) {
+std::wstring Guidance(MessageId status, Language lang) {
   return Msg(status, lang) + L"\r\n\r\n" + Msg(IDS_INSTRUCTIONS, lang);
 }
 
-std::wstring IncompatibleText(Lang lang) {
+std::wstring IncompatibleText(Language lang) {
   return ReplaceFirst(Msg(IDS_INCOMPATIBLE_TEXT, lang), L"%s", L"PELORA");
 }
 
 std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t lastError,
-                         Lang lang) {
+                         Language lang) {
   if (result == -1)
     return Msg(message, lang);
   std::wstring line = Msg(IDS_ERROR_CODES, lang);
@@ -57,7 +44,7 @@ std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t l
   return Msg(message, lang) + L"\r\n" + line;
 }
 
-std::wstring CodeLinePrefix(Lang lang) {
+std::wstring CodeLinePrefix(Language lang) {
   std::wstring line = Msg(IDS_ERROR_CODES, lang);
   return line.substr(0, line.find(L"%08x"));
 }

@@ -5,22 +5,21 @@
 #include <cstdint>
 #include <string>
 
-#include "message_ids.h"
+#include "ui/message_catalogue.h"
 
 namespace e2e {
 
-enum class Lang { English, German };
-
-std::wstring Msg(MessageId id, Lang lang);
+// The text as the built-in table has it (the same source as the program's string tables).
+std::wstring Msg(MessageId id, Language lang);
 // status + "\r\n\r\n" + instructions: the hint box's guidance form.
-std::wstring Guidance(MessageId status, Lang lang);
+std::wstring Guidance(MessageId status, Language lang);
 // Message 40034 with the model name in place of its %s.
-std::wstring IncompatibleText(Lang lang);
+std::wstring IncompatibleText(Language lang);
 // The failure box text: the message alone for -1, else the message, "\r\n" and the code line.
 std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t lastError,
-                         Lang lang);
+                         Language lang);
 // Message 40036's text before its first number ("...errorcode: 0x"), for checking a code line
 // whose second number is the operating system's.
-std::wstring CodeLinePrefix(Lang lang);
+std::wstring CodeLinePrefix(Language lang);
 
 }  // namespace e2e
