@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "protocol/byte_order.h"
 #include "protocol/result_code.h"
 
 // The report codec: the bytes of every request the unit understands and the rules by which its
@@ -44,13 +45,6 @@ inline constexpr std::size_t MIN_OUTPUT_REPORT_LENGTH = REQUEST_BYTES;
 inline constexpr std::size_t MIN_INPUT_REPORT_LENGTH = 44;
 // Report buffers are never shorter than this, whatever the unit reports.
 inline constexpr std::size_t REPORT_BUFFER_MIN = 64;
-
-// Little-endian field access. The caller guarantees offset + width <= bytes.size(); every rule
-// below checks the reply length before it reads.
-std::uint16_t GetU16LE(std::span<const std::uint8_t> bytes, std::size_t offset);
-std::uint32_t GetU32LE(std::span<const std::uint8_t> bytes, std::size_t offset);
-void PutU16LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value);
-void PutU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
 
 // The meaningful bytes of one request; on the wire it is zero-padded to the output report length.
 // Bytes without a fixed value are zero.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "protocol/unit_filter.h"
+
 namespace sim {
 
 SimTransport::SimTransport(Clock clock, ErrorSink setLastError)
@@ -34,37 +36,60 @@ void SimTransport::Unplug(const std::wstring& path) {
   }
 }
 
+// The bus in list order, as the product's enumeration meets it.
+class SimTransport::Walk final : public HidInterfaceWalk {
+ public:
+  explicit Walk(SimTransport& bus) : bus_(bus) {}
+
+  bool Next() override {
+    while (++index_ < bus_.devices_.size()) {
+      const SimDevice& device = bus_.devices_[index_];
+      if (device.unit == nullptr || !device.unit->vanished()) {
+        return true;
+      }
+    }
+    return false;
+  }
+  bool OpenCurrent() override {
+    const SimDevice& device = bus_.devices_[index_];
+    if (!device.openable) {
+      return bus_.Fail(SIM_ERROR_SHARING_VIOLATION);
+    }
+    bus_.opened.push_back(device.path);
+    return true;
+  }
+  std::optional<UsbIds> ReadIds() override {
+    const SimDevice& device = bus_.devices_[index_];
+    if (!device.attributesReadable) {
+      bus_.Fail(SIM_ERROR_GEN_FAILURE);
+      return std::nullopt;
+    }
+    return UsbIds{device.vendorId, device.productId};
+  }
+  void CloseCurrent() override {}
+  OpenedDevice TakeCurrent(std::uint16_t productId) override {
+    const SimDevice& device = bus_.devices_[index_];
+    const DeviceHandle handle = bus_.nextHandle_++;
+    bus_.open_.push_back({handle, device.unit, device, false});
+    return {handle, device.path, productId};
+  }
+
+ private:
+  SimTransport& bus_;
+  std::size_t index_ = static_cast<std::size_t>(-1);
+};
+
 ResultCode SimTransport::FindAndOpen(OpenedDevice& out) {
   if (enumerationFails) {
     Fail(SIM_ERROR_GEN_FAILURE);
     return RESULT_NO_DEVICE;
   }
-  for (const SimDevice& device : devices_) {
-    if (device.unit != nullptr && device.unit->vanished()) {
-      continue;  // no longer on the bus
-    }
-    if (!device.openable) {
-      Fail(SIM_ERROR_SHARING_VIOLATION);
-      continue;
-    }
-    opened.push_back(device.path);
-    if (!device.attributesReadable) {
-      Fail(SIM_ERROR_GEN_FAILURE);
-      continue;  // opened and closed again at once: it never matches
-    }
-    if (device.vendorId != MAKER_VENDOR_ID ||
-        (device.productId != PRODUCT_ID_TORVEX && device.productId != PRODUCT_ID_MAVIRA)) {
-      continue;
-    }
-    const DeviceHandle handle = nextHandle_++;
-    open_.push_back({handle, device.unit, device, false});
-    out.handle = handle;
-    out.path = device.path;
-    out.productId = device.productId;
-    return RESULT_OK;
+  Walk walk(*this);
+  const ResultCode found = FindFirstUnit(walk, out);
+  if (found != RESULT_OK) {
+    Fail(SIM_ERROR_NO_MORE_ITEMS);
   }
-  Fail(SIM_ERROR_NO_MORE_ITEMS);
-  return RESULT_NOT_FOUND;
+  return found;
 }
 
 bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {

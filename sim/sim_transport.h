@@ -58,6 +58,8 @@ class SimTransport : public HidTransport {
   void CloseDevice(DeviceHandle handle) override;
 
  private:
+  class Walk;
+
   Clock clock_;
   ErrorSink setLastError_;
   std::vector<SimDevice> devices_;

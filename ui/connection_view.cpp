@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/device_path.h"
 #include "protocol/unit_link.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog_view.h"
@@ -22,23 +23,6 @@ void ShowGuidance(MessageId status) {
 void RejectUnit() {
   View().EnableItem(IDC_UPDATE, false);
   TheUnitLink().Close();
-}
-
-wchar_t FoldAsciiLetter(wchar_t c) {
-  return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
-// Paths may differ in the case of A to Z only; any other character must match exactly.
-bool SameDevicePath(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAsciiLetter(a[i]) != FoldAsciiLetter(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 
 void OnArrival(const DeviceEvent& event) {

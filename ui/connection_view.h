@@ -1,7 +1,7 @@
 #pragma once
 
 #include "protocol/result_code.h"
-#include "ui/device_event.h"
+#include "protocol/device_event.h"
 
 namespace ConnectionView {
 

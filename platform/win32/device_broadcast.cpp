@@ -2,15 +2,7 @@
 
 #include <algorithm>
 
-namespace {
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-}  // namespace
+#include "protocol/byte_order.h"
 
 DeviceEvent DeviceEventFromBroadcast(std::uint64_t code, std::span<const std::uint8_t> broadcast) {
   DeviceEvent event;
@@ -21,13 +13,13 @@ DeviceEvent DeviceEventFromBroadcast(std::uint64_t code, std::span<const std::ui
   if (broadcast.size() < BROADCAST_HEADER_BYTES) {
     return event;
   }
-  const std::size_t stated = ReadU32(broadcast, 0);
+  const std::size_t stated = GetU32LE(broadcast, 0);
   const std::span<const std::uint8_t> readable =
       broadcast.first(std::min(stated, broadcast.size()));
   if (readable.size() < BROADCAST_HEADER_BYTES) {
     return event;
   }
-  event.deviceType = ReadU32(readable, 4);
+  event.deviceType = GetU32LE(readable, 4);
   if (event.deviceType != DEVICE_TYPE_INTERFACE || readable.size() <= BROADCAST_INTERFACE_NAME_AT) {
     return event;
   }

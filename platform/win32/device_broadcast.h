@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ui/device_event.h"
+#include "protocol/device_event.h"
 
 // Layout of the WM_DEVICECHANGE broadcast (DEV_BROADCAST_HDR, DEV_BROADCAST_DEVICEINTERFACE_W),
 // spelled out so that the conversion also builds and is tested off Windows.

@@ -4,7 +4,7 @@
 #include <dbt.h>
 
 #include "platform/win32/scoped_handle.h"
-#include "ui/device_event.h"
+#include "protocol/device_event.h"
 
 struct DeviceNotificationTraits {
   using Handle = HDEVNOTIFY;

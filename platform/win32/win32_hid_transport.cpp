@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cwchar>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/win32/hid_library.h"
 #include "platform/win32/scoped_handle.h"
-#include "protocol/vendor.h"
+#include "protocol/unit_filter.h"
 
 namespace {
 
@@ -26,11 +28,6 @@ using PreparsedData = ScopedHandle<PreparsedDataTraits>;
 
 HANDLE AsHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
-}
-
-bool IsProgrammingUnit(const HIDD_ATTRIBUTES& attributes) {
-  return attributes.VendorID == MAKER_VENDOR_ID &&
-         (attributes.ProductID == PRODUCT_ID_TORVEX || attributes.ProductID == PRODUCT_ID_MAVIRA);
 }
 
 // One overlapped read or write. It owns the event and the OVERLAPPED, and it never lets them (or
@@ -98,6 +95,79 @@ class OverlappedTransfer {
   bool pending_ = false;
 };
 
+// SetupAPI's HID interfaces in their enumeration order.
+class InterfaceWalk final : public HidInterfaceWalk {
+ public:
+  InterfaceWalk(HDEVINFO interfaces, const GUID& hidClass)
+      : interfaces_(interfaces), hidClass_(hidClass) {}
+
+  bool Next() override {
+    for (;;) {
+      SP_DEVICE_INTERFACE_DATA entry{};
+      entry.cbSize = sizeof(entry);
+      // Fails for whatever reason, normally because there is no further interface.
+      if (!SetupDiEnumDeviceInterfaces(interfaces_, nullptr, &hidClass_, index_++, &entry)) {
+        return false;
+      }
+      if (ReadPath(entry)) {
+        return true;
+      }
+    }
+  }
+
+  bool OpenCurrent() override {
+    // Every HID interface is opened for reading and writing before its attributes are read: the
+    // attributes come from the device handle, and a unit must be writable to be of any use.
+    // Overlapped, so that a read or write can be given up after a time-out.
+    file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr));
+    return file_.valid();
+  }
+
+  std::optional<UsbIds> ReadIds() override {
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof(attributes);
+    if (!Hid().GetAttributes(file_.get(), &attributes)) {
+      return std::nullopt;
+    }
+    return UsbIds{attributes.VendorID, attributes.ProductID};
+  }
+
+  void CloseCurrent() override { file_.reset(); }
+
+  OpenedDevice TakeCurrent(std::uint16_t productId) override {
+    return {reinterpret_cast<DeviceHandle>(file_.release()), path_, productId};
+  }
+
+ private:
+  // The interface's path; false when its detail cannot be read (the walk then skips it).
+  bool ReadPath(SP_DEVICE_INTERFACE_DATA& entry) {
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailW(interfaces_, &entry, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
+      return false;
+    }
+    const auto buffer = std::make_unique<std::byte[]>(required);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.get());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    if (!SetupDiGetDeviceInterfaceDetailW(interfaces_, &entry, detail, required, nullptr,
+                                          nullptr)) {
+      return false;
+    }
+    const std::size_t pathRoom =
+        (required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(wchar_t);
+    path_.assign(detail->DevicePath, wcsnlen(detail->DevicePath, pathRoom));
+    return true;
+  }
+
+  HDEVINFO interfaces_;
+  GUID hidClass_;
+  DWORD index_ = 0;
+  std::wstring path_;
+  KernelObject file_;
+};
+
 }  // namespace
 
 ResultCode Win32HidTransport::FindAndOpen(OpenedDevice& out) {
@@ -108,45 +178,8 @@ ResultCode Win32HidTransport::FindAndOpen(OpenedDevice& out) {
   if (!interfaces) {
     return RESULT_NO_DEVICE;
   }
-  for (DWORD index = 0;; ++index) {
-    SP_DEVICE_INTERFACE_DATA entry{};
-    entry.cbSize = sizeof(entry);
-    if (!SetupDiEnumDeviceInterfaces(interfaces.get(), nullptr, &hidClass, index, &entry)) {
-      return RESULT_NOT_FOUND;
-    }
-    DWORD required = 0;
-    SetupDiGetDeviceInterfaceDetailW(interfaces.get(), &entry, nullptr, 0, &required, nullptr);
-    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
-      continue;
-    }
-    const auto buffer = std::make_unique<std::byte[]>(required);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.get());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!SetupDiGetDeviceInterfaceDetailW(interfaces.get(), &entry, detail, required, nullptr,
-                                          nullptr)) {
-      continue;
-    }
-    const std::size_t pathRoom =
-        (required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(wchar_t);
-    const std::wstring path(detail->DevicePath, wcsnlen(detail->DevicePath, pathRoom));
-
-    // Overlapped, so that a read or write can be given up after a time-out.
-    KernelObject file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED, nullptr));
-    if (!file) {
-      continue;  // for example held exclusively by another process
-    }
-    HIDD_ATTRIBUTES attributes{};
-    attributes.Size = sizeof(attributes);
-    if (!Hid().GetAttributes(file.get(), &attributes) || !IsProgrammingUnit(attributes)) {
-      continue;
-    }
-    out.handle = reinterpret_cast<DeviceHandle>(file.release());
-    out.path = path;
-    out.productId = attributes.ProductID;
-    return RESULT_OK;
-  }
+  InterfaceWalk walk(interfaces.get(), hidClass);
+  return FindFirstUnit(walk, out);
 }
 
 bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {

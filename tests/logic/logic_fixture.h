@@ -16,7 +16,7 @@
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
-#include "ui/device_event.h"
+#include "protocol/device_event.h"
 #include "ui/dialog_view.h"
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 
+#include "protocol/byte_order.h"
+
 namespace {
 
 constexpr std::uint16_t PRIMARY_LANGUAGE_MASK = 0x03FF;
 constexpr std::uint16_t LANG_GERMAN_PRIMARY = 0x07;
-
-std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
 
 }  // namespace
 
@@ -20,7 +18,7 @@ std::wstring StringFromBlock(std::span<const std::uint8_t> block, std::uint32_t 
     if (at + 2 > block.size()) {
       return {};
     }
-    const std::size_t length = ReadU16(block, at);
+    const std::size_t length = GetU16LE(block, at);
     at += 2;
     if (at + length * 2 > block.size()) {
       return {};
@@ -29,7 +27,7 @@ std::wstring StringFromBlock(std::span<const std::uint8_t> block, std::uint32_t 
       std::wstring text;
       const std::size_t kept = std::min(length, maxChars);
       for (std::size_t unit = 0; unit < kept; ++unit) {
-        text.push_back(static_cast<wchar_t>(ReadU16(block, at + unit * 2)));
+        text.push_back(static_cast<wchar_t>(GetU16LE(block, at + unit * 2)));
       }
       return text;
     }
