@@ -1,9 +1,9 @@
 #include "protocol/unit_link.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
-#include "protocol/os_services.h"
 #include "protocol/unit_report.h"
 
 namespace {
@@ -11,129 +11,106 @@ namespace {
 // The erase needs this long before the unit can answer.
 constexpr std::uint32_t ERASE_REPLY_WAIT_MS = 1000;
 
-struct ExchangeOptions {
-  ResultCode writeFailure = RESULT_WRITE_FAILED;
-  std::uint32_t waitBeforeReadMs = 0;
-};
-
 // Shorter reports could not carry the longest request or reply.
-bool CanCarryProtocol(std::uint32_t inputLength, std::uint32_t outputLength) {
-  return inputLength >= MIN_INPUT_REPORT_LENGTH && outputLength >= MIN_OUTPUT_REPORT_LENGTH;
+bool CanCarryProtocol(const ReportLengths& lengths) {
+  return lengths.input >= MIN_INPUT_REPORT_LENGTH && lengths.output >= MIN_OUTPUT_REPORT_LENGTH;
 }
 
 ResultCode IgnoreReply(std::span<const std::uint8_t>) {
   return RESULT_OK;
 }
 
+}  // namespace
+
 // Carries one request: write it at the unit's full output report length, read the reply at the
 // full input report length, then judge the reply with `rule`. No unit, or one whose reports are
 // too short, gives "no unit" and sends nothing (so identification refuses such a unit before its
 // first request); a failed write reads nothing.
 template <typename Rule>
-ResultCode Exchange(HidTransport* transport, const UnitLink& link, const UnitRequest& request,
-                    Rule&& rule, ExchangeOptions options = {}) {
-  if (transport == nullptr || !link.IsOpen() ||
-      !CanCarryProtocol(link.inputReportLength, link.outputReportLength)) {
+ResultCode UnitLink::Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options) {
+  if (!IsOpen() || !CanCarryProtocol(lengths_)) {
     return RESULT_NO_DEVICE;
   }
 
-  std::vector<std::uint8_t> out(std::max<std::size_t>(REPORT_BUFFER_MIN, link.outputReportLength));
+  std::vector<std::uint8_t> out(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.output));
   EncodeRequest(request, out);  // cannot fail: `out` is longer than any request
-  if (!transport->WriteReport(link.handle, std::span(out).first(link.outputReportLength))) {
+  // The HID stack takes an output report only at exactly the length its capabilities state.
+  if (!transport_.WriteReport(handle_, std::span(out).first(lengths_.output))) {
     return options.writeFailure;
   }
 
   if (options.waitBeforeReadMs != 0) {
-    WaitMilliseconds(options.waitBeforeReadMs);
+    os_.Wait(options.waitBeforeReadMs);
   }
 
-  std::vector<std::uint8_t> in(std::max<std::size_t>(REPORT_BUFFER_MIN, link.inputReportLength));
+  std::vector<std::uint8_t> in(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.input));
+  // The unit's input reports are numbered; the reader stores the expected ID first.
   in[0] = REPORT_ID_IN;
-  const std::span<std::uint8_t> reply = std::span(in).first(link.inputReportLength);
-  if (!transport->ReadReport(link.handle, reply)) {
+  const std::span<std::uint8_t> reply = std::span(in).first(lengths_.input);
+  if (!transport_.ReadReport(handle_, reply)) {
     return RESULT_READ_FAILED;
   }
   return rule(std::span<const std::uint8_t>(reply));
 }
 
-}  // namespace
-
-std::uint16_t UnitLink::escFirmwareVersion() const {
-  return GetU16LE(escInfo, 4);
-}
-
-void UnitLink::setEscFirmwareVersion(std::uint16_t version) {
-  PutU16LE(escInfo, 4, version);
-}
-
-std::uint32_t UnitLink::escTypeId() const {
-  return GetU32LE(escBootInfo, 0);
-}
-
-std::uint32_t UnitLink::escBootloaderVersion() const {
-  return GetU32LE(escBootInfo, 4);
-}
-
 ResultCode UnitLink::Open() {
   Close();
-  if (transport_ == nullptr) {
-    return RESULT_NO_DEVICE;
-  }
   OpenedDevice device;
-  const ResultCode found = transport_->FindAndOpen(device);
+  const ResultCode found = transport_.FindAndOpen(device);
   if (found != RESULT_OK) {
     return found;
   }
-  productId = device.productId;
-  handle = device.handle;
-  devicePath = std::move(device.path);
+  return Open(std::move(device));
+}
+
+ResultCode UnitLink::Open(OpenedDevice device) {
+  Close();
+  handle_ = device.handle;
+  devicePath_ = std::move(device.path);
+  identity_ = UnitIdentity(device.productId);
   return Query();
 }
 
 ResultCode UnitLink::Query() {
-  if (transport_ == nullptr || !IsOpen() || !devicePath) {
+  if (!IsOpen() || devicePath_.empty()) {
     return RESULT_NO_DEVICE;
   }
   ReportLengths lengths;
-  if (!transport_->GetReportLengths(handle, lengths)) {
+  if (!transport_.GetReportLengths(handle_, lengths)) {
     return RESULT_NO_DEVICE;
   }
-  inputReportLength = lengths.input;
-  outputReportLength = lengths.output;
+  lengths_ = lengths;
 
   IdentifyReply identify;
-  ResultCode result = Exchange(transport_, *this, BuildIdentifyRequest(),
+  ResultCode result = Exchange(BuildIdentifyRequest(),
                                [&](auto reply) { return ParseIdentifyReply(reply, identify); });
   if (result != RESULT_OK) {
     return result;
   }
-  unitMode = identify.unitMode;
+  identity_.RecordUnitMode(identify.unitMode);
 
-  if (unitMode != 0) {
-    otherMode = {identify.otherByte4, identify.otherWord5, identify.otherDword7,
-                 identify.otherDword11, identify.otherByte15};
+  if (identify.unitMode != 0) {
+    // A unit in the other mode that cannot even take this request counts as no unit (-1), as
+    // one whose report lengths cannot be read does: the user is guided, never shown a code.
     UnitMemoryReply memory;
-    result = Exchange(transport_, *this, BuildReadUnitMemoryRequest(),
+    result = Exchange(BuildReadUnitMemoryRequest(),
                       [&](auto reply) { return ParseUnitMemoryReply(reply, memory); },
                       {.writeFailure = RESULT_NO_DEVICE});
     if (result != RESULT_OK) {
       return result;
     }
-    unitVersion = memory.unitVersion;
-    unitVersionAux = memory.unitVersionAux;
+    identity_.RecordUnitVersion(memory.unitVersion);
     return RESULT_OK;
   }
 
-  escState = identify.escState;
-  escStateAux = identify.escStateAux;
-  unitVersion = identify.unitVersion;
-  unitVersionAux = identify.unitVersionAux;
-  if (escState != ESC_STATE_READY) {
+  identity_.RecordEscState(identify.escState);
+  identity_.RecordUnitVersion(identify.unitVersion);
+  if (identify.escState != ESC_STATE_READY) {
     return RESULT_OK;
   }
 
   EscInfoReply info;
-  result = Exchange(transport_, *this, BuildReadEscInfoRequest(),
+  result = Exchange(BuildReadEscInfoRequest(),
                     [&](auto reply) { return ParseEscInfoReply(reply, info); });
   if (result != RESULT_OK) {
     return result;
@@ -142,14 +119,14 @@ ResultCode UnitLink::Query() {
     return info.refusalCode;
   }
   if (!info.refused) {
-    escInfo = info.block;
+    identity_.RecordEscInfo(info.block);
   }
 
   // The bootloader request carries byte 2 of the information reply just read. That reply has
   // always arrived when we get here (a failed read ended the sequence above), refused with code
   // 0 or not, so there is no case in which the byte is missing.
   EscBootInfoReply boot;
-  result = Exchange(transport_, *this, BuildReadEscBootInfoRequest(info.byte2),
+  result = Exchange(BuildReadEscBootInfoRequest(info.byte2),
                     [&](auto reply) { return ParseEscBootInfoReply(reply, boot); });
   if (result != RESULT_OK) {
     return result;
@@ -157,46 +134,44 @@ ResultCode UnitLink::Query() {
   if (boot.refused) {
     return boot.refusalCode;
   }
-  escBootInfo = boot.block;
+  identity_.RecordEscBootInfo(boot.block);
   return RESULT_OK;
 }
 
 void UnitLink::Close() {
-  if (IsOpen() && transport_ != nullptr) {
-    transport_->CloseDevice(handle);
+  if (IsOpen()) {
+    transport_.CloseDevice(handle_);
   }
-  // The transport binding is not part of the record and survives the reset.
-  HidTransport* const transport = transport_;
-  *this = UnitLink{};
-  transport_ = transport;
+  handle_ = INVALID_DEVICE_HANDLE;
+  devicePath_.clear();
+  lengths_ = {};
+  identity_ = {};
 }
 
 ResultCode UnitLink::SetSystemLock(bool on) {
   if (!on) {
     // Closing pair: the reply is read but its content has no consequence.
-    (void)Exchange(transport_, *this, BuildSystemLockRequest(false), IgnoreReply);
+    (void)Exchange(BuildSystemLockRequest(false), IgnoreReply);
     return RESULT_OK;
   }
-  return Exchange(transport_, *this, BuildSystemLockRequest(true), ApplyLockRule);
+  return Exchange(BuildSystemLockRequest(true), ApplyLockRule);
 }
 
 ResultCode UnitLink::SetEscWriteProtection(bool on) {
   if (on) {
-    (void)Exchange(transport_, *this, BuildEscWriteProtectRequest(true), IgnoreReply);
+    (void)Exchange(BuildEscWriteProtectRequest(true), IgnoreReply);
     return RESULT_OK;
   }
-  return Exchange(transport_, *this, BuildEscWriteProtectRequest(false),
-                  ApplyProtectionReleaseRule);
+  return Exchange(BuildEscWriteProtectRequest(false), ApplyProtectionReleaseRule);
 }
 
 ResultCode UnitLink::Erase() {
   // A failed write returns at once: there is no erase under way to wait for.
-  return Exchange(transport_, *this, BuildEraseRequest(), ApplyStatusRule,
-                  {.waitBeforeReadMs = ERASE_REPLY_WAIT_MS});
+  return Exchange(BuildEraseRequest(), ApplyStatusRule, {.waitBeforeReadMs = ERASE_REPLY_WAIT_MS});
 }
 
 ResultCode UnitLink::SetAddress() {
-  return Exchange(transport_, *this, BuildSetAddressRequest(), ApplyStatusRule);
+  return Exchange(BuildSetAddressRequest(), ApplyStatusRule);
 }
 
 ResultCode UnitLink::WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount) {
@@ -205,10 +180,5 @@ ResultCode UnitLink::WriteBlock(std::span<const std::uint8_t> block, std::size_t
   if (built != RESULT_OK) {
     return built;
   }
-  return Exchange(transport_, *this, request, ApplyStatusRule);
-}
-
-UnitLink& TheUnitLink() {
-  static UnitLink link;
-  return link;
+  return Exchange(request, ApplyStatusRule);
 }

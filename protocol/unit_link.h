@@ -1,64 +1,48 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "protocol/hid_transport.h"
+#include "protocol/os_services.h"
 #include "protocol/result_code.h"
+#include "protocol/unit_identity.h"
+#include "protocol/unit_report.h"
 
-inline constexpr std::uint16_t ESC_STATE_READY = 3;
-inline constexpr std::uint16_t ESC_VERSION_NONE = 0xFFFF;
-
-// Identify reply fields stored when the unit is not in the ESC-relay mode (kept, not used).
-struct OtherModeFields {
-  std::uint8_t byte4 = 0;
-  std::uint16_t word5 = 0;
-  std::uint32_t dword7 = 0;
-  std::uint32_t dword11 = 0;
-  std::uint8_t byte15 = 0;
-};
-
-// The one connection to a programming unit and everything learned about it. The fields are
-// public because the interface logic reads them directly; when no unit is open every field is
-// in its reset state.
+// The one connection to a programming unit: the open device, its report lengths and what
+// identification learned about it. Closed, it holds no device and every value is reset.
 class UnitLink {
  public:
-  DeviceHandle handle = INVALID_DEVICE_HANDLE;
-  std::optional<std::wstring> devicePath;
-  std::uint32_t outputReportLength = 0;
-  std::uint32_t inputReportLength = 0;
-  std::uint8_t unitMode = 0;
-  std::uint32_t unitVersion = 0;
-  std::uint32_t unitVersionAux = 0;
-  std::uint16_t escState = 0;
-  std::uint16_t escStateAux = 0;
-  OtherModeFields otherMode;
-  std::array<std::uint8_t, 32> escInfo{};
-  std::array<std::uint8_t, 40> escBootInfo{};
-  std::uint16_t productId = 0;
+  UnitLink(HidTransport& transport, OsServices& os) : transport_(transport), os_(os) {}
+  ~UnitLink() { Close(); }
+  UnitLink(const UnitLink&) = delete;
+  UnitLink& operator=(const UnitLink&) = delete;
 
-  // Views into the two information blocks.
-  std::uint16_t escFirmwareVersion() const;  // escInfo bytes 4..5
-  void setEscFirmwareVersion(std::uint16_t version);
-  std::uint32_t escTypeId() const;             // escBootInfo bytes 0..3
-  std::uint32_t escBootloaderVersion() const;  // escBootInfo bytes 4..7
+  bool IsOpen() const { return handle_ != INVALID_DEVICE_HANDLE; }
+  // The open unit's interface path, to recognise its removal; empty when closed.
+  const std::wstring& devicePath() const { return devicePath_; }
+  const ReportLengths& reportLengths() const { return lengths_; }
+  const UnitIdentity& identity() const { return identity_; }
 
-  bool IsOpen() const { return handle != INVALID_DEVICE_HANDLE; }
-
-  // Bound once at start-up (tests bind the simulated unit's transport).
-  void BindTransport(HidTransport* transport) { transport_ = transport; }
-
+  // Close, find the first unit and identify it.
   ResultCode Open();
+  // Close, take `device` (already opened by the caller's transport) and identify it.
+  ResultCode Open(OpenedDevice device);
+  // The identify sequence on the open unit. A failure leaves the unit open with whatever
+  // identification had learned by then.
   ResultCode Query();
   void Close();
 
-  // Lock set returns a result; lock release (the closing pair) returns 0 and is never judged.
+  // After a successful update: the ESC now holds `version`.
+  void RecordInstalledFirmware(std::uint16_t version) {
+    identity_.RecordInstalledFirmware(version);
+  }
+
+  // Lock set returns a result; lock release (one of the closing pair) is never judged.
   ResultCode SetSystemLock(bool on);
-  // Release returns a result; set (the closing pair) returns 0 and is never judged.
+  // Release returns a result; set (the other of the closing pair) is never judged.
   ResultCode SetEscWriteProtection(bool on);
   ResultCode Erase();
   ResultCode SetAddress();
@@ -67,8 +51,22 @@ class UnitLink {
   ResultCode WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount);
 
  private:
-  HidTransport* transport_ = nullptr;
-};
+  struct ExchangeOptions {
+    ResultCode writeFailure = RESULT_WRITE_FAILED;
+    std::uint32_t waitBeforeReadMs = 0;
+  };
 
-// The process-wide link.
-UnitLink& TheUnitLink();
+  template <typename Rule>
+  ResultCode Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options);
+  template <typename Rule>
+  ResultCode Exchange(const UnitRequest& request, Rule&& rule) {
+    return Exchange(request, rule, ExchangeOptions{});
+  }
+
+  HidTransport& transport_;
+  OsServices& os_;
+  DeviceHandle handle_ = INVALID_DEVICE_HANDLE;
+  std::wstring devicePath_;
+  ReportLengths lengths_;
+  UnitIdentity identity_;
+};

@@ -172,15 +172,7 @@ ResultCode ParseIdentifyReply(std::span<const std::uint8_t> reply, IdentifyReply
   out.unitMode = reply[FLAG_OFFSET];
   if (out.unitMode == 0) {
     out.escState = GetU16LE(reply, 4);
-    out.escStateAux = GetU16LE(reply, 6);
     out.unitVersion = GetU32LE(reply, 8);
-    out.unitVersionAux = GetU32LE(reply, 12);
-  } else {
-    out.otherByte4 = reply[4];
-    out.otherWord5 = GetU16LE(reply, 5);
-    out.otherDword7 = GetU32LE(reply, 7);
-    out.otherDword11 = GetU32LE(reply, 11);
-    out.otherByte15 = reply[15];
   }
   return RESULT_OK;
 }
@@ -190,7 +182,6 @@ ResultCode ParseUnitMemoryReply(std::span<const std::uint8_t> reply, UnitMemoryR
     return RESULT_READ_FAILED;
   }
   out.unitVersion = GetU32LE(reply, 8);
-  out.unitVersionAux = GetU32LE(reply, 12);
   return RESULT_OK;
 }
 

@@ -82,28 +82,22 @@ ResultCode ApplyLockRule(std::span<const std::uint8_t> reply);
 // Protection release: a refused reply gives its 32-bit code; otherwise outcome 0x00 is success.
 ResultCode ApplyProtectionReleaseRule(std::span<const std::uint8_t> reply);
 
+// What the program uses of the identify reply. In the relay mode (unitMode 0) bytes 6..7 and
+// 12..15 hold a second state and version word, and in any other mode bytes 4..15 hold values of
+// that mode; nothing depends on them.
 struct IdentifyReply {
   std::uint8_t unitMode = 0;
-  // Relay mode (unitMode == 0).
-  std::uint16_t escState = 0;
-  std::uint16_t escStateAux = 0;
-  std::uint32_t unitVersion = 0;
-  std::uint32_t unitVersionAux = 0;
-  // Any other mode: bytes 4, 5..6, 7..10, 11..14 and 15 as they stand.
-  std::uint8_t otherByte4 = 0;
-  std::uint16_t otherWord5 = 0;
-  std::uint32_t otherDword7 = 0;
-  std::uint32_t otherDword11 = 0;
-  std::uint8_t otherByte15 = 0;
+  std::uint16_t escState = 0;     // relay mode only
+  std::uint32_t unitVersion = 0;  // relay mode only
 };
-// The status byte is not looked at. Fills only the fields of the mode the reply reports.
+// The status byte is not looked at. The reply must reach byte 15 in either mode.
 ResultCode ParseIdentifyReply(std::span<const std::uint8_t> reply, IdentifyReply& out);
 
+// Bytes 8..11 of the 12 bytes read; bytes 12..15 hold a second version word nothing uses.
 struct UnitMemoryReply {
   std::uint32_t unitVersion = 0;
-  std::uint32_t unitVersionAux = 0;
 };
-// The status byte is not looked at.
+// The status byte is not looked at. The reply must reach byte 15.
 ResultCode ParseUnitMemoryReply(std::span<const std::uint8_t> reply, UnitMemoryReply& out);
 
 template <std::size_t N>

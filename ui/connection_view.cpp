@@ -1,101 +1,89 @@
 #include "ui/connection_view.h"
 
 #include <string>
-#include <string_view>
 
 #include "protocol/device_path.h"
-#include "protocol/unit_link.h"
 #include "resources/resource_ids.h"
-#include "ui/dialog_view.h"
-#include "ui/message_catalogue.h"
 #include "ui/message_format.h"
-#include "ui/version_panel.h"
 #include "update/firmware_package.h"
-
-namespace {
+#include "update/unit_readiness.h"
 
 // The status text, a blank line, then the connection instructions.
-void ShowGuidance(MessageId status) {
-  View().SetHint(Text(status) + L"\r\n\r\n");
-  View().AppendHint(Text(IDS_INSTRUCTIONS));
+void ConnectionView::ShowGuidance(MessageId status) {
+  view_.SetHint(texts_.Text(status) + L"\r\n\r\n");
+  view_.AppendHint(texts_.Text(IDS_INSTRUCTIONS));
 }
 
-void RejectUnit() {
-  View().EnableItem(IDC_UPDATE, false);
-  TheUnitLink().Close();
+void ConnectionView::RejectUnit() {
+  view_.EnableItem(IDC_UPDATE, false);
+  link_.Close();
 }
 
-void OnArrival(const DeviceEvent& event) {
-  // While a unit is open further arrivals are not looked at.
-  if (event.deviceType != DEVICE_TYPE_INTERFACE || TheUnitLink().IsOpen()) {
-    return;
+void ConnectionView::Classify(Moment moment) {
+  switch (JudgeUnit(link_.identity())) {
+    case UnitReadiness::WrongMode:
+      RejectUnit();
+      ShowGuidance(IDS_WRONG_MODE);
+      return;
+
+    case UnitReadiness::Ready:
+      view_.SetHint(texts_.Text(IDS_READY));
+      if (moment == Moment::Arrival) {
+        panel_.Refresh();
+      }
+      view_.EnableItem(IDC_UPDATE, true);
+      return;
+
+    case UnitReadiness::IncompatibleEsc:
+      // The link is closed before the box, so an arrival during it is handled as a fresh unit.
+      RejectUnit();
+      view_.ShowMessage(FormatWithText(texts_.Text(IDS_INCOMPATIBLE_TEXT), SUPPORTED_MODEL_NAME),
+                        texts_.Text(IDS_INCOMPATIBLE_CAPTION), MessageIcon::Information,
+                        MessageButtons::Ok);
+      ShowGuidance(IDS_INCOMPATIBLE_HINT);
+      return;
+
+    case UnitReadiness::NoEsc:
+      RejectUnit();
+      ShowGuidance(IDS_NO_ESC);
+      return;
   }
-  // A unit whose identification fails stays open and everything shown stays as it was.
-  if (TheUnitLink().Open() != RESULT_OK) {
-    return;
-  }
-  ConnectionView::Classify(ConnectionView::Moment::Arrival);
 }
 
-void OnRemoval(const DeviceEvent& event) {
-  const UnitLink& link = TheUnitLink();
-  if (event.deviceType != DEVICE_TYPE_INTERFACE || !link.IsOpen() || !link.devicePath ||
-      !SameDevicePath(event.path, *link.devicePath)) {
-    return;
-  }
-  TheUnitLink().Close();
-  View().EnableItem(IDC_UPDATE, false);
-  VersionPanel::Refresh();
-  ShowGuidance(IDS_CONNECTION_LOST);
-}
-
-}  // namespace
-
-namespace ConnectionView {
-
-void Classify(Moment moment) {
-  const UnitLink& link = TheUnitLink();
-
-  if (link.unitMode != 0) {
-    RejectUnit();
-    ShowGuidance(IDS_WRONG_MODE);
-    return;
-  }
-
-  if (link.escState == ESC_STATE_READY && IsSupportedEscType(link.escTypeId())) {
-    View().SetHint(Text(IDS_READY));
-    if (moment == Moment::Arrival) {
-      VersionPanel::Refresh();
-    }
-    View().EnableItem(IDC_UPDATE, true);
-    return;
-  }
-
-  if (link.escState == ESC_STATE_READY) {
-    // The link is closed before the box, so an arrival during it is handled as a fresh unit.
-    RejectUnit();
-    View().ShowMessage(FormatWithText(Text(IDS_INCOMPATIBLE_TEXT), SUPPORTED_MODEL_NAME),
-                       Text(IDS_INCOMPATIBLE_CAPTION), MessageIcon::Information,
-                       MessageButtons::Ok);
-    ShowGuidance(IDS_INCOMPATIBLE_HINT);
-    return;
-  }
-
-  RejectUnit();
-  ShowGuidance(IDS_NO_ESC);
-}
-
-void ShowStartupState(ResultCode openResult) {
+void ConnectionView::ShowStartupState(ResultCode openResult) {
   if (openResult != RESULT_OK) {
     RejectUnit();
     ShowGuidance(IDS_NO_UNIT);
   } else {
     Classify(Moment::Startup);
   }
-  VersionPanel::Refresh();
+  panel_.Refresh();
 }
 
-int OnDeviceChange(const DeviceEvent& event) {
+void ConnectionView::OnArrival(const DeviceEvent& event) {
+  // While a unit is open further arrivals are not looked at.
+  if (event.deviceType != DEVICE_TYPE_INTERFACE || link_.IsOpen()) {
+    return;
+  }
+  // A unit whose identification fails stays open and everything shown stays as it was.
+  if (link_.Open() != RESULT_OK) {
+    return;
+  }
+  Classify(Moment::Arrival);
+}
+
+void ConnectionView::OnRemoval(const DeviceEvent& event) {
+  if (event.deviceType != DEVICE_TYPE_INTERFACE || !link_.IsOpen() ||
+      !SameDevicePath(event.path, link_.devicePath())) {
+    return;
+  }
+  link_.Close();
+  view_.EnableItem(IDC_UPDATE, false);
+  panel_.Refresh();
+  ShowGuidance(IDS_CONNECTION_LOST);
+}
+
+int ConnectionView::OnDeviceChange(const DeviceEvent& event) {
   if (event.code == DEVICE_EVENT_ARRIVAL) {
     OnArrival(event);
     return 1;
@@ -106,5 +94,3 @@ int OnDeviceChange(const DeviceEvent& event) {
   }
   return 0;
 }
-
-}  // namespace ConnectionView

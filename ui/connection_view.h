@@ -1,15 +1,34 @@
 #pragma once
 
-#include "protocol/result_code.h"
 #include "protocol/device_event.h"
+#include "protocol/result_code.h"
+#include "protocol/unit_link.h"
+#include "ui/dialog_view.h"
+#include "ui/message_catalogue.h"
+#include "ui/version_panel.h"
 
-namespace ConnectionView {
+// Turns the link's state into what the dialog shows: the hint, the Update button and, for a
+// wrong ESC, a message box. The only place where a unit is judged ready for an update.
+class ConnectionView {
+ public:
+  ConnectionView(DialogView& view, UnitLink& link, const Catalogue& texts, VersionPanel& panel)
+      : view_(view), link_(link), texts_(texts), panel_(panel) {}
 
-void ShowStartupState(ResultCode openResult);
-// Nonzero for arrival and removal-complete events (handled or not), 0 for any other code.
-int OnDeviceChange(const DeviceEvent& event);
+  // The start-up scan's result (of UnitLink::Open) shown.
+  void ShowStartupState(ResultCode openResult);
+  // Nonzero for arrival and removal-complete events (handled or not), 0 for any other code.
+  int OnDeviceChange(const DeviceEvent& event);
 
-enum class Moment { Startup, Arrival };
-void Classify(Moment moment);
+ private:
+  enum class Moment { Startup, Arrival };
+  void Classify(Moment moment);
+  void OnArrival(const DeviceEvent& event);
+  void OnRemoval(const DeviceEvent& event);
+  void ShowGuidance(MessageId status);
+  void RejectUnit();
 
-}  // namespace ConnectionView
+  DialogView& view_;
+  UnitLink& link_;
+  const Catalogue& texts_;
+  VersionPanel& panel_;
+};

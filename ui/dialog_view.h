@@ -14,10 +14,8 @@ class DialogView {
   virtual void EnableItem(int item, bool on) = 0;
   virtual void SetHint(std::wstring_view text) = 0;
   virtual void AppendHint(std::wstring_view text) = 0;
-  // Modal: device events may be delivered to the logic while it is open.
+  // Modal: device events may be delivered to the logic while it is open. A box that cannot be
+  // shown answers with the choice that goes no further.
   virtual MessageAnswer ShowMessage(std::wstring_view text, std::wstring_view caption,
                                     MessageIcon icon, MessageButtons buttons) = 0;
 };
-
-void BindDialogView(DialogView* view);
-DialogView& View();

@@ -10,17 +10,23 @@ using MessageId = std::uint16_t;
 
 enum class Language { English, German };
 
-// Where texts come from: the executable's string tables on Windows, the built-in table on the
-// host. Bound once at start-up.
-using TextLookup = std::wstring (*)(MessageId id);
-void BindTextLookup(TextLookup lookup);
+// Where the texts the user reads come from: the executable's string tables on Windows, the
+// built-in table elsewhere.
+class Catalogue {
+ public:
+  virtual ~Catalogue() = default;
+  // The message in the user's language; empty for an unknown identifier.
+  virtual std::wstring Text(MessageId id) const = 0;
+};
 
-// The message in the user's interface language; empty for an unknown identifier.
-std::wstring Text(MessageId id);
-
-// The built-in table (the same source as the string tables); used by host tests and to check
-// the Windows resources.
+// The built-in table, generated from the same source as the Windows string tables.
 std::wstring TableText(MessageId id, Language language);
-// Selects the language of TableTextLookup.
-void SetTableLanguage(Language language);
-std::wstring TableTextLookup(MessageId id);
+
+class TableCatalogue final : public Catalogue {
+ public:
+  explicit TableCatalogue(Language language) : language_(language) {}
+  std::wstring Text(MessageId id) const override { return TableText(id, language_); }
+
+ private:
+  Language language_;
+};

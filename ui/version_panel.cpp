@@ -1,12 +1,9 @@
 #include "ui/version_panel.h"
 
 #include <cstdint>
-#include <string>
 
-#include "protocol/unit_link.h"
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
-#include "ui/dialog_view.h"
 
 namespace {
 
@@ -20,40 +17,39 @@ std::wstring TwoComponents(std::uint32_t value) {
 
 }  // namespace
 
-namespace VersionPanel {
+PanelTexts PanelTextsFor(const UnitIdentity& identity) {
+  PanelTexts texts;
+  texts.unitLabel = identity.productId() == PRODUCT_ID_TORVEX ? L"TORVEX" : L"MAVIRA";
+  // The unit reports its version either in the low two bytes or one byte higher with a zero
+  // low byte.
+  std::uint32_t unitVersion = identity.unitVersion();
+  if ((unitVersion & 0xFFu) == 0) {
+    unitVersion >>= 8;
+  }
+  texts.unit = TwoComponents(unitVersion);
+  texts.bootloader = TwoComponents(identity.escBootloaderVersion());
+  const std::uint16_t escVersion = identity.escFirmwareVersion();
+  texts.esc = escVersion == ESC_VERSION_NONE ? L"----------" : TwoComponents(escVersion);
+  return texts;
+}
 
-void Refresh() {
-  const UnitLink& link = TheUnitLink();
-  DialogView& view = View();
-
-  if (!link.IsOpen()) {
-    view.SetItemText(IDC_VERSION_UNIT, L"0.0.0");
-    view.SetItemText(IDC_VERSION_BOOTLOADER, L"0.0.0");
-    view.SetItemText(IDC_VERSION_ESC, L"0.0.0");
+void VersionPanel::Refresh() {
+  if (!link_.IsOpen()) {
+    view_.SetItemText(IDC_VERSION_UNIT, L"0.0.0");
+    view_.SetItemText(IDC_VERSION_BOOTLOADER, L"0.0.0");
+    view_.SetItemText(IDC_VERSION_ESC, L"0.0.0");
     for (int item : kPanelItems) {
-      view.EnableItem(item, false);
+      view_.EnableItem(item, false);
     }
     return;
   }
 
   for (int item : kPanelItems) {
-    view.EnableItem(item, true);
+    view_.EnableItem(item, true);
   }
-
-  // The unit reports its version either in the low two bytes or one byte higher with a zero
-  // low byte.
-  std::uint32_t unitVersion = link.unitVersion;
-  if ((unitVersion & 0xFFu) == 0) {
-    unitVersion >>= 8;
-  }
-  view.SetItemText(IDC_VERSION_UNIT, TwoComponents(unitVersion));
-  view.SetItemText(IDC_VERSION_BOOTLOADER, TwoComponents(link.escBootloaderVersion()));
-
-  const std::uint16_t escVersion = link.escFirmwareVersion();
-  view.SetItemText(IDC_VERSION_ESC,
-                   escVersion == ESC_VERSION_NONE ? L"----------" : TwoComponents(escVersion));
-
-  view.SetItemText(IDC_LABEL_UNIT, link.productId == PRODUCT_ID_TORVEX ? L"TORVEX" : L"MAVIRA");
+  const PanelTexts texts = PanelTextsFor(link_.identity());
+  view_.SetItemText(IDC_VERSION_UNIT, texts.unit);
+  view_.SetItemText(IDC_VERSION_BOOTLOADER, texts.bootloader);
+  view_.SetItemText(IDC_VERSION_ESC, texts.esc);
+  view_.SetItemText(IDC_LABEL_UNIT, texts.unitLabel);
 }
-
-}  // namespace VersionPanel

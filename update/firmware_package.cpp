@@ -1,27 +1,14 @@
 #include "update/firmware_package.h"
 
 #include <algorithm>
-#include <utility>
 
-namespace {
-
-// Bound once at start-up: the executable's own resource on Windows, a test image on the host.
-ImageSource g_imageSource;
-
-}  // namespace
-
-void BindImageSource(ImageSource source) {
-  g_imageSource = std::move(source);
-}
-
-std::span<const std::uint8_t> GetImage() {
-  if (!g_imageSource) {
-    return {};
-  }
-  return g_imageSource();
-}
+#include "protocol/unit_identity.h"
 
 bool IsSupportedEscType(std::uint32_t escTypeId) {
   return std::find(SUPPORTED_ESC_TYPES.begin(), SUPPORTED_ESC_TYPES.end(), escTypeId) !=
          SUPPORTED_ESC_TYPES.end();
+}
+
+bool IsDowngradeOrSame(std::uint16_t installedVersion) {
+  return installedVersion >= FIRMWARE_VERSION && installedVersion != ESC_VERSION_NONE;
 }

@@ -2,8 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <span>
+
+// The package this build carries: one firmware for one ESC model. The image itself comes from
+// the front end (a resource on Windows, compiled-in bytes elsewhere).
 
 inline constexpr std::uint8_t FIRMWARE_VERSION_MAJOR = 3;
 inline constexpr std::uint8_t FIRMWARE_VERSION_MINOR = 3;
@@ -11,9 +12,8 @@ inline constexpr std::uint16_t FIRMWARE_VERSION = 0x0303;
 inline constexpr std::array<std::uint32_t, 2> SUPPORTED_ESC_TYPES = {0x1422605A, 0x0A06405A};
 inline constexpr wchar_t SUPPORTED_MODEL_NAME[] = L"PELORA";
 
-// The carried image, used in place (the RCDATA resource on Windows). Empty when it is missing.
-using ImageSource = std::function<std::span<const std::uint8_t>()>;
-void BindImageSource(ImageSource source);
-std::span<const std::uint8_t> GetImage();
-
 bool IsSupportedEscType(std::uint32_t escTypeId);
+
+// Whether installing this package over `installedVersion` needs the user's second yes: the
+// installed firmware is not older (a missing version never counts as installed).
+bool IsDowngradeOrSame(std::uint16_t installedVersion);

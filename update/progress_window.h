@@ -3,16 +3,14 @@
 #include <cstdint>
 #include <string_view>
 
-// The transfer's progress display.
+// The transfer's progress display: a window on Windows, a bar or lines on a terminal.
 class ProgressWindow {
  public:
   virtual ~ProgressWindow() = default;
-  // A fresh display at position 0 with an empty foreground memory, raised with the main dialog.
+  // A fresh display at position 0 with an empty foreground memory, raised with the main window.
   virtual void Open(std::wstring_view title) = 0;
+  // Called once after every block written, with the share of the image sent so far.
   virtual void SetPosition(std::uint32_t percent) = 0;
   virtual void RaiseOnceIfForeground() = 0;
   virtual void Close() = 0;
 };
-
-void BindProgressWindow(ProgressWindow* window);
-ProgressWindow& Progress();

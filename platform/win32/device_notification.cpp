@@ -12,12 +12,12 @@ static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
 static_assert(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) == BROADCAST_INTERFACE_NAME_AT);
 static_assert(sizeof(DEV_BROADCAST_HDR) == BROADCAST_HEADER_BYTES);
 
-DeviceNotification RegisterHidNotification(HWND window) {
+DeviceNotification RegisterHidNotification(HWND window, const HidLibrary& hid) {
   DEV_BROADCAST_DEVICEINTERFACE_W filter{};
   filter.dbcc_size = sizeof(filter);
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_reserved = 0;
-  Hid().GetHidGuid(&filter.dbcc_classguid);
+  hid.GetHidGuid(&filter.dbcc_classguid);
   return DeviceNotification(
       RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include "platform/win32/hid_library.h"
 #include "platform/win32/scoped_handle.h"
 #include "protocol/device_event.h"
 
@@ -14,8 +15,8 @@ struct DeviceNotificationTraits {
 using DeviceNotification = ScopedHandle<DeviceNotificationTraits>;
 
 // Asks for HID interface arrivals and removals as WM_DEVICECHANGE to `window`; none on failure.
-// Needs the HID library (LoadHidLibrary) for the class GUID.
-DeviceNotification RegisterHidNotification(HWND window);
+// `hid` (loaded) gives the HID class GUID.
+DeviceNotification RegisterHidNotification(HWND window, const HidLibrary& hid);
 
 // WM_DEVICECHANGE parameters as the logic sees them; the broadcast is read only within the size
 // its header states.

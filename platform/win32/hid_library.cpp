@@ -2,38 +2,20 @@
 
 #include <utility>
 
-#include "platform/win32/scoped_handle.h"
-
-namespace {
-
-HidLibrary library;
-ModuleHandle module;
-
-}  // namespace
-
-bool LoadHidLibrary() {
-  if (module) {
-    return true;
-  }
+bool HidLibrary::Load() {
   ModuleHandle loaded(LoadLibraryExW(L"hid.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   if (!loaded) {
     return false;
   }
-  HidLibrary resolved;
-  const bool complete =
-      ResolveExport(loaded.get(), "HidD_GetHidGuid", resolved.GetHidGuid) &&
-      ResolveExport(loaded.get(), "HidD_GetAttributes", resolved.GetAttributes) &&
-      ResolveExport(loaded.get(), "HidD_GetPreparsedData", resolved.GetPreparsedData) &&
-      ResolveExport(loaded.get(), "HidD_FreePreparsedData", resolved.FreePreparsedData) &&
-      ResolveExport(loaded.get(), "HidP_GetCaps", resolved.GetCaps);
+  const HMODULE module = loaded.get();
+  const bool complete = ResolveExport(module, "HidD_GetHidGuid", GetHidGuid) &&
+                        ResolveExport(module, "HidD_GetAttributes", GetAttributes) &&
+                        ResolveExport(module, "HidD_GetPreparsedData", GetPreparsedData) &&
+                        ResolveExport(module, "HidD_FreePreparsedData", FreePreparsedData) &&
+                        ResolveExport(module, "HidP_GetCaps", GetCaps);
   if (!complete) {
     return false;  // GetLastError: ERROR_PROC_NOT_FOUND, kept by the module's reset
   }
-  library = resolved;
-  module = std::move(loaded);
+  module_ = std::move(loaded);
   return true;
-}
-
-const HidLibrary& Hid() {
-  return library;
 }

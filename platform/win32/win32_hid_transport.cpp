@@ -20,11 +20,19 @@ struct DeviceInfoSetTraits {
 };
 using DeviceInfoSet = ScopedHandle<DeviceInfoSetTraits>;
 
-struct PreparsedDataTraits {
-  using Handle = PHIDP_PREPARSED_DATA;
-  static void Close(Handle handle) { Hid().FreePreparsedData(handle); }
+// Preparsed data is freed through hid.dll, so its owner keeps the library's function.
+class PreparsedData {
+ public:
+  PreparsedData(const HidLibrary& hid, PHIDP_PREPARSED_DATA data) : hid_(hid), data_(data) {}
+  ~PreparsedData() { hid_.FreePreparsedData(data_); }
+  PreparsedData(const PreparsedData&) = delete;
+  PreparsedData& operator=(const PreparsedData&) = delete;
+  PHIDP_PREPARSED_DATA get() const { return data_; }
+
+ private:
+  const HidLibrary& hid_;
+  PHIDP_PREPARSED_DATA data_;
 };
-using PreparsedData = ScopedHandle<PreparsedDataTraits>;
 
 HANDLE AsHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
@@ -98,8 +106,8 @@ class OverlappedTransfer {
 // SetupAPI's HID interfaces in their enumeration order.
 class InterfaceWalk final : public HidInterfaceWalk {
  public:
-  InterfaceWalk(HDEVINFO interfaces, const GUID& hidClass)
-      : interfaces_(interfaces), hidClass_(hidClass) {}
+  InterfaceWalk(const HidLibrary& hid, HDEVINFO interfaces, const GUID& hidClass)
+      : hid_(hid), interfaces_(interfaces), hidClass_(hidClass) {}
 
   bool Next() override {
     for (;;) {
@@ -128,7 +136,7 @@ class InterfaceWalk final : public HidInterfaceWalk {
   std::optional<UsbIds> ReadIds() override {
     HIDD_ATTRIBUTES attributes{};
     attributes.Size = sizeof(attributes);
-    if (!Hid().GetAttributes(file_.get(), &attributes)) {
+    if (!hid_.GetAttributes(file_.get(), &attributes)) {
       return std::nullopt;
     }
     return UsbIds{attributes.VendorID, attributes.ProductID};
@@ -161,6 +169,7 @@ class InterfaceWalk final : public HidInterfaceWalk {
     return true;
   }
 
+  const HidLibrary& hid_;
   HDEVINFO interfaces_;
   GUID hidClass_;
   DWORD index_ = 0;
@@ -172,24 +181,24 @@ class InterfaceWalk final : public HidInterfaceWalk {
 
 ResultCode Win32HidTransport::FindAndOpen(OpenedDevice& out) {
   GUID hidClass;
-  Hid().GetHidGuid(&hidClass);
+  hid_.GetHidGuid(&hidClass);
   const DeviceInfoSet interfaces(
       SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!interfaces) {
     return RESULT_NO_DEVICE;
   }
-  InterfaceWalk walk(interfaces.get(), hidClass);
+  InterfaceWalk walk(hid_, interfaces.get(), hidClass);
   return FindFirstUnit(walk, out);
 }
 
 bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   PHIDP_PREPARSED_DATA raw = nullptr;
-  if (!Hid().GetPreparsedData(AsHandle(handle), &raw)) {
+  if (!hid_.GetPreparsedData(AsHandle(handle), &raw)) {
     return false;
   }
-  const PreparsedData preparsed(raw);
+  const PreparsedData preparsed(hid_, raw);
   HIDP_CAPS caps{};
-  if (Hid().GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS) {
+  if (hid_.GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS) {
     return false;
   }
   out.output = caps.OutputReportByteLength;
@@ -198,13 +207,17 @@ bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out
 }
 
 bool Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+  // The HID class driver fails a write that is not exactly the output report length with the
+  // report ID first, which is why the link hands over the whole report and nothing else.
   OverlappedTransfer transfer(AsHandle(handle));
   return transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_);
 }
 
 bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+  // ReadFile puts the delivered report's ID into byte 0; storing the unit's input report ID
+  // there first leaves the byte the reply rules expect even when fewer bytes arrive.
   if (!buffer.empty()) {
-    buffer[0] = 0x02;  // the unit's input report ID
+    buffer[0] = 0x02;
   }
   OverlappedTransfer transfer(AsHandle(handle));
   return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_);

@@ -6,20 +6,19 @@
 #include <span>
 #include <vector>
 
-#include "protocol/os_services.h"
 #include "protocol/unit_link.h"
 #include "protocol/unit_report.h"
+#include "tests/support/fake_os.h"
+#include "ui/dialog_logic.h"
 #include "ui/dialog_view.h"
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/progress_window.h"
-#include "update/update_runner.h"
 
 namespace {
 
 constexpr std::size_t kImageBytes = 97'744;
-constexpr std::size_t kBlocks =
-    (kImageBytes + UpdateRunner::BLOCK_BYTES - 1) / UpdateRunner::BLOCK_BYTES;
+constexpr std::size_t kBlocks = (kImageBytes + BLOCK_BYTES - 1) / BLOCK_BYTES;
 
 // A ready unit that accepts everything without delay.
 class InstantTransport : public HidTransport {
@@ -63,12 +62,6 @@ class InstantTransport : public HidTransport {
   std::uint8_t argument_ = 0;
 };
 
-class NoWaits : public OsServices {
- public:
-  void Wait(std::uint32_t) override {}
-  std::uint32_t LastOsError() override { return 0; }
-};
-
 class SilentDialog : public DialogView {
  public:
   void SetItemText(int, std::wstring_view) override {}
@@ -91,35 +84,30 @@ class SilentProgress : public ProgressWindow {
 
 void FullUpdate(benchmark::State& state) {
   InstantTransport transport;
-  NoWaits os;
+  NoWaitOs os;
   SilentDialog dialog;
   SilentProgress progress;
   std::vector<std::uint8_t> image(kImageBytes);
   for (std::size_t i = 0; i < image.size(); ++i) {
     image[i] = static_cast<std::uint8_t>(i * 131);
   }
-  BindOsServices(&os);
-  BindDialogView(&dialog);
-  BindProgressWindow(&progress);
-  BindTextLookup(&TableTextLookup);
-  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
-  TheUnitLink().BindTransport(&transport);
-  if (TheUnitLink().Open() != 0) {
+  const TableCatalogue texts(Language::English);
+  UnitLink link(transport, os);
+  DialogLogic logic({dialog, link, texts, progress, os}, image);
+  if (link.Open() != 0) {
     state.SkipWithError("the instant unit did not identify");
     return;
   }
   for (auto _ : state) {
-    UpdateRunner::Run();
+    logic.runner.Run();
   }
-  if (!TheUnitLink().IsOpen() || TheUnitLink().escFirmwareVersion() != FIRMWARE_VERSION) {
+  if (!link.IsOpen() || link.identity().escFirmwareVersion() != FIRMWARE_VERSION) {
     state.SkipWithError("the update did not succeed");
   }
   state.counters["blocks"] = static_cast<double>(kBlocks);
   state.counters["per_block"] =
       benchmark::Counter(static_cast<double>(kBlocks) * static_cast<double>(state.iterations()),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  TheUnitLink().Close();
-  TheUnitLink().BindTransport(nullptr);
 }
 BENCHMARK(FullUpdate)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 

@@ -8,17 +8,13 @@
 #include "protocol/unit_link.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_transport.h"
-#include "tests/fuzz/no_wait_os.h"
+#include "tests/support/fake_os.h"
 
 namespace {
 
 bool IsReset(const UnitLink& link) {
-  const UnitLink reset;
-  return link.handle == INVALID_DEVICE_HANDLE && !link.devicePath && link.outputReportLength == 0 &&
-         link.inputReportLength == 0 && link.unitMode == 0 && link.unitVersion == 0 &&
-         link.unitVersionAux == 0 && link.escState == 0 && link.escStateAux == 0 &&
-         link.escInfo == reset.escInfo && link.escBootInfo == reset.escBootInfo &&
-         link.productId == 0;
+  return !link.IsOpen() && link.devicePath().empty() && link.reportLengths().input == 0 &&
+         link.reportLengths().output == 0 && link.identity() == UnitIdentity();
 }
 
 }  // namespace
@@ -27,9 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   FuzzTransport transport(input);
   NoWaitOs os;
-  BindOsServices(&os);
-  UnitLink link;
-  link.BindTransport(&transport);
+  UnitLink link(transport, os);
 
   ResultCode result = link.Open();
   FUZZ_CHECK(result != 0 || link.IsOpen());
@@ -71,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       default:
         result = link.Query();
         // A unit whose reports cannot carry the protocol is never sent anything.
-        if (link.IsOpen() && (link.inputReportLength < 44 || link.outputReportLength < 60)) {
+        if (link.IsOpen() &&
+            (link.reportLengths().input < 44 || link.reportLengths().output < 60)) {
           FUZZ_CHECK(transport.writes == writesBefore);
         }
         break;
@@ -83,6 +78,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)result;
   link.Close();
   FUZZ_CHECK(IsReset(link) && transport.openHandles == 0);
-  BindOsServices(nullptr);
   return 0;
 }

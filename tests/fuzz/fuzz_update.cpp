@@ -10,14 +10,12 @@
 #include "protocol/unit_link.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_transport.h"
-#include "tests/fuzz/no_wait_os.h"
+#include "tests/support/fake_os.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
-#include "ui/connection_view.h"
+#include "ui/dialog_logic.h"
 #include "ui/message_catalogue.h"
-#include "update/firmware_package.h"
-#include "update/update_runner.h"
 
 namespace {
 
@@ -38,33 +36,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Timeline timeline;
   RecordingView view(timeline);
   RecordingProgress progress(timeline);
-  BindOsServices(&os);
-  BindDialogView(&view);
-  BindProgressWindow(&progress);
-  BindTextLookup(&TableTextLookup);
-  UnitLink& link = TheUnitLink();
-  link.BindTransport(&transport);
-  link.Close();
-
+  const TableCatalogue texts(Language::English);
+  UnitLink link(transport, os);
   const std::vector<std::uint8_t> image =
       input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 400));
-  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
+  DialogLogic logic({view, link, texts, progress, os}, image);
 
   for (int box = 0; box < 4; ++box) {
     RecordingView::Reply reply;
     reply.answer = static_cast<MessageAnswer>(input.ConsumeIntegralInRange<int>(0, 3));
     if (input.ConsumeBool()) {
       const DeviceEvent event = EventFrom(input);
-      reply.whileOpen = [event] { ConnectionView::OnDeviceChange(event); };
+      reply.whileOpen = [event, &logic] { logic.connection.OnDeviceChange(event); };
     }
     view.Script(reply);
   }
 
-  ConnectionView::ShowStartupState(link.Open());
+  logic.connection.ShowStartupState(link.Open());
   for (int run = 0; run < 2 && input.remaining_bytes() > 0; ++run) {
     const std::uint32_t writesBefore = transport.writes;
     const std::size_t boxesBefore = view.messages.size();
-    UpdateRunner::Run();
+    logic.runner.Run();
     // Whatever happened, the progress display is gone and the user was told or asked something
     // unless nothing was sent.
     FUZZ_CHECK(!progress.open);
@@ -76,10 +68,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   link.Close();
   FUZZ_CHECK(transport.openHandles == 0);
-  link.BindTransport(nullptr);
-  BindImageSource(nullptr);
-  BindProgressWindow(nullptr);
-  BindDialogView(nullptr);
-  BindOsServices(nullptr);
   return 0;
 }

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "tests/logic/logic_fixture.h"
-#include "ui/connection_view.h"
 #include "ui/message_format.h"
 
 namespace {
@@ -87,7 +86,7 @@ class ClassifyTest : public LogicTest, public ::testing::WithParamInterface<Clas
   void ExpectReady() const {
     EXPECT_EQ(view.hint, T(IDS_READY));
     EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(PanelValues(), kDefaultVersions);
     EXPECT_TRUE(PanelEnabled(true));
     EXPECT_TRUE(view.messages.empty());
@@ -101,7 +100,7 @@ TEST_P(ClassifyTest, AtStartUp) {
   const ClassifyCase& c = GetParam();
   PlugCase(c);
 
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
 
   switch (c.verdict) {
     case Verdict::Ready:
@@ -112,7 +111,7 @@ TEST_P(ClassifyTest, AtStartUp) {
     case Verdict::Incompatible:
       EXPECT_EQ(view.hint, Guidance(c.status));
       EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
-      EXPECT_FALSE(TheUnitLink().IsOpen());
+      EXPECT_FALSE(link.IsOpen());
       EXPECT_EQ(transport.openHandles(), 0);
       EXPECT_EQ(PanelValues(), kPlaceholders);
       EXPECT_TRUE(PanelEnabled(false));
@@ -132,7 +131,7 @@ TEST_P(ClassifyTest, AtStartUp) {
 
 TEST_P(ClassifyTest, OnArrival) {
   const ClassifyCase& c = GetParam();
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   ASSERT_EQ(view.hint, Guidance(IDS_NO_UNIT));
   // Marks the panel so that a refresh shows.
   for (int item : kPanelValues) {
@@ -140,7 +139,7 @@ TEST_P(ClassifyTest, OnArrival) {
   }
   PlugCase(c);
 
-  EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kUnitPath)), 0);
+  EXPECT_NE(connection().OnDeviceChange(Arrival(kUnitPath)), 0);
 
   switch (c.verdict) {
     case Verdict::Ready:
@@ -151,14 +150,14 @@ TEST_P(ClassifyTest, OnArrival) {
       EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
       EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
       EXPECT_EQ(PanelValues(), kUntouched);
-      EXPECT_EQ(TheUnitLink().IsOpen(), c.plugged);
+      EXPECT_EQ(link.IsOpen(), c.plugged);
       EXPECT_TRUE(view.messages.empty());
       break;
     case Verdict::Guidance:
     case Verdict::Incompatible:
       EXPECT_EQ(view.hint, Guidance(c.status));
       EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
-      EXPECT_FALSE(TheUnitLink().IsOpen());
+      EXPECT_FALSE(link.IsOpen());
       EXPECT_EQ(transport.openHandles(), 0);
       EXPECT_EQ(PanelValues(), kUntouched);
       if (c.verdict == Verdict::Incompatible) {
@@ -180,52 +179,52 @@ using ConnectionViewTest = LogicTest;
 TEST_F(ConnectionViewTest, ReadyUnitInGermanShowsTheGermanHint) {
   UseLanguage(Language::German);
   Plug(kUnitPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   EXPECT_EQ(view.hint, TableText(IDS_READY, Language::German));
-  ConnectionView::OnDeviceChange(Removal(kUnitPath));
+  connection().OnDeviceChange(Removal(kUnitPath));
   EXPECT_EQ(view.hint, TableText(IDS_CONNECTION_LOST, Language::German) + L"\r\n\r\n" +
                            TableText(IDS_INSTRUCTIONS, Language::German));
 }
 
 TEST_F(ConnectionViewTest, ArrivalsWhileAUnitIsOpenAreNotLookedAt) {
   Plug(kUnitPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   Plug(kOtherPath, {}, 1);
   const std::vector<std::wstring> openedBefore = transport.opened;
 
-  EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kOtherPath)), 0);
+  EXPECT_NE(connection().OnDeviceChange(Arrival(kOtherPath)), 0);
 
   EXPECT_EQ(transport.opened, openedBefore);
-  EXPECT_EQ(*TheUnitLink().devicePath, kUnitPath);
+  EXPECT_EQ(link.devicePath(), kUnitPath);
   EXPECT_EQ(view.hint, T(IDS_READY));
 }
 
 TEST_F(ConnectionViewTest, ArrivalOfOtherDeviceTypesIsIgnored) {
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   Plug(kUnitPath);
   for (std::uint32_t type : {0u, 2u, 3u, 6u}) {
-    EXPECT_NE(ConnectionView::OnDeviceChange(Arrival(kUnitPath, type)), 0);
+    EXPECT_NE(connection().OnDeviceChange(Arrival(kUnitPath, type)), 0);
   }
   EXPECT_TRUE(transport.opened.empty());
-  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
 }
 
 TEST_F(ConnectionViewTest, UnidentifiedUnitBlocksArrivalsUntilItIsRemoved) {
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   auto unit = Plug(kUnitPath);
   unit->AddFault({0x08, 1, sim::FaultKind::ReadFailure});
-  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
-  ASSERT_TRUE(TheUnitLink().IsOpen());
+  connection().OnDeviceChange(Arrival(kUnitPath));
+  ASSERT_TRUE(link.IsOpen());
 
   // The unit would now identify, but it is open already.
-  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  connection().OnDeviceChange(Arrival(kUnitPath));
   EXPECT_EQ(transport.opened.size(), 1u);
   EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
 
   transport.Unplug(kUnitPath);
-  ConnectionView::OnDeviceChange(Removal(kUnitPath));
-  EXPECT_FALSE(TheUnitLink().IsOpen());
+  connection().OnDeviceChange(Removal(kUnitPath));
+  EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
   EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
   EXPECT_EQ(PanelValues(), kPlaceholders);
@@ -234,12 +233,12 @@ TEST_F(ConnectionViewTest, UnidentifiedUnitBlocksArrivalsUntilItIsRemoved) {
 
 TEST_F(ConnectionViewTest, RejectedUnitIsJudgedAgainWheneverAnyDeviceArrives) {
   Plug(kUnitPath, With([](sim::UnitConfig& c) { c.escTypeId = 1; }));
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
-  ConnectionView::OnDeviceChange(Arrival(kOtherPath));
-  ConnectionView::OnDeviceChange(Arrival(kOtherPath));
+  connection().ShowStartupState(link.Open());
+  connection().OnDeviceChange(Arrival(kOtherPath));
+  connection().OnDeviceChange(Arrival(kOtherPath));
   EXPECT_EQ(view.messages.size(), 3u);
   EXPECT_EQ(view.hint, Guidance(IDS_INCOMPATIBLE_HINT));
-  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_FALSE(link.IsOpen());
 }
 
 // The open unit's path with characters that only an exact compare tells apart from neighbours:
@@ -283,20 +282,20 @@ class RemovalTest : public LogicTest, public ::testing::WithParamInterface<Remov
 TEST_P(RemovalTest, ClosesOnlyForTheOpenUnitsPath) {
   const RemovalCase& c = GetParam();
   Plug(kOddPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   ASSERT_EQ(view.hint, T(IDS_READY));
 
-  EXPECT_NE(ConnectionView::OnDeviceChange(Removal(c.path, c.type)), 0);
+  EXPECT_NE(connection().OnDeviceChange(Removal(c.path, c.type)), 0);
 
   if (c.closes) {
-    EXPECT_FALSE(TheUnitLink().IsOpen());
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(transport.openHandles(), 0);
     EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
     EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
     EXPECT_EQ(PanelValues(), kPlaceholders);
     EXPECT_TRUE(PanelEnabled(false));
   } else {
-    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(view.hint, T(IDS_READY));
     EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
     EXPECT_EQ(PanelValues(), kDefaultVersions);
@@ -307,18 +306,18 @@ INSTANTIATE_TEST_SUITE_P(Paths, RemovalTest, ::testing::ValuesIn(kRemovalCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConnectionViewTest, RemovalWhileNoUnitIsOpenChangesNothing) {
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
-  EXPECT_NE(ConnectionView::OnDeviceChange(Removal(kUnitPath)), 0);
+  connection().ShowStartupState(link.Open());
+  EXPECT_NE(connection().OnDeviceChange(Removal(kUnitPath)), 0);
   EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
 }
 
 TEST_F(ConnectionViewTest, OtherEventCodesAreNotHandled) {
   Plug(kUnitPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   for (std::uint64_t code : {0x0007ull, 0x0018ull, 0x8001ull, 0x8003ull, 0x8006ull, 0x18000ull}) {
-    EXPECT_EQ(ConnectionView::OnDeviceChange({code, DEVICE_TYPE_INTERFACE, kUnitPath}), 0) << code;
+    EXPECT_EQ(connection().OnDeviceChange({code, DEVICE_TYPE_INTERFACE, kUnitPath}), 0) << code;
   }
-  EXPECT_TRUE(TheUnitLink().IsOpen());
+  EXPECT_TRUE(link.IsOpen());
   EXPECT_EQ(view.hint, T(IDS_READY));
 }
 
@@ -326,23 +325,23 @@ TEST_F(ConnectionViewTest, ArrivalDuringTheIncompatibilityBoxIsHandledFirst) {
   const std::wstring readyPath = kOtherPath;
   Plug(kUnitPath, With([](sim::UnitConfig& c) { c.escTypeId = 0x12345678; }));
   view.Script({MessageAnswer::Ok, [&] {
-                 EXPECT_FALSE(TheUnitLink().IsOpen());
+                 EXPECT_FALSE(link.IsOpen());
                  transport.Unplug(kUnitPath);
                  sim::UnitConfig ready;
                  ready.escFirmwareVersion = 0x0201;
                  Plug(readyPath, ready);
-                 ConnectionView::OnDeviceChange(Arrival(readyPath));
+                 connection().OnDeviceChange(Arrival(readyPath));
                  EXPECT_EQ(view.hint, T(IDS_READY));
                }});
 
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
 
   // The outer classification finishes after the nested one: its guidance is written last, while
   // the unit that arrived stays open with Update enabled.
   EXPECT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.hint, Guidance(IDS_INCOMPATIBLE_HINT));
-  EXPECT_TRUE(TheUnitLink().IsOpen());
-  EXPECT_EQ(*TheUnitLink().devicePath, readyPath);
+  EXPECT_TRUE(link.IsOpen());
+  EXPECT_EQ(link.devicePath(), readyPath);
   EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"2.1"}));
 }

@@ -6,8 +6,6 @@
 #include <vector>
 
 #include "tests/logic/logic_fixture.h"
-#include "ui/connection_view.h"
-#include "ui/error_reporter.h"
 
 namespace {
 
@@ -46,17 +44,17 @@ TEST_P(ErrorReporterTest, ClosesTheLinkShowsTheCodesAndLeavesTheRetryHint) {
   const ReportCase& c = GetParam();
   UseLanguage(c.language);
   Plug(kUnitPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   const std::wstring readyHint = view.hint;
   view.Script({MessageAnswer::Ok, [&] {
                  // The link is abandoned and the panel greyed before the box comes up.
-                 EXPECT_FALSE(TheUnitLink().IsOpen());
+                 EXPECT_FALSE(link.IsOpen());
                  EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
                  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>(3, L"0.0.0")));
                  EXPECT_TRUE(PanelEnabled(false));
                }});
 
-  ErrorReporter::Report(L"Stage failed.", L"Caption", c.result, c.lastError);
+  reporter().Report(L"Stage failed.", L"Caption", c.result, c.lastError);
 
   ASSERT_EQ(view.messages.size(), 1u);
   const std::wstring expected =
@@ -79,15 +77,15 @@ INSTANTIATE_TEST_SUITE_P(Codes, ErrorReporterTest, ::testing::ValuesIn(kReportCa
 
 TEST_F(ErrorReporterTest, ArrivalDuringTheFailureBoxKeepsUpdateEnabledUnderTheRetryHint) {
   Plug(kUnitPath);
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   view.Script({MessageAnswer::Ok, [&] {
-                 ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+                 connection().OnDeviceChange(Arrival(kUnitPath));
                  EXPECT_EQ(view.hint, T(IDS_READY));
                }});
 
-  ErrorReporter::Report(T(IDS_LOCK_FAILED), T(IDS_UPDATE_FAILED), ERROR_FUNCTION_FAILED, 0);
+  reporter().Report(T(IDS_LOCK_FAILED), T(IDS_UPDATE_FAILED), ERROR_FUNCTION_FAILED, 0);
 
-  EXPECT_TRUE(TheUnitLink().IsOpen());
+  EXPECT_TRUE(link.IsOpen());
   EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
   EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"3.2"}));

@@ -4,10 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "protocol/os_services.h"
+#include "protocol/device_event.h"
 #include "protocol/unit_link.h"
 #include "resources/resource_ids.h"
 #include "sim/sim_transport.h"
@@ -16,11 +17,10 @@
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
-#include "protocol/device_event.h"
+#include "ui/dialog_logic.h"
 #include "ui/dialog_view.h"
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
-#include "update/progress_window.h"
 
 inline constexpr wchar_t kUnitPath[] =
     L"\\\\?\\hid#vid_1209&pid_0002#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
@@ -33,34 +33,40 @@ inline constexpr int kPanelItems[] = {IDC_LABEL_UNIT,       IDC_VERSION_UNIT,
                                       IDC_LABEL_ESC,        IDC_VERSION_ESC};
 
 // The dialog logic over the simulated bus: a fake clock, recording dialog and progress display,
-// the built-in English table, and no image until a test binds one.
+// the built-in English table, and no image until a test gives one.
 class LogicTest : public ::testing::Test {
  protected:
   LogicTest()
       : os(timeline),
         transport([this] { return os.nowMs; }, [this](std::uint32_t e) { os.lastError = e; }),
+        link(transport, os),
         view(timeline),
-        progress(timeline) {}
-
-  void SetUp() override {
-    BindOsServices(&os);
-    TheUnitLink().BindTransport(&transport);
-    TheUnitLink().Close();
-    BindDialogView(&view);
-    BindProgressWindow(&progress);
-    BindTextLookup(&TableTextLookup);
-    UseLanguage(Language::English);
-    BindImageSource(nullptr);
+        progress(timeline) {
+    Rewire();
   }
 
-  void TearDown() override {
-    TheUnitLink().Close();
-    TheUnitLink().BindTransport(nullptr);
-    BindImageSource(nullptr);
-    BindProgressWindow(nullptr);
-    BindDialogView(nullptr);
-    BindOsServices(nullptr);
+  // The logic objects keep no state of their own, so they can be built again at any time, for
+  // example over another image or in another language.
+  void Rewire() {
+    logic.reset();
+    logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, os}, image);
   }
+
+  // Texts from `other` instead of the built-in table (it must outlive the test).
+  void UseCatalogue(const Catalogue& other) {
+    catalogue = &other;
+    Rewire();
+  }
+
+  void UseImage(std::vector<std::uint8_t> bytes) {
+    image = std::move(bytes);
+    Rewire();
+  }
+
+  VersionPanel& panel() { return logic->panel; }
+  ConnectionView& connection() { return logic->connection; }
+  ErrorReporter& reporter() { return logic->reporter; }
+  UpdateRunner& runner() { return logic->runner; }
 
   // Puts a programming unit on the bus (last in enumeration order).
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::wstring& path, sim::UnitConfig config = {},
@@ -84,7 +90,7 @@ class LogicTest : public ::testing::Test {
   // The language the logic is to speak, and the text it should show in it.
   void UseLanguage(Language language) {
     language_ = language;
-    SetTableLanguage(language);
+    texts = TableCatalogue(language);
   }
   std::wstring T(MessageId id) const { return TableText(id, language_); }
   std::wstring Guidance(MessageId status) const {
@@ -109,9 +115,14 @@ class LogicTest : public ::testing::Test {
   }
 
   Language language_ = Language::English;
+  TableCatalogue texts{Language::English};
+  const Catalogue* catalogue = &texts;
   Timeline timeline;
   RecordingOs os;
   sim::SimTransport transport;
+  UnitLink link;
   RecordingView view;
   RecordingProgress progress;
+  std::vector<std::uint8_t> image;
+  std::optional<DialogLogic> logic;
 };

@@ -123,18 +123,10 @@ TEST(MessageCatalogue, KeepsEscapesSpecialCharactersAndTheWebAddress) {
   EXPECT_NE(instructions.find(L"\r\n\r\n2.)\r\n"), std::wstring::npos);
 }
 
-TEST(MessageCatalogue, TextFollowsTheChosenLanguageAndTheBoundLookup) {
-  BindTextLookup(&TableTextLookup);
-  SetTableLanguage(Language::German);
-  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"Programmiereinheit");
-  SetTableLanguage(Language::English);
-  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"programming unit");
-  EXPECT_EQ(Text(40042), L"");
-
-  BindTextLookup([](MessageId id) { return L"#" + std::to_wstring(id); });
-  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"#40039");
-  BindTextLookup(nullptr);  // back to the built-in table
-  EXPECT_EQ(Text(IDS_LABEL_UNIT), L"programming unit");
+TEST(MessageCatalogue, TableCatalogueSpeaksItsLanguage) {
+  EXPECT_EQ(TableCatalogue(Language::German).Text(IDS_LABEL_UNIT), L"Programmiereinheit");
+  EXPECT_EQ(TableCatalogue(Language::English).Text(IDS_LABEL_UNIT), L"programming unit");
+  EXPECT_EQ(TableCatalogue(Language::English).Text(40042), L"");
 }
 
 TEST(MessageFormat, IncompatibilityTextNamesTheModelInBothLanguages) {

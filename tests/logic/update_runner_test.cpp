@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "tests/logic/logic_fixture.h"
-#include "ui/connection_view.h"
-#include "update/update_runner.h"
+#include "tests/support/expected_requests.h"
 
 namespace {
 
@@ -41,52 +40,10 @@ std::string Hex2(std::uint8_t value) {
   return {digits[value >> 4], digits[value & 0xF]};
 }
 
-// Expected request bytes; -1 marks a byte with no fixed value.
-using Pattern = std::vector<int>;
-
-constexpr int kKey[] = {0x47, 0x9D, 0x2E, 0x6B};  // FLASH_KEY, little-endian
-
-Pattern LockSet() {
-  return {0x01, 0x0B, 0x01, 0x01};
-}
-Pattern LockRelease() {
-  return {0x01, 0x0B, 0x01, 0x00};
-}
-Pattern ProtectRelease() {
-  return {0x01, 0x20, 0x01, 0x00};
-}
-Pattern ProtectSet() {
-  return {0x01, 0x20, 0x01, 0x01};
-}
-Pattern EraseRequest() {
-  return {0x01, 0x1E, 0x04, -1, kKey[0], kKey[1], kKey[2], kKey[3]};
-}
-Pattern SetAddressRequest() {
-  return {0x01, 0x1F, 0x09, 0x01, 0, 0, 0, 0, kKey[0], kKey[1], kKey[2], kKey[3]};
-}
-Pattern WriteBlockRequest(const std::vector<std::uint8_t>& data) {
-  Pattern pattern = {0x01, 0x1B, static_cast<int>(data.size()), -1};
-  pattern.insert(pattern.end(), data.begin(), data.end());
-  return pattern;
-}
-
-// The block requests the image should turn into: 48-byte blocks, then the tail from a 0xFF-filled
-// buffer, rounded up to whole words.
-std::vector<std::vector<std::uint8_t>> ExpectedBlocks(const std::vector<std::uint8_t>& image) {
-  std::vector<std::vector<std::uint8_t>> blocks;
-  for (std::size_t at = 0; at < image.size(); at += 48) {
-    const std::size_t take = std::min<std::size_t>(48, image.size() - at);
-    std::vector<std::uint8_t> block(image.begin() + at, image.begin() + at + take);
-    block.resize((take + 3) / 4 * 4, 0xFF);
-    blocks.push_back(block);
-  }
-  return blocks;
-}
-
 // Compares every fixed byte of every request; reports the first few differences.
 void ExpectRequests(const std::vector<sim::RecordedRequest>& actual,
-                    const std::vector<Pattern>& expected) {
-  ASSERT_EQ(actual.size(), expected.size());
+                    const std::vector<expected::RequestPattern>& patterns) {
+  ASSERT_EQ(actual.size(), patterns.size());
   int reported = 0;
   for (std::size_t i = 0; i < actual.size() && reported < 5; ++i) {
     const auto& bytes = actual[i].bytes;
@@ -95,13 +52,10 @@ void ExpectRequests(const std::vector<sim::RecordedRequest>& actual,
       ++reported;
       continue;
     }
-    for (std::size_t k = 0; k < expected[i].size(); ++k) {
-      if (expected[i][k] >= 0 && bytes[k] != expected[i][k]) {
-        ADD_FAILURE() << "request " << i << " byte " << k << " is " << Hex2(bytes[k])
-                      << ", expected " << Hex2(static_cast<std::uint8_t>(expected[i][k]));
-        ++reported;
-        break;
-      }
+    const std::string mismatch = expected::Mismatch(patterns[i], bytes);
+    if (!mismatch.empty()) {
+      ADD_FAILURE() << "request " << i << ", " << mismatch;
+      ++reported;
     }
   }
 }
@@ -118,15 +72,10 @@ class UpdateRunnerTest : public LogicTest {
     timeline.requestCount = [this] { return unit ? unit->requests().size() : 0; };
   }
 
-  void UseImage(std::vector<std::uint8_t> bytes) {
-    image = std::move(bytes);
-    BindImageSource([this] { return std::span<const std::uint8_t>(image); });
-  }
-
   // A ready unit found at start-up; the trace, clock and records start afresh from here.
   void StartWithReadyUnit(sim::UnitConfig config = {}) {
     unit = Plug(kUnitPath, config);
-    ConnectionView::ShowStartupState(TheUnitLink().Open());
+    connection().ShowStartupState(link.Open());
     ASSERT_EQ(view.hint, T(IDS_READY));
     unit->ClearRequests();
     timeline.Clear();
@@ -146,8 +95,8 @@ class UpdateRunnerTest : public LogicTest {
   void ExpectSucceeded() {
     EXPECT_EQ(view.hint, T(IDS_SUCCESS));
     EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
-    EXPECT_TRUE(TheUnitLink().IsOpen());
-    EXPECT_EQ(TheUnitLink().escFirmwareVersion(), 0x0303);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.identity().escFirmwareVersion(), 0x0303);
     EXPECT_EQ(view.Item(IDC_VERSION_ESC), L"3.3");
     EXPECT_TRUE(PanelEnabled(true));
     EXPECT_FALSE(progress.open);
@@ -157,12 +106,11 @@ class UpdateRunnerTest : public LogicTest {
     EXPECT_TRUE(unit->requests().empty());
     EXPECT_TRUE(os.waits.empty());
     EXPECT_TRUE(progress.titles.empty());
-    EXPECT_TRUE(TheUnitLink().IsOpen());
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
     EXPECT_EQ(view.hint, hint);
   }
 
-  std::vector<std::uint8_t> image;
   std::shared_ptr<sim::SimulatedUnit> unit;
 };
 
@@ -170,21 +118,14 @@ TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAn
   UseImage(MakeImage(kCarriedImageBytes));
   StartWithReadyUnit();
 
-  UpdateRunner::Run();
+  runner().Run();
 
   // Requests, byte for byte.
-  const auto blocks = ExpectedBlocks(image);
+  const auto blocks = expected::UpdateBlocks(image);
   ASSERT_EQ(blocks.size(), 2037u);
   ASSERT_EQ(blocks.back().size(), 16u);
-  std::vector<Pattern> expected = {LockSet(), ProtectRelease(), EraseRequest(),
-                                   SetAddressRequest()};
-  for (const auto& block : blocks) {
-    expected.push_back(WriteBlockRequest(block));
-  }
-  expected.push_back(ProtectSet());
-  expected.push_back(LockRelease());
   const auto& requests = unit->requests();
-  ExpectRequests(requests, expected);
+  ExpectRequests(requests, expected::UpdateRequests(image));
   EXPECT_EQ(unit->flash(), image);
 
   // Where the waits fall: the clock moves only by waiting, so each request's time stamp is the
@@ -256,7 +197,7 @@ TEST_F(UpdateRunnerTest, SuccessInGerman) {
   UseLanguage(Language::German);
   UseImage(MakeImage(96));
   StartWithReadyUnit();
-  UpdateRunner::Run();
+  runner().Run();
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text, TableText(IDS_NOTE_TEXT, Language::German));
   EXPECT_EQ(view.messages[0].caption, TableText(IDS_NOTE_CAPTION, Language::German));
@@ -268,15 +209,15 @@ TEST_F(UpdateRunnerTest, SuccessInGerman) {
 TEST_F(UpdateRunnerTest, SecondUpdateNeedsTheUnitToBeRemovedAndAReadyUnitToArrive) {
   UseImage(MakeImage(96));
   StartWithReadyUnit();
-  UpdateRunner::Run();
+  runner().Run();
   ASSERT_EQ(view.hint, T(IDS_SUCCESS));
 
-  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  connection().OnDeviceChange(Arrival(kUnitPath));
   EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
   EXPECT_EQ(view.hint, T(IDS_SUCCESS));
 
-  ConnectionView::OnDeviceChange(Removal(kUnitPath));
-  ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+  connection().OnDeviceChange(Removal(kUnitPath));
+  connection().OnDeviceChange(Arrival(kUnitPath));
   EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
   EXPECT_EQ(view.hint, T(IDS_READY));
 }
@@ -298,7 +239,7 @@ TEST_P(ImageLengthTest, CutsTheImageIntoBlocksWithAWordRoundedTail) {
   UseImage(MakeImage(c.length));
   StartWithReadyUnit();
 
-  UpdateRunner::Run();
+  runner().Run();
 
   std::vector<int> blockBytes;
   for (const auto& request : unit->requests()) {
@@ -309,9 +250,8 @@ TEST_P(ImageLengthTest, CutsTheImageIntoBlocksWithAWordRoundedTail) {
   EXPECT_EQ(blockBytes, c.blockBytes);
   EXPECT_EQ(progress.positions, c.positions);
   // Every image byte arrives, followed only by 0xFF up to the next whole word.
-  std::vector<std::uint8_t> expectedFlash = image;
-  expectedFlash.resize((c.length + 3) / 4 * 4, 0xFF);
-  EXPECT_EQ(unit->flash(), expectedFlash);
+  ExpectRequests(unit->requests(), expected::UpdateRequests(image));
+  EXPECT_EQ(unit->flash(), expected::FlashAfterUpdate(image));
   EXPECT_EQ(os.waits.size(), 6 + c.blockBytes.size());
   ExpectSucceeded();
 }
@@ -330,17 +270,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageCase{1, {4}, {100}}),
     [](const auto& info) { return "Bytes" + std::to_string(info.param.length); });
 
-// A build without its image: never bound, or bound to nothing.
-class MissingImageTest : public UpdateRunnerTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(MissingImageTest, StartsNothingAndSaysWhy) {
-  const std::vector<std::uint8_t> none;
-  if (GetParam()) {
-    BindImageSource([&] { return std::span<const std::uint8_t>(none); });
-  }
+// A build without its image.
+TEST_F(UpdateRunnerTest, MissingImageStartsNothingAndSaysWhy) {
   StartWithReadyUnit();
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text, T(IDS_IMAGE_MISSING));
@@ -350,14 +284,12 @@ TEST_P(MissingImageTest, StartsNothingAndSaysWhy) {
   ExpectNothingStarted(T(IDS_READY));
 }
 
-INSTANTIATE_TEST_SUITE_P(BoundOrNot, MissingImageTest, ::testing::Bool());
-
 TEST_F(UpdateRunnerTest, NoUnitReportsWithoutCodeLine) {
   UseImage(MakeImage(96));
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  connection().ShowStartupState(link.Open());
   os.lastError = 1167;
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text, T(IDS_UNIT_GONE));
@@ -405,7 +337,7 @@ TEST_P(ConfirmationTest, AsksAndGoesOnOnlyWhenConfirmed) {
     view.Script({answer, {}});
   }
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), c.answers.size());
   ExpectWarningBox(view.messages[0]);
@@ -429,11 +361,17 @@ INSTANTIATE_TEST_SUITE_P(Answers, ConfirmationTest, ::testing::ValuesIn(kConfirm
 
 // The OS error a text fetch leaves behind in these tests, so that reading it too late shows.
 constexpr std::uint32_t kTextFetchError = 0x0BADF00D;
-FakeOs* g_clobbered = nullptr;
-std::wstring ClobberingLookup(MessageId id) {
-  g_clobbered->lastError = kTextFetchError;
-  return TableTextLookup(id);
-}
+class ClobberingCatalogue final : public Catalogue {
+ public:
+  explicit ClobberingCatalogue(FakeOs& os) : os_(os) {}
+  std::wstring Text(MessageId id) const override {
+    os_.lastError = kTextFetchError;
+    return TableText(id, Language::English);
+  }
+
+ private:
+  FakeOs& os_;
+};
 
 struct FailureCase {
   const char* name;
@@ -608,11 +546,11 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
   UseImage(MakeImage(kCarriedImageBytes));
   StartWithReadyUnit();
   unit->AddFault(c.fault);
-  g_clobbered = &os;
-  BindTextLookup(&ClobberingLookup);
+  const ClobberingCatalogue clobbering(os);
+  UseCatalogue(clobbering);
   progress.onClose = [this] { os.lastError = kTextFetchError + 1; };
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), 2u);
   ExpectWarningBox(view.messages[0]);
@@ -631,7 +569,7 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
 
   EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
   EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
-  EXPECT_FALSE(TheUnitLink().IsOpen());
+  EXPECT_FALSE(link.IsOpen());
   EXPECT_EQ(transport.openHandles(), 0);
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>(3, L"0.0.0")));
   EXPECT_TRUE(PanelEnabled(false));
@@ -668,7 +606,7 @@ TEST_F(UpdateRunnerTest, RefusedBlockShowsItsCodeInGerman) {
   unit->AddFault({0x1B, 3, sim::FaultKind::Refuse, 5});
   os.lastError = 0;
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), 2u);
   EXPECT_EQ(view.messages[1].text, TableText(IDS_WRITE_BLOCK_FAILED, Language::German) +
@@ -699,7 +637,7 @@ TEST_P(RemovalDuringBoxTest, StopsAtTheLockStageWithoutCodeLine) {
   StartWithReadyUnit(config);
   const auto remove = [this] {
     transport.Unplug(kUnitPath);
-    ConnectionView::OnDeviceChange(Removal(kUnitPath));
+    connection().OnDeviceChange(Removal(kUnitPath));
     EXPECT_EQ(view.hint, Guidance(IDS_CONNECTION_LOST));
   };
   if (c.removeDuringBox == 0) {
@@ -709,7 +647,7 @@ TEST_P(RemovalDuringBoxTest, StopsAtTheLockStageWithoutCodeLine) {
     view.Script({MessageAnswer::Yes, remove});
   }
 
-  UpdateRunner::Run();
+  runner().Run();
 
   // The closed link reads version 0, so no version question follows a removal at the warning.
   ASSERT_EQ(view.messages.size(), c.removeDuringBox + 2);
@@ -736,22 +674,22 @@ TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
   std::shared_ptr<sim::SimulatedUnit> second;
   view.Script({MessageAnswer::Ok, [&] {
                  transport.Unplug(kUnitPath);
-                 ConnectionView::OnDeviceChange(Removal(kUnitPath));
+                 connection().OnDeviceChange(Removal(kUnitPath));
                  sim::UnitConfig config;
                  config.escFirmwareVersion = 0x0303;
                  second = Plug(kOtherPath, config);
-                 ConnectionView::OnDeviceChange(Arrival(kOtherPath));
+                 connection().OnDeviceChange(Arrival(kOtherPath));
                  unit = second;
                }});
 
-  UpdateRunner::Run();
+  runner().Run();
 
   // The unit that arrived has 3.3 installed, so the version question comes up for it.
   ASSERT_EQ(view.messages.size(), 2u);
   EXPECT_EQ(view.messages[1].text, T(IDS_DOWNGRADE_TEXT));
   EXPECT_TRUE(first->requests().empty());
   EXPECT_EQ(second->flash(), image);
-  EXPECT_EQ(*TheUnitLink().devicePath, kOtherPath);
+  EXPECT_EQ(link.devicePath(), kOtherPath);
   ExpectSucceeded();
 }
 
@@ -761,13 +699,13 @@ TEST_F(UpdateRunnerTest, ArrivalDuringTheFailureBoxLeavesUpdateEnabledUnderTheRe
   unit->AddFault({0x0B, 1, sim::FaultKind::FailFlag, 0, 0x00});
   view.Script({MessageAnswer::Ok, {}});
   view.Script({MessageAnswer::Ok, [&] {
-                 EXPECT_FALSE(TheUnitLink().IsOpen());
-                 ConnectionView::OnDeviceChange(Arrival(kUnitPath));
+                 EXPECT_FALSE(link.IsOpen());
+                 connection().OnDeviceChange(Arrival(kUnitPath));
                  EXPECT_EQ(view.hint, T(IDS_READY));
                  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
                }});
 
-  UpdateRunner::Run();
+  runner().Run();
 
   ASSERT_EQ(view.messages.size(), 2u);
   EXPECT_EQ(
@@ -775,7 +713,7 @@ TEST_F(UpdateRunnerTest, ArrivalDuringTheFailureBoxLeavesUpdateEnabledUnderTheRe
       T(IDS_LOCK_FAILED) + L"\r\nThe system shows following errorcode: 0x0000065b-0x00000000");
   EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
   EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-  EXPECT_TRUE(TheUnitLink().IsOpen());
+  EXPECT_TRUE(link.IsOpen());
   // Only the failed lock request was sent before the unit was opened again.
   EXPECT_TRUE(std::none_of(unit->requests().begin(), unit->requests().end(), IsClosingRequest));
 }

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/logic/logic_fixture.h"
-#include "ui/version_panel.h"
 
 namespace {
 
@@ -32,9 +32,9 @@ TEST_P(VersionPanelTest, ShowsTheOpenUnitsVersions) {
   config.escBootloaderVersion = c.bootloaderVersion;
   config.escFirmwareVersion = c.escVersion;
   Plug(kUnitPath, config, c.productId);
-  ASSERT_EQ(TheUnitLink().Open(), RESULT_OK);
+  ASSERT_EQ(link.Open(), RESULT_OK);
 
-  VersionPanel::Refresh();
+  panel().Refresh();
 
   EXPECT_EQ(PanelValues(), c.values);
   EXPECT_EQ(view.Item(IDC_LABEL_UNIT), c.unitLabel);
@@ -55,18 +55,18 @@ INSTANTIATE_TEST_SUITE_P(
         // Only bits 0..15 show after the one shift, whatever the upper bytes hold.
         PanelCase{0xAB120000, 0x12340605, 0xFFFE, 1, {L"18.0", L"6.5", L"255.254"}, L"TORVEX"}));
 
-TEST_F(VersionPanelTest, ProductIdOtherThanOneShowsMavira) {
-  Plug(kUnitPath, {}, 1);
-  ASSERT_EQ(TheUnitLink().Open(), RESULT_OK);
-  TheUnitLink().productId = 7;
-  VersionPanel::Refresh();
-  EXPECT_EQ(view.Item(IDC_LABEL_UNIT), L"MAVIRA");
+TEST(PanelTextsFor, OnlyProductIdOneIsTorvex) {
+  const std::pair<std::uint16_t, const wchar_t*> cases[] = {
+      {1, L"TORVEX"}, {2, L"MAVIRA"}, {0, L"MAVIRA"}, {7, L"MAVIRA"}, {0xFFFF, L"MAVIRA"}};
+  for (const auto& [productId, label] : cases) {
+    EXPECT_EQ(PanelTextsFor(UnitIdentity(productId)).unitLabel, label) << productId;
+  }
 }
 
 TEST_F(VersionPanelTest, NoUnitShowsPlaceholdersGreyedAndKeepsTheUnitLabel) {
   view.SetItemText(IDC_LABEL_UNIT, L"TORVEX");
   view.SetItemText(IDC_VERSION_ESC, L"3.3");
-  VersionPanel::Refresh();
+  panel().Refresh();
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"0.0.0", L"0.0.0", L"0.0.0"}));
   EXPECT_EQ(view.Item(IDC_LABEL_UNIT), L"TORVEX");
   EXPECT_TRUE(PanelEnabled(false));

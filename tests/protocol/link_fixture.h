@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "protocol/os_services.h"
 #include "protocol/unit_link.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
@@ -20,18 +19,9 @@ struct Port {
   std::uint16_t productId = 2;
 };
 
-// A link bound to a simulated bus and a fake clock; the clock stamps the unit's request trace.
+// A link over a simulated bus and a fake clock; the clock stamps the unit's request trace.
 class LinkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    BindOsServices(&os);
-    link.BindTransport(&transport);
-  }
-  void TearDown() override {
-    link.Close();
-    BindOsServices(nullptr);
-  }
-
   // Puts a programming unit on the bus behind the devices already there.
   sim::SimulatedUnit& Plug(sim::UnitConfig config = {}, Port port = {}) {
     auto unit = std::make_shared<sim::SimulatedUnit>(config);
@@ -58,27 +48,14 @@ class LinkTest : public ::testing::Test {
   FakeOs os;
   sim::SimTransport transport{[this] { return os.nowMs; },
                               [this](std::uint32_t error) { os.lastError = error; }};
-  UnitLink link;
+  UnitLink link{transport, os};
 };
 
-// Every field of the record in its reset state.
+// A closed link: no device, no lengths, nothing learned.
 inline void ExpectReset(const UnitLink& link) {
-  EXPECT_EQ(link.handle, INVALID_DEVICE_HANDLE);
   EXPECT_FALSE(link.IsOpen());
-  EXPECT_FALSE(link.devicePath.has_value());
-  EXPECT_EQ(link.outputReportLength, 0u);
-  EXPECT_EQ(link.inputReportLength, 0u);
-  EXPECT_EQ(link.unitMode, 0);
-  EXPECT_EQ(link.unitVersion, 0u);
-  EXPECT_EQ(link.unitVersionAux, 0u);
-  EXPECT_EQ(link.escState, 0);
-  EXPECT_EQ(link.escStateAux, 0);
-  EXPECT_EQ(link.otherMode.byte4, 0);
-  EXPECT_EQ(link.otherMode.word5, 0);
-  EXPECT_EQ(link.otherMode.dword7, 0u);
-  EXPECT_EQ(link.otherMode.dword11, 0u);
-  EXPECT_EQ(link.otherMode.byte15, 0);
-  EXPECT_EQ(link.escInfo, (std::array<std::uint8_t, 32>{}));
-  EXPECT_EQ(link.escBootInfo, (std::array<std::uint8_t, 40>{}));
-  EXPECT_EQ(link.productId, 0);
+  EXPECT_TRUE(link.devicePath().empty());
+  EXPECT_EQ(link.reportLengths().input, 0u);
+  EXPECT_EQ(link.reportLengths().output, 0u);
+  EXPECT_EQ(link.identity(), UnitIdentity());
 }

@@ -16,23 +16,17 @@
 #include "protocol/unit_report.h"
 #include "sim/sim_transport.h"
 #include "tests/protocol/link_fixture.h"
+#include "tests/support/named_cases.h"
 
 namespace {
+
+using named_cases::PrintTo;
 
 using Bytes = std::vector<std::uint8_t>;
 using sim::Fault;
 using sim::FaultKind;
 using sim::SimulatedUnit;
 using sim::UnitConfig;
-
-// Table rows show by name in failure messages rather than as a dump of their bytes.
-template <typename Case>
-requires requires(const Case& c) {
-  c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
-}
 
 Bytes Report(const UnitRequest& request) {
   Bytes report(64, 0);
@@ -414,16 +408,19 @@ TEST_F(LinkTest, FailedEnumerationOpensNothing) {
 TEST_F(LinkTest, UnpluggedUnitFailsEveryCallAndLeavesTheBus) {
   Plug();
   ASSERT_EQ(link.Open(), RESULT_OK);
-  transport.Unplug(*link.devicePath);
+  OpenedDevice second;
+  ASSERT_EQ(transport.FindAndOpen(second), RESULT_OK);
+  transport.Unplug(link.devicePath());
 
   EXPECT_EQ(link.SetSystemLock(true), RESULT_WRITE_FAILED);
   EXPECT_EQ(os.lastError, sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
   Bytes buffer(65);
   os.lastError = 0;
-  EXPECT_FALSE(transport.ReadReport(link.handle, buffer));
+  EXPECT_FALSE(transport.ReadReport(second.handle, buffer));
   EXPECT_EQ(os.lastError, sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
   ReportLengths lengths;
-  EXPECT_FALSE(transport.GetReportLengths(link.handle, lengths));
+  EXPECT_FALSE(transport.GetReportLengths(second.handle, lengths));
+  transport.CloseDevice(second.handle);
 
   EXPECT_EQ(link.Open(), RESULT_NOT_FOUND);
   EXPECT_EQ(transport.openHandles(), 0);
@@ -439,21 +436,22 @@ TEST_F(LinkTest, VanishedUnitIsNoLongerFound) {
 
 TEST_F(LinkTest, ReportsOfTheWrongLengthOrHandleAreRejected) {
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  unit.ClearRequests();
+  OpenedDevice device;
+  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
 
   const Bytes shortReport(64, 0x01);
-  EXPECT_FALSE(transport.WriteReport(link.handle, shortReport));
+  EXPECT_FALSE(transport.WriteReport(device.handle, shortReport));
   EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(unit.requests().empty());
 
   Bytes longBuffer(66);
-  EXPECT_FALSE(transport.ReadReport(link.handle, longBuffer));
+  EXPECT_FALSE(transport.ReadReport(device.handle, longBuffer));
   EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_PARAMETER);
 
   const Bytes report(65, 0x01);
-  EXPECT_FALSE(transport.WriteReport(link.handle + 1, report));
+  EXPECT_FALSE(transport.WriteReport(device.handle + 1, report));
   EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_HANDLE);
+  transport.CloseDevice(device.handle);
 }
 
 TEST_F(LinkTest, AMatchingDeviceWithoutAUnitNeverAnswers) {

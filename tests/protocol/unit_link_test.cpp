@@ -12,25 +12,16 @@
 #include "protocol/unit_report.h"
 #include "tests/protocol/link_fixture.h"
 #include "tests/protocol/scripted_transport.h"
+#include "tests/support/named_cases.h"
 
 namespace {
+
+using named_cases::PrintTo;
 
 using Bytes = std::vector<std::uint8_t>;
 using sim::Fault;
 using sim::FaultKind;
 using sim::UnitConfig;
-
-// Table rows show by name in failure messages rather than as a dump of their bytes.
-template <typename Case>
-requires requires(const Case& c) {
-  c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
-}
-
-constexpr std::array<std::uint8_t, 32> kNoEscInfo{};
-constexpr std::array<std::uint8_t, 40> kNoBootInfo{};
 
 Bytes Counting(std::size_t n, std::uint8_t first) {
   Bytes bytes(n);
@@ -47,11 +38,6 @@ UnitConfig Configured(void (*change)(UnitConfig&)) {
 }
 
 // --- opening --------------------------------------------------------------------------------
-
-TEST(TheUnitLink, IsOneObjectThatStartsReset) {
-  EXPECT_EQ(&TheUnitLink(), &TheUnitLink());
-  ExpectReset(TheUnitLink());
-}
 
 TEST_F(LinkTest, OpenWithNoUnitIsNotFoundAndLeavesTheRecordReset) {
   sim::SimDevice other;
@@ -72,13 +58,30 @@ TEST_F(LinkTest, OpenWhenEnumerationCannotStartIsNoDevice) {
   ExpectReset(link);
 }
 
-TEST_F(LinkTest, OpenWithoutATransportIsNoDevice) {
-  UnitLink unbound;
-  EXPECT_EQ(unbound.Open(), RESULT_NO_DEVICE);
-  ExpectReset(unbound);
+TEST_F(LinkTest, StartsReset) {
+  ExpectReset(link);
 }
 
-TEST_F(LinkTest, ReadyUnitFillsTheWholeRecord) {
+// What identification learns, from the fields the blocks put at their offsets (the simulated
+// unit fills every other byte of the blocks with a pattern, so a wrong offset shows).
+UnitIdentity Identified(std::uint16_t productId, std::uint8_t mode, std::uint16_t escState,
+                        std::uint32_t unitVersion, const sim::UnitConfig& config, bool escInfoTaken,
+                        bool bootInfoTaken) {
+  UnitIdentity identity(productId);
+  identity.RecordUnitMode(mode);
+  identity.RecordEscState(escState);
+  identity.RecordUnitVersion(unitVersion);
+  const sim::SimulatedUnit unit(config);
+  if (escInfoTaken) {
+    identity.RecordEscInfo(unit.EscInfoBlock());
+  }
+  if (bootInfoTaken) {
+    identity.RecordEscBootInfo(unit.EscBootInfoBlock());
+  }
+  return identity;
+}
+
+TEST_F(LinkTest, ReadyUnitIsIdentifiedCompletely) {
   UnitConfig config;
   config.escStateAux = 0x0102;
   config.unitVersion = 0x00020107;
@@ -86,29 +89,25 @@ TEST_F(LinkTest, ReadyUnitFillsTheWholeRecord) {
   config.escFirmwareVersion = 0x0302;
   config.escTypeId = 0x1422605A;
   config.escBootloaderVersion = 0x00000105;
-  sim::SimulatedUnit& unit = Plug(config, {.input = 65, .output = 65, .productId = 1});
+  Plug(config, {.input = 65, .output = 65, .productId = 1});
 
   ASSERT_EQ(link.Open(), RESULT_OK);
   EXPECT_TRUE(link.IsOpen());
-  EXPECT_EQ(link.devicePath, transport.devices()[0].path);
-  EXPECT_EQ(link.productId, 1);
-  EXPECT_EQ(link.inputReportLength, 65u);
-  EXPECT_EQ(link.outputReportLength, 65u);
-  EXPECT_EQ(link.unitMode, 0);
-  EXPECT_EQ(link.escState, ESC_STATE_READY);
-  EXPECT_EQ(link.escStateAux, 0x0102);
-  EXPECT_EQ(link.unitVersion, 0x00020107u);
-  EXPECT_EQ(link.unitVersionAux, 0xA5A50001u);
-  EXPECT_EQ(link.escInfo, unit.EscInfoBlock());
-  EXPECT_EQ(link.escBootInfo, unit.EscBootInfoBlock());
-  EXPECT_EQ(link.escFirmwareVersion(), 0x0302);
-  EXPECT_EQ(link.escTypeId(), 0x1422605Au);
-  EXPECT_EQ(link.escBootloaderVersion(), 0x00000105u);
-  EXPECT_EQ(link.otherMode.dword7, 0u);
+  EXPECT_EQ(link.devicePath(), transport.devices()[0].path);
+  EXPECT_EQ(link.reportLengths().input, 65u);
+  EXPECT_EQ(link.reportLengths().output, 65u);
+  const UnitIdentity& identity = link.identity();
+  EXPECT_EQ(identity.productId(), 1);
+  EXPECT_EQ(identity.unitMode(), 0);
+  EXPECT_EQ(identity.escState(), ESC_STATE_READY);
+  EXPECT_EQ(identity.unitVersion(), 0x00020107u);
+  EXPECT_EQ(identity.escFirmwareVersion(), 0x0302);
+  EXPECT_EQ(identity.escTypeId(), 0x1422605Au);
+  EXPECT_EQ(identity.escBootloaderVersion(), 0x00000105u);
   EXPECT_TRUE(os.waits.empty());
 }
 
-TEST_F(LinkTest, OtherModeUnitKeepsItsFiveFieldsAndTheMemoryVersions) {
+TEST_F(LinkTest, OtherModeUnitTakesItsVersionFromTheUnitMemory) {
   UnitConfig config;
   config.unitMode = 0x02;
   config.unitVersion = 0x00010203;
@@ -119,23 +118,14 @@ TEST_F(LinkTest, OtherModeUnitKeepsItsFiveFieldsAndTheMemoryVersions) {
   Plug(config);
 
   ASSERT_EQ(link.Open(), RESULT_OK);
-  EXPECT_EQ(link.unitMode, 0x02);
-  EXPECT_EQ(link.otherMode.byte4, 0x11);
-  EXPECT_EQ(link.otherMode.word5, 0x1312);
-  EXPECT_EQ(link.otherMode.dword7, 0x17161514u);
-  EXPECT_EQ(link.otherMode.dword11, 0x1B1A1918u);
-  EXPECT_EQ(link.otherMode.byte15, 0x1C);
-  EXPECT_EQ(link.unitVersion, 0x00010203u);
-  EXPECT_EQ(link.unitVersionAux, 0x0A0B0C0Du);
-  EXPECT_EQ(link.escState, 0);
-  EXPECT_EQ(link.escInfo, kNoEscInfo);
+  EXPECT_EQ(link.identity(), Identified(2, 0x02, 0, 0x00010203u, config, false, false));
 }
 
 TEST_F(LinkTest, OpenTakesTheFirstMatchingUnitAndNeverOpensTheSecond) {
   Plug({}, {.productId = 1});
   Plug({}, {.productId = 2});
   ASSERT_EQ(link.Open(), RESULT_OK);
-  EXPECT_EQ(link.productId, 1);
+  EXPECT_EQ(link.identity().productId(), 1);
   EXPECT_EQ(transport.opened, std::vector<std::wstring>{transport.devices()[0].path});
 }
 
@@ -147,15 +137,29 @@ TEST_F(LinkTest, ReopeningClosesThePreviousHandleFirst) {
   EXPECT_EQ(transport.opened.size(), 2u);
 }
 
-TEST_F(LinkTest, QueryWithoutAnOpenUnitOrPathSendsNothing) {
+TEST_F(LinkTest, QueryWithoutAnOpenUnitSendsNothing) {
   sim::SimulatedUnit& unit = Plug();
   EXPECT_EQ(link.Query(), RESULT_NO_DEVICE);
-
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  unit.ClearRequests();
-  link.devicePath.reset();
-  EXPECT_EQ(link.Query(), RESULT_NO_DEVICE);
   EXPECT_TRUE(unit.requests().empty());
+}
+
+// A device opened elsewhere (for a path the user named) is taken over and identified; one
+// without a path could never be recognised at its removal and is refused.
+TEST_F(LinkTest, OpenTakesOverAnOpenedDeviceAndNeedsItsPath) {
+  Plug({}, {.productId = 1});
+  OpenedDevice device;
+  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
+  const std::wstring path = device.path;
+  EXPECT_EQ(link.Open(device), RESULT_OK);
+  EXPECT_EQ(link.devicePath(), path);
+  EXPECT_EQ(link.identity().productId(), 1);
+
+  device.path.clear();
+  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
+  device.path.clear();
+  EXPECT_EQ(link.Open(device), RESULT_NO_DEVICE);
+  link.Close();
+  EXPECT_EQ(transport.openHandles(), 0);
 }
 
 // --- the identify sequence ------------------------------------------------------------------
@@ -183,8 +187,11 @@ TEST_P(IdentifySequence, SendsOnlyWhatTheBranchCallsForAndReturnsItsCode) {
   EXPECT_EQ(link.Open(), c.expected);
   EXPECT_EQ(CommandsSent(unit), c.commandsSent);
   EXPECT_TRUE(link.IsOpen()) << "a failing identification leaves the unit open";
-  EXPECT_EQ(link.escInfo, c.escInfoTaken ? unit.EscInfoBlock() : kNoEscInfo);
-  EXPECT_EQ(link.escBootInfo, c.bootInfoTaken ? unit.EscBootInfoBlock() : kNoBootInfo);
+  const sim::SimulatedUnit reference(c.config);
+  EXPECT_EQ(link.identity().escFirmwareVersion(),
+            c.escInfoTaken ? GetU16LE(reference.EscInfoBlock(), 4) : 0);
+  EXPECT_EQ(link.identity().escTypeId(),
+            c.bootInfoTaken ? GetU32LE(reference.EscBootInfoBlock(), 0) : 0);
   if (c.lastError) {
     EXPECT_EQ(os.lastError, *c.lastError);
   }
@@ -384,10 +391,7 @@ TEST_F(LinkTest, EscNotReadyKeepsTheIdentifyFieldsAndNoBlocks) {
   config.unitVersion = 0x00000203;
   Plug(config);
   ASSERT_EQ(link.Open(), RESULT_OK);
-  EXPECT_EQ(link.escState, 2);
-  EXPECT_EQ(link.escStateAux, 0x0055);
-  EXPECT_EQ(link.unitVersion, 0x00000203u);
-  EXPECT_EQ(link.escTypeId(), 0u);
+  EXPECT_EQ(link.identity(), Identified(2, 0, 2, 0x00000203u, config, false, false));
 }
 
 // The bootloader request carries byte 2 of the information reply that came just before it,
@@ -409,8 +413,8 @@ TEST(BootInfoLengthByte, IsByteTwoOfTheInformationReply) {
         {.reply = c.infoReply},
         {.reply = {0x02, 0x00, 0x28, 0x00}},
     };
-    UnitLink link;
-    link.BindTransport(&transport);
+    FakeOs os;
+    UnitLink link(transport, os);
     ASSERT_EQ(link.Open(), RESULT_OK);
     ASSERT_EQ(transport.writes.size(), 3u);
     EXPECT_EQ(transport.writes[2][1], 0x22);
@@ -440,8 +444,8 @@ TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(unit.requests().empty());
     return;
   }
-  EXPECT_EQ(link.inputReportLength, c.input);
-  EXPECT_EQ(link.outputReportLength, c.output);
+  EXPECT_EQ(link.reportLengths().input, c.input);
+  EXPECT_EQ(link.reportLengths().output, c.output);
   // The transport takes reports of exactly the capability lengths only, so getting here means
   // every request was written, and every reply read, at full length.
   ASSERT_EQ(unit.requests().size(), 3u);
@@ -472,8 +476,8 @@ TEST(ReportIo, EveryReadStartsWithTheInputReportIdAndSpansTheInputLength) {
         {.reply = {0x02, 0x00, 0x28, 0x00}},
         {.reply = {0x02, 0x00, 0x00, 0x01}},
     };
-    UnitLink link;
-    link.BindTransport(&transport);
+    FakeOs os;
+    UnitLink link(transport, os);
     ASSERT_EQ(link.Open(), RESULT_OK);
     ASSERT_EQ(link.SetSystemLock(true), RESULT_OK);
     ASSERT_EQ(transport.reads.size(), 4u);
@@ -762,8 +766,8 @@ TEST(ClosingPair, ReadsTheReplyOnlyAfterASuccessfulWrite) {
       {.writeSucceeds = false, .readSucceeds = true, .reply = {}},
       {.reply = {0x02, 0xFF, 0x00, 0x00, 0x09}},
   };
-  UnitLink link;
-  link.BindTransport(&transport);
+  FakeOs os;
+  UnitLink link(transport, os);
   ASSERT_EQ(link.Open(), RESULT_OK);
   ASSERT_EQ(transport.reads.size(), 1u);
 
@@ -802,8 +806,8 @@ TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
     SCOPED_TRACE(c.name);
     ScriptedTransport transport;
     transport.steps = {{.reply = {0x02, 0x00, 0x0C, 0x00, 0x00, 0x00}}, {.reply = c.reply}};
-    UnitLink link;
-    link.BindTransport(&transport);
+    FakeOs os;
+    UnitLink link(transport, os);
     ASSERT_EQ(link.Open(), RESULT_OK);
     EXPECT_EQ(Perform(link, c.op), c.expected);
     ASSERT_EQ(transport.writes.size(), 2u);
@@ -858,10 +862,7 @@ TEST_F(LinkTest, AnOtherModeUnitGetsTheExactMemoryRequest) {
 TEST_F(LinkTest, CloseRestoresTheResetRecordAndReleasesTheHandle) {
   Plug();
   ASSERT_EQ(link.Open(), RESULT_OK);
-  ASSERT_NE(link.escTypeId(), 0u);
-  // A relay-mode unit leaves these zero; give them values so that their reset shows too.
-  link.unitMode = 7;
-  link.otherMode = {1, 2, 3, 4, 5};
+  ASSERT_NE(link.identity().escTypeId(), 0u);
   ASSERT_EQ(transport.openHandles(), 1);
 
   link.Close();
@@ -872,42 +873,53 @@ TEST_F(LinkTest, CloseRestoresTheResetRecordAndReleasesTheHandle) {
   link.Close();  // closing a closed link touches nothing
   EXPECT_EQ(os.lastError, 0u);
 
-  EXPECT_EQ(link.Open(), RESULT_OK) << "the transport binding survives the reset";
+  EXPECT_EQ(link.Open(), RESULT_OK) << "the link can open again";
 }
 
 TEST_F(LinkTest, CloseAfterAFailedIdentificationStillResetsEverything) {
   sim::SimulatedUnit& unit = Plug();
   unit.AddFault({0x22, 1, FaultKind::ReadFailure});
   ASSERT_EQ(link.Open(), RESULT_READ_FAILED);
-  ASSERT_NE(link.escFirmwareVersion(), 0);
+  ASSERT_NE(link.identity().escFirmwareVersion(), 0);
   link.Close();
   ExpectReset(link);
   EXPECT_EQ(transport.openHandles(), 0);
 }
 
-// --- views into the blocks ------------------------------------------------------------------
+TEST_F(LinkTest, DestroyingAnOpenLinkReleasesTheHandle) {
+  Plug();
+  {
+    UnitLink scoped(transport, os);
+    ASSERT_EQ(scoped.Open(), RESULT_OK);
+    ASSERT_EQ(transport.openHandles(), 1);
+  }
+  EXPECT_EQ(transport.openHandles(), 0);
+}
 
-TEST(BlockViews, ReadAndWriteLittleEndianFieldsAtTheirOffsets) {
-  UnitLink link;
-  for (std::size_t i = 0; i < link.escInfo.size(); ++i) {
-    link.escInfo[i] = static_cast<std::uint8_t>(0x40 + i);
-  }
-  for (std::size_t i = 0; i < link.escBootInfo.size(); ++i) {
-    link.escBootInfo[i] = static_cast<std::uint8_t>(0x80 + i);
-  }
-  EXPECT_EQ(link.escFirmwareVersion(), 0x4544);
-  EXPECT_EQ(link.escTypeId(), 0x83828180u);
-  EXPECT_EQ(link.escBootloaderVersion(), 0x87868584u);
+// --- what identification learned ------------------------------------------------------------
 
-  const auto before = link.escInfo;
-  link.setEscFirmwareVersion(0x0303);
-  EXPECT_EQ(link.escFirmwareVersion(), 0x0303);
-  for (std::size_t i = 0; i < link.escInfo.size(); ++i) {
-    if (i != 4 && i != 5) {
-      EXPECT_EQ(link.escInfo[i], before[i]) << "byte " << i;
-    }
+TEST(UnitIdentity, ReadsLittleEndianFieldsAtTheirBlockOffsets) {
+  std::array<std::uint8_t, ESC_INFO_BYTES> info{};
+  for (std::size_t i = 0; i < info.size(); ++i) {
+    info[i] = static_cast<std::uint8_t>(0x40 + i);
   }
-  EXPECT_EQ(link.escInfo[4], 0x03);
+  std::array<std::uint8_t, ESC_BOOT_INFO_BYTES> boot{};
+  for (std::size_t i = 0; i < boot.size(); ++i) {
+    boot[i] = static_cast<std::uint8_t>(0x80 + i);
+  }
+  UnitIdentity identity(2);
+  identity.RecordEscInfo(info);
+  identity.RecordEscBootInfo(boot);
+  EXPECT_EQ(identity.escFirmwareVersion(), 0x4544);
+  EXPECT_EQ(identity.escTypeId(), 0x83828180u);
+  EXPECT_EQ(identity.escBootloaderVersion(), 0x87868584u);
+
+  UnitIdentity updated = identity;
+  updated.RecordInstalledFirmware(0x0303);
+  EXPECT_EQ(updated.escFirmwareVersion(), 0x0303);
+  EXPECT_NE(updated, identity);
+  updated.RecordInstalledFirmware(0x4544);
+  EXPECT_EQ(updated, identity) << "the version is the only thing an update changes";
 }
 
 }  // namespace

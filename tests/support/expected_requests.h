@@ -131,9 +131,12 @@ inline std::string Mismatch(const RequestPattern& pattern, std::span<const std::
     }
     if (i >= actual.size() || actual[i] != pattern.bytes[i]) {
       char buf[96];
-      std::snprintf(buf, sizeof buf, "byte %zu is %s, expected %02x", i,
-                    i < actual.size() ? hex(actual.subspan(i), 1).c_str() : "missing",
-                    pattern.bytes[i]);
+      if (i < actual.size()) {
+        std::snprintf(buf, sizeof buf, "byte %zu is %02x, expected %02x", i, actual[i],
+                      pattern.bytes[i]);
+      } else {
+        std::snprintf(buf, sizeof buf, "byte %zu is missing, expected %02x", i, pattern.bytes[i]);
+      }
       return pattern.name + ": " + buf + " (request starts " + hex(actual, 12) + ")";
     }
   }

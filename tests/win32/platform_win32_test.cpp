@@ -80,7 +80,8 @@ std::vector<std::uint8_t> Report(std::uint8_t id, std::uint8_t fill, std::size_t
 void ReportsTravelBothWays() {
   PipeUnit unit(4096);
   CHECK(unit.server && unit.client);
-  Win32HidTransport transport(500);
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 500);
   const auto request = Report(0x01, 0x5A, 65);
   CHECK(transport.WriteReport(unit.device(), request));
   CHECK(unit.Receive() == request);
@@ -94,8 +95,9 @@ void ReportsTravelBothWays() {
 
 void ReadPresetsTheReportIdEvenWhenItFails() {
   PipeUnit unit(4096);
-  unit.server.reset();  // the unit is gone
-  Win32HidTransport transport(500);
+  unit.server.reset();   // the unit is gone
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 500);
   std::vector<std::uint8_t> buffer(65, 0xEE);
   const double start = NowMs();
   CHECK(!transport.ReadReport(unit.device(), buffer));
@@ -108,7 +110,8 @@ void ReadPresetsTheReportIdEvenWhenItFails() {
 
 void SilentUnitTimesOutAndTheNextReadStillWorks() {
   PipeUnit unit(4096);
-  Win32HidTransport transport(300);
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 300);
   std::vector<std::uint8_t> buffer(65, 0xEE);
   const double start = NowMs();
   CHECK(!transport.ReadReport(unit.device(), buffer));
@@ -127,8 +130,9 @@ void SilentUnitTimesOutAndTheNextReadStillWorks() {
 }
 
 void WriteNobodyTakesTimesOut() {
-  PipeUnit unit(0);  // no buffer: a large write waits for a reader that never comes
-  Win32HidTransport transport(300);
+  PipeUnit unit(0);      // no buffer: a large write waits for a reader that never comes
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 300);
   const auto request = Report(0x01, 0x11, 70000);
   const double start = NowMs();
   CHECK(!transport.WriteReport(unit.device(), request));
@@ -142,7 +146,8 @@ void WriteNobodyTakesTimesOut() {
 void FailedWriteLeavesTheSystemError() {
   PipeUnit unit(4096);
   unit.server.reset();
-  Win32HidTransport transport(500);
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 500);
   SetLastError(ERROR_SUCCESS);
   CHECK(!transport.WriteReport(unit.device(), Report(0x01, 0, 65)));
   const DWORD error = GetLastError();

@@ -3,16 +3,13 @@
 #include "platform/win32/hid_library.h"
 #include "platform/win32/win32_hid_transport.h"
 #include "platform/win32/win32_os_services.h"
-#include "protocol/os_services.h"
 #include "protocol/unit_link.h"
-#include "ui/message_catalogue.h"
-#include "ui/win32/app_state.h"
+#include "ui/dialog_logic.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/resource_access.h"
 #include "ui/win32/system_libraries.h"
+#include "ui/win32/win32_dialog_view.h"
 #include "ui/win32/win32_progress_window.h"
-#include "update/firmware_package.h"
-#include "update/progress_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Every static import is a known DLL; whatever is loaded from here on comes from System32.
@@ -20,29 +17,41 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // The transfer pumps no messages for ~46 s; a ghost window would offer to kill it mid-write.
   DisableProcessWindowsGhosting();
 
-  App().instance = instance;
-  ChooseUiLanguage();
-  BindTextLookup(&ResourceText);
-  if (!LoadCommonControls()) {
-    ReportMissingSystemLibrary(L"comctl32.dll", GetLastError());
+  const LANGID language = ChooseUiLanguage();
+  const ResourceCatalogue texts(instance, language);
+  CommonControls commonControls;
+  if (!commonControls.Load()) {
+    ReportStartFailure(texts, L"comctl32.dll", GetLastError());
     return 1;
   }
   // Without hid.dll no unit could ever be found; say so rather than show "no unit found".
-  if (!LoadHidLibrary()) {
-    ReportMissingSystemLibrary(L"hid.dll", GetLastError());
+  HidLibrary hid;
+  if (!hid.Load()) {
+    ReportStartFailure(texts, L"hid.dll", GetLastError());
     return 1;
   }
 
-  static Win32OsServices os;
-  static Win32HidTransport transport;
-  static Win32ProgressWindow progress;
-  BindOsServices(&os);
-  TheUnitLink().BindTransport(&transport);
-  BindImageSource(&CarriedImage);
-  BindProgressWindow(&progress);
-  TheUnitLink().Close();
+  // The program's whole state, built once here and owned by this frame for the whole run: the
+  // one link to the unit (closed: no unit yet), the dialog's view and logic, and what the dialog
+  // itself holds (its notification handle and row brush).
+  Win32OsServices os;
+  Win32HidTransport transport(hid);
+  UnitLink link(transport, os);
+  Win32DialogView view;
+  Win32ProgressWindow progress(instance, view);
+  DialogLogic logic({view, link, texts, progress, os}, CarriedImage(instance));
+  MainDialogState state{instance, hid, texts, view, logic, link, {}, {}};
 
-  DialogBoxIndirectParamW(instance, MainDialogTemplate(), nullptr, &MainDialogProc, 0);
-  App().rowBrush.reset();
+  const DLGTEMPLATE* dialog = MainDialogTemplate(instance, language);
+  const INT_PTR ended = dialog == nullptr
+                            ? -1
+                            : DialogBoxIndirectParamW(instance, dialog, nullptr, &MainDialogProc,
+                                                      reinterpret_cast<LPARAM>(&state));
+  if (ended == -1) {
+    // No window to show anything in: say so in a box of its own, and fail the run.
+    ReportStartFailure(texts, L"",
+                       dialog == nullptr ? ERROR_RESOURCE_NAME_NOT_FOUND : GetLastError());
+    return 1;
+  }
   return 0;
 }

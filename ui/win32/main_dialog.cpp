@@ -1,23 +1,15 @@
 #include "ui/win32/main_dialog.h"
 
-#include "platform/win32/device_notification.h"
-#include "platform/win32/scoped_handle.h"
-#include "protocol/unit_link.h"
+#include <string>
+
 #include "resources/resource_ids.h"
-#include "ui/connection_view.h"
-#include "ui/message_catalogue.h"
-#include "ui/win32/app_state.h"
 #include "ui/win32/dialog_layout.h"
-#include "ui/win32/text_format.h"
-#include "ui/win32/win32_dialog_view.h"
-#include "update/update_runner.h"
+#include "ui/win32/window_title.h"
 
 namespace {
 
 constexpr COLORREF ESC_ROW_TEXT = RGB(255, 0, 0);
 constexpr COLORREF LOGO_TRANSPARENT = RGB(0, 255, 0);
-
-Win32DialogView dialogView;
 
 ScreenRect ToScreenRect(const RECT& rect) {
   return {rect.left, rect.top, rect.right, rect.bottom};
@@ -51,41 +43,40 @@ class Selection {
   HGDIOBJ previous_;
 };
 
-void CloseProgram(HWND window, INT_PTR result) {
-  App().notification.reset();
-  TheUnitLink().Close();
+void CloseProgram(MainDialogState& state, HWND window, INT_PTR result) {
+  state.notification.reset();
+  state.link.Close();
   EndDialog(window, result);
 }
 
-INT_PTR OnInitDialog(HWND window, WPARAM, LPARAM) {
-  App().mainDialog = window;
-  dialogView.Attach(window);
-  BindDialogView(&dialogView);
+INT_PTR OnInitDialog(MainDialogState& state, HWND window, WPARAM, LPARAM) {
+  state.view.Attach(window);
+  const Catalogue& texts = state.texts;
 
   // GCL_HICON exists only in 32-bit headers; GCLP_HICON is the same slot at pointer width.
   SetClassLongPtrW(
       window, GCLP_HICON,
-      reinterpret_cast<LONG_PTR>(LoadIconW(App().instance, MAKEINTRESOURCEW(IDI_APP))));
+      reinterpret_cast<LONG_PTR>(LoadIconW(state.instance, MAKEINTRESOURCEW(IDI_APP))));
   const std::wstring title = MainWindowTitle();
   SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
-  View().SetItemText(IDC_LABEL_UNIT, Text(IDS_LABEL_UNIT));
-  View().SetItemText(IDC_LABEL_BOOTLOADER, Text(IDS_LABEL_BOOTLOADER));
-  View().SetItemText(IDC_LABEL_ESC, Text(IDS_LABEL_ESC));
+  state.view.SetItemText(IDC_LABEL_UNIT, texts.Text(IDS_LABEL_UNIT));
+  state.view.SetItemText(IDC_LABEL_BOOTLOADER, texts.Text(IDS_LABEL_BOOTLOADER));
+  state.view.SetItemText(IDC_LABEL_ESC, texts.Text(IDS_LABEL_ESC));
 
-  App().notification = RegisterHidNotification(window);
-  if (!App().notification) {
-    View().ShowMessage(Text(IDS_NOTIFY_FAILED), Text(IDS_APP_ERROR), MessageIcon::Error,
-                       MessageButtons::Ok);
-    CloseProgram(window, 1);
+  state.notification = RegisterHidNotification(window, state.hid);
+  if (!state.notification) {
+    state.view.ShowMessage(texts.Text(IDS_NOTIFY_FAILED), texts.Text(IDS_APP_ERROR),
+                           MessageIcon::Error, MessageButtons::Ok);
+    CloseProgram(state, window, 1);
     return TRUE;
   }
-  ConnectionView::ShowStartupState(TheUnitLink().Open());
+  state.logic.connection.ShowStartupState(state.link.Open());
   return TRUE;
 }
 
-INT_PTR OnPaint(HWND window, WPARAM, LPARAM) {
+INT_PTR OnPaint(MainDialogState& state, HWND window, WPARAM, LPARAM) {
   const PaintScope paint(window);
-  const BitmapHandle logo(LoadBitmapW(App().instance, MAKEINTRESOURCEW(IDB_LOGO)));
+  const BitmapHandle logo(LoadBitmapW(state.instance, MAKEINTRESOURCEW(IDB_LOGO)));
   BITMAP size{};
   if (!logo || GetObjectW(logo.get(), sizeof(size), &size) == 0) {
     return FALSE;
@@ -108,19 +99,22 @@ INT_PTR OnPaint(HWND window, WPARAM, LPARAM) {
   return FALSE;
 }
 
-INT_PTR OnCommand(HWND window, WPARAM wParam, LPARAM) {
+INT_PTR OnCommand(MainDialogState& state, HWND window, WPARAM wParam, LPARAM) {
   switch (LOWORD(wParam)) {
     case IDC_CLOSE:  // also Escape, Enter on Close, and the caption's close button
-      CloseProgram(window, IDC_CLOSE);
+      CloseProgram(state, window, IDC_CLOSE);
       return TRUE;
     case IDC_UPDATE:
-      UpdateRunner::Run();
+      // The whole update runs here, on the interface thread, pumping no messages outside its
+      // boxes: the unit takes one request at a time, and nothing the dialog could do meanwhile
+      // (a second Update, Close, a removal) may interleave with the transfer.
+      state.logic.runner.Run();
       return TRUE;
   }
   return FALSE;
 }
 
-INT_PTR OnCtlColorStatic(HWND, WPARAM wParam, LPARAM lParam) {
+INT_PTR OnCtlColorStatic(MainDialogState& state, HWND, WPARAM wParam, LPARAM lParam) {
   const int item = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
   if (item != IDC_LABEL_ESC && item != IDC_VERSION_ESC) {
     return FALSE;
@@ -128,17 +122,18 @@ INT_PTR OnCtlColorStatic(HWND, WPARAM wParam, LPARAM lParam) {
   const HDC dc = reinterpret_cast<HDC>(wParam);
   SetTextColor(dc, ESC_ROW_TEXT);
   SetBkMode(dc, TRANSPARENT);
-  if (!App().rowBrush) {
-    App().rowBrush.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+  if (!state.rowBrush) {
+    state.rowBrush.reset(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
   }
-  return reinterpret_cast<INT_PTR>(App().rowBrush.get());
+  return reinterpret_cast<INT_PTR>(state.rowBrush.get());
 }
 
-INT_PTR OnDeviceChange(HWND, WPARAM wParam, LPARAM lParam) {
-  return ConnectionView::OnDeviceChange(ToDeviceEvent(wParam, lParam)) != 0 ? TRUE : FALSE;
+INT_PTR OnDeviceChange(MainDialogState& state, HWND, WPARAM wParam, LPARAM lParam) {
+  return state.logic.connection.OnDeviceChange(ToDeviceEvent(wParam, lParam)) != 0 ? TRUE : FALSE;
 }
 
-using MessageHandler = INT_PTR (*)(HWND window, WPARAM wParam, LPARAM lParam);
+using MessageHandler = INT_PTR (*)(MainDialogState& state, HWND window, WPARAM wParam,
+                                   LPARAM lParam);
 
 struct MessageRoute {
   UINT message;
@@ -155,9 +150,17 @@ constexpr MessageRoute ROUTES[] = {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+  }
+  // Messages before WM_INITDIALOG (WM_SETFONT among them) find no state yet.
+  auto* state = reinterpret_cast<MainDialogState*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (state == nullptr) {
+    return FALSE;
+  }
   for (const MessageRoute& route : ROUTES) {
     if (route.message == message) {
-      return route.handler(window, wParam, lParam);
+      return route.handler(*state, window, wParam, lParam);
     }
   }
   return FALSE;

@@ -8,18 +8,26 @@
 
 #include "ui/message_catalogue.h"
 
-// Chooses the resource language once: German for a German user interface, English (US) for any
+// The resource language, chosen once: German for a German user interface, English (US) for any
 // other. Texts and the dialog template are both taken in that language, never by the resource
 // loader's own fallback (which could pick German for a French user).
-void ChooseUiLanguage();
-LANGID UiLanguage();
+LANGID ChooseUiLanguage();
 
-// The text lookup of the message catalogue: the string of that language, as LoadStringW into
-// 2048 characters would give it; empty when missing.
-std::wstring ResourceText(MessageId id);
+// The catalogue from the executable's string tables in one language: each text as LoadStringW
+// into 2048 characters would give it; empty when missing.
+class ResourceCatalogue final : public Catalogue {
+ public:
+  ResourceCatalogue(HINSTANCE instance, LANGID language)
+      : instance_(instance), language_(language) {}
+  std::wstring Text(MessageId id) const override;
 
-// The carried firmware image, in place; empty when the resource is missing.
-std::span<const std::uint8_t> CarriedImage();
+ private:
+  HINSTANCE instance_;
+  LANGID language_;
+};
 
-// Dialog template 110 in the chosen language; nullptr when missing.
-const DLGTEMPLATE* MainDialogTemplate();
+// The carried firmware image, in place for the life of the module; empty when it is missing.
+std::span<const std::uint8_t> CarriedImage(HINSTANCE instance);
+
+// Dialog template 110 in `language`; nullptr when missing.
+const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance, LANGID language);

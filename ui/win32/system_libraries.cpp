@@ -1,6 +1,5 @@
 #include "ui/win32/system_libraries.h"
 
-#include <windows.h>
 #include <commctrl.h>
 
 #include <iterator>
@@ -8,14 +7,8 @@
 #include <utility>
 
 #include "platform/win32/hid_library.h"
-#include "platform/win32/scoped_handle.h"
-#include "ui/message_catalogue.h"
 
-bool LoadCommonControls() {
-  static ModuleHandle module;
-  if (module) {
-    return true;
-  }
+bool CommonControls::Load() {
   ModuleHandle loaded(LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   decltype(&InitCommonControlsEx) initialise = nullptr;
   if (!loaded || !ResolveExport(loaded.get(), "InitCommonControlsEx", initialise)) {
@@ -27,14 +20,18 @@ bool LoadCommonControls() {
   if (!initialise(&classes)) {
     return false;
   }
-  module = std::move(loaded);
+  module_ = std::move(loaded);
   return true;
 }
 
-void ReportMissingSystemLibrary(const wchar_t* name, unsigned long error) {
+void ReportStartFailure(const Catalogue& texts, std::wstring_view subject, unsigned long error) {
   wchar_t reason[512] = L"";
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                  reason, static_cast<DWORD>(std::size(reason)), nullptr);
-  const std::wstring text = std::wstring(name) + L"\r\n\r\n" + reason;
-  MessageBoxW(nullptr, text.c_str(), Text(IDS_APP_ERROR).c_str(), MB_OK | MB_ICONERROR);
+  std::wstring text(subject);
+  if (!text.empty()) {
+    text += L"\r\n\r\n";
+  }
+  text += reason;
+  MessageBoxW(nullptr, text.c_str(), texts.Text(IDS_APP_ERROR).c_str(), MB_OK | MB_ICONERROR);
 }

@@ -1,9 +1,24 @@
 #pragma once
 
-// comctl32.dll is not imported: it is loaded at run time from System32 only, so that a planted
-// copy beside the executable is never picked up. False with GetLastError set when it cannot be
-// loaded or initialised. The module stays loaded for the life of the process.
-bool LoadCommonControls();
+#include <windows.h>
 
-// Tells the user that a system library is missing and the program cannot run.
-void ReportMissingSystemLibrary(const wchar_t* name, unsigned long error);
+#include <string_view>
+
+#include "platform/win32/scoped_handle.h"
+#include "ui/message_catalogue.h"
+
+// comctl32.dll is not imported: it is loaded at run time from System32 only, so that a planted
+// copy beside the executable is never picked up.
+class CommonControls {
+ public:
+  // Loads the library and registers the progress-bar class; false with GetLastError set when
+  // either fails. The library stays loaded as long as this object lives.
+  bool Load();
+
+ private:
+  ModuleHandle module_;
+};
+
+// Tells the user that the program cannot start: `subject` (may be empty), then the system's
+// description of `error`, under the catalogue's application-error caption.
+void ReportStartFailure(const Catalogue& texts, std::wstring_view subject, unsigned long error);

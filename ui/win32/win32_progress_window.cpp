@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/win32/app_state.h"
 #include "ui/win32/dialog_layout.h"
 
 namespace {
@@ -19,7 +18,7 @@ std::uintptr_t Id(HWND window) {
 void Win32ProgressWindow::Open(std::wstring_view title) {
   remembered_ = nullptr;
   window_.reset();
-  const HWND dialog = App().mainDialog;
+  const HWND dialog = owner_.window();
   RECT frame{};
   GetWindowRect(dialog, &frame);
   const Placement place = PlaceProgressWindow({frame.left, frame.top, frame.right, frame.bottom});
@@ -27,7 +26,7 @@ void Win32ProgressWindow::Open(std::wstring_view title) {
   // without system menu or sizing frame.
   window_.reset(CreateWindowExW(0, PROGRESS_CLASSW, std::wstring(title).c_str(),
                                 WS_VISIBLE | PBS_SMOOTH, place.x, place.y, place.width,
-                                place.height, dialog, nullptr, App().instance, nullptr));
+                                place.height, dialog, nullptr, instance_, nullptr));
   SetPosition(0);
   RaiseBoth();
 }
@@ -39,7 +38,7 @@ void Win32ProgressWindow::SetPosition(std::uint32_t percent) {
 }
 
 void Win32ProgressWindow::RaiseOnceIfForeground() {
-  const HWND dialog = App().mainDialog;
+  const HWND dialog = owner_.window();
   const HWND foreground = GetForegroundWindow();
   if (!ShouldRaiseProgress(Id(remembered_), Id(foreground), Id(dialog), Id(window_.get()))) {
     return;
@@ -57,7 +56,7 @@ void Win32ProgressWindow::Close() {
 }
 
 void Win32ProgressWindow::RaiseBoth() {
-  SetWindowPos(App().mainDialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(owner_.window(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   if (window_) {
     SetWindowPos(window_.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   }

@@ -1,0 +1,30 @@
+#include "ui/failure_text.h"
+
+#include "ui/message_format.h"
+
+MessageId StageFailureMessage(UpdateStage stage) {
+  switch (stage) {
+    case UpdateStage::Lock:
+      return IDS_LOCK_FAILED;
+    case UpdateStage::OpenFlash:
+      return IDS_PROTECT_FAILED;
+    case UpdateStage::Erase:
+      return IDS_ERASE_FAILED;
+    case UpdateStage::Address:
+      return IDS_SET_ADDRESS_FAILED;
+    case UpdateStage::Transfer:
+      return IDS_WRITE_BLOCK_FAILED;
+  }
+  return IDS_WRITE_BLOCK_FAILED;
+}
+
+std::wstring FailureText(std::wstring_view message, ResultCode result, std::uint32_t lastError,
+                         const Catalogue& texts) {
+  std::wstring text(message);
+  if (result != RESULT_NO_DEVICE) {
+    text += L"\r\n";
+    text += FormatWithHexPair(texts.Text(IDS_ERROR_CODES), static_cast<std::uint32_t>(result),
+                              lastError);
+  }
+  return text;
+}

@@ -1,0 +1,114 @@
+#include "update/update_procedure.h"
+
+#include <algorithm>
+#include <array>
+
+#include "update/firmware_package.h"
+
+namespace {
+
+constexpr std::uint32_t STAGE_GAP_MS = 20;
+constexpr std::uint32_t AFTER_ERASE_MS = 4000;
+constexpr std::uint32_t AFTER_BLOCK_MS = 20;
+constexpr std::size_t WORD_BYTES = 4;
+
+// The stages before the transfer, in the order the unit needs them.
+struct Stage {
+  UpdateStage stage;
+  ResultCode (*operation)(UnitLink& link);
+  std::uint32_t waitAfterMs;  // waited whatever the result, before it is judged
+};
+
+constexpr Stage kStages[] = {
+    {UpdateStage::Lock, [](UnitLink& link) { return link.SetSystemLock(true); }, 0},
+    {UpdateStage::OpenFlash, [](UnitLink& link) { return link.SetEscWriteProtection(false); }, 0},
+    // The unit erases for a while after it has answered.
+    {UpdateStage::Erase, [](UnitLink& link) { return link.Erase(); }, AFTER_ERASE_MS},
+    {UpdateStage::Address, [](UnitLink& link) { return link.SetAddress(); }, 0},
+};
+
+}  // namespace
+
+// The OS error belongs to the failed request, so it is read before anything else runs that could
+// change it (closing the progress display, fetching a text).
+UpdateOutcome UpdateProcedure::Failed(UpdateStage stage, ResultCode result) {
+  return {stage, result, os_.LastOsError()};
+}
+
+std::optional<UpdateOutcome> UpdateProcedure::RunStages() {
+  bool first = true;
+  for (const Stage& stage : kStages) {
+    if (!first) {
+      os_.Wait(STAGE_GAP_MS);
+    }
+    first = false;
+    // The stage checks for an open unit itself: one removed during a confirmation gives -1.
+    const ResultCode result = stage.operation(link_);
+    if (stage.waitAfterMs != 0) {
+      os_.Wait(stage.waitAfterMs);
+    }
+    if (result != RESULT_OK) {
+      return Failed(stage.stage, result);
+    }
+  }
+  return std::nullopt;
+}
+
+// Sends the image in 48-byte blocks. A tail shorter than a block goes from a 0xFF-filled buffer,
+// rounded up to whole words so that no byte of an image whose length is not a multiple of 4 is
+// dropped.
+std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint8_t> image) {
+  // Progress is computed in 32 bits; images stay far below the 42,949,673 bytes where the
+  // product (length * 100) would overflow.
+  const std::uint32_t length = static_cast<std::uint32_t>(image.size());
+  std::uint32_t remaining = length;
+  std::size_t cursor = 0;
+
+  while (remaining != 0) {
+    ResultCode result;
+    if (remaining >= BLOCK_BYTES) {
+      result = link_.WriteBlock(image.subspan(cursor, BLOCK_BYTES), BLOCK_BYTES / WORD_BYTES);
+      cursor += BLOCK_BYTES;
+      remaining -= static_cast<std::uint32_t>(BLOCK_BYTES);
+    } else {
+      std::array<std::uint8_t, BLOCK_BYTES> finalBlock;
+      finalBlock.fill(0xFF);
+      const std::span<const std::uint8_t> tail = image.subspan(cursor, remaining);
+      std::copy(tail.begin(), tail.end(), finalBlock.begin());
+      result = link_.WriteBlock(finalBlock, (remaining + WORD_BYTES - 1) / WORD_BYTES);
+      remaining = 0;
+    }
+
+    if (result != RESULT_OK) {
+      const UpdateOutcome failed = Failed(UpdateStage::Transfer, result);
+      progress_.Close();
+      return failed;
+    }
+
+    progress_.SetPosition((length - remaining) * 100u / length);
+    progress_.RaiseOnceIfForeground();
+    os_.Wait(AFTER_BLOCK_MS);
+  }
+  return std::nullopt;
+}
+
+UpdateOutcome UpdateProcedure::Run(std::span<const std::uint8_t> image,
+                                   std::wstring_view progressTitle) {
+  if (const auto failed = RunStages()) {
+    return *failed;
+  }
+
+  os_.Wait(STAGE_GAP_MS);
+  progress_.Open(progressTitle);
+  if (const auto failed = Transfer(image)) {
+    return *failed;
+  }
+  progress_.Close();
+
+  // Back-to-back and never judged: the firmware is already written.
+  link_.SetEscWriteProtection(true);
+  link_.SetSystemLock(false);
+
+  link_.RecordInstalledFirmware(FIRMWARE_VERSION);
+  return {};
+}

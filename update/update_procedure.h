@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "protocol/os_services.h"
+#include "protocol/result_code.h"
+#include "protocol/unit_link.h"
+#include "update/progress_window.h"
+
+inline constexpr std::size_t BLOCK_BYTES = 48;
+
+// The stages of an update in the order the unit needs them.
+enum class UpdateStage { Lock, OpenFlash, Erase, Address, Transfer };
+
+// How an update ended: success, or the stage that failed with its result code and the operating
+// system's error read right after it.
+struct UpdateOutcome {
+  std::optional<UpdateStage> failedStage;
+  ResultCode result = RESULT_OK;
+  std::uint32_t osError = 0;
+
+  bool succeeded() const { return !failedStage.has_value(); }
+  bool operator==(const UpdateOutcome&) const = default;
+};
+
+// Writes an image into the ESC, from the system lock to the closing pair: the requests, the fixed
+// waits between them, the progress display during the transfer. It asks and shows nothing else;
+// the front end turns the outcome into words.
+class UpdateProcedure {
+ public:
+  UpdateProcedure(UnitLink& link, ProgressWindow& progress, OsServices& os)
+      : link_(link), progress_(progress), os_(os) {}
+
+  // `image` must not be empty. On success the link stays open and records the new firmware
+  // version; on failure the progress display is closed and nothing else is touched (the link
+  // stays as the failure left it, for the caller to abandon).
+  UpdateOutcome Run(std::span<const std::uint8_t> image, std::wstring_view progressTitle);
+
+ private:
+  std::optional<UpdateOutcome> RunStages();
+  std::optional<UpdateOutcome> Transfer(std::span<const std::uint8_t> image);
+  UpdateOutcome Failed(UpdateStage stage, ResultCode result);
+
+  UnitLink& link_;
+  ProgressWindow& progress_;
+  OsServices& os_;
+};
