@@ -52,6 +52,9 @@ class SimTransport::Walk final : public HidInterfaceWalk {
   }
   bool OpenCurrent() override {
     const SimDevice& device = bus_.devices_[index_];
+    if (device.accessDenied) {
+      return bus_.Fail(SIM_ERROR_ACCESS_DENIED);
+    }
     if (!device.openable) {
       return bus_.Fail(SIM_ERROR_SHARING_VIOLATION);
     }
@@ -90,6 +93,32 @@ ResultCode SimTransport::FindAndOpen(OpenedDevice& out) {
     Fail(SIM_ERROR_NO_MORE_ITEMS);
   }
   return found;
+}
+
+ResultCode SimTransport::OpenPath(const std::wstring& path, OpenedDevice& out, bool& accessDenied) {
+  accessDenied = false;
+  for (const SimDevice& device : devices_) {
+    if (device.path != path || (device.unit != nullptr && device.unit->vanished())) {
+      continue;
+    }
+    if (device.accessDenied) {
+      accessDenied = true;
+      Fail(SIM_ERROR_ACCESS_DENIED);
+      return RESULT_NOT_FOUND;
+    }
+    if (!device.openable || !device.attributesReadable ||
+        !IsProgrammingUnit({device.vendorId, device.productId})) {
+      Fail(SIM_ERROR_SHARING_VIOLATION);
+      return RESULT_NOT_FOUND;
+    }
+    opened.push_back(device.path);
+    const DeviceHandle handle = nextHandle_++;
+    open_.push_back({handle, device.unit, device, false});
+    out = {handle, device.path, device.productId};
+    return RESULT_OK;
+  }
+  Fail(SIM_ERROR_NO_MORE_ITEMS);
+  return RESULT_NOT_FOUND;
 }
 
 bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {

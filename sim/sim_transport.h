@@ -19,6 +19,7 @@ struct SimDevice {
   std::uint16_t vendorId = MAKER_VENDOR_ID;
   std::uint16_t productId = 2;
   bool openable = true;            // false: held exclusively elsewhere
+  bool accessDenied = false;       // true: this user may not open it (the node's permissions)
   bool attributesReadable = true;  // false: attributes cannot be read, so it never matches
   bool capsReadable = true;        // false: report lengths cannot be read
   std::uint32_t inputReportLength = 65;
@@ -27,6 +28,7 @@ struct SimDevice {
 };
 
 // The OS error values the transport reports through its error sink (the Windows values).
+inline constexpr std::uint32_t SIM_ERROR_ACCESS_DENIED = 5;       // no permission to open
 inline constexpr std::uint32_t SIM_ERROR_INVALID_HANDLE = 6;      // handle not open
 inline constexpr std::uint32_t SIM_ERROR_GEN_FAILURE = 31;        // device gone / I/O failed
 inline constexpr std::uint32_t SIM_ERROR_SHARING_VIOLATION = 32;  // held exclusively elsewhere
@@ -52,6 +54,9 @@ class SimTransport : public HidTransport {
   int openHandles() const;
 
   ResultCode FindAndOpen(OpenedDevice& out) override;
+  // Opens the programming unit at `path` (RESULT_NOT_FOUND when there is none, or it cannot be
+  // opened); `accessDenied` tells a refusal by permission apart.
+  ResultCode OpenPath(const std::wstring& path, OpenedDevice& out, bool& accessDenied);
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace {
 
@@ -12,13 +13,15 @@ void AppendHex8(std::wstring& out, std::uint32_t value) {
   }
 }
 
-std::wstring Format(std::wstring_view format, const std::wstring_view* text,
+// Each "%s" takes the next of `texts`, or the only one over and over when `repeat` is set.
+std::wstring Format(std::wstring_view format, std::span<const std::wstring_view> texts, bool repeat,
                     std::span<const std::uint32_t> numbers) {
   constexpr std::wstring_view kText = L"%s";
   constexpr std::wstring_view kHex = L"%08x";
   constexpr std::wstring_view kPercent = L"%%";
   std::wstring out;
-  out.reserve(format.size() + (text != nullptr ? text->size() : 0) + 8 * numbers.size());
+  out.reserve(format.size() + 8 * numbers.size());
+  std::size_t nextText = 0;
   std::size_t nextNumber = 0;
   std::size_t i = 0;
   while (i < format.size()) {
@@ -26,8 +29,9 @@ std::wstring Format(std::wstring_view format, const std::wstring_view* text,
     if (rest.starts_with(kPercent)) {
       out.push_back(L'%');
       i += kPercent.size();
-    } else if (text != nullptr && rest.starts_with(kText)) {
-      out.append(*text);
+    } else if (nextText < texts.size() && rest.starts_with(kText)) {
+      out.append(texts[nextText]);
+      nextText += repeat ? 0 : 1;
       i += kText.size();
     } else if (nextNumber < numbers.size() && rest.starts_with(kHex)) {
       AppendHex8(out, numbers[nextNumber++]);
@@ -43,11 +47,16 @@ std::wstring Format(std::wstring_view format, const std::wstring_view* text,
 }  // namespace
 
 std::wstring FormatWithText(std::wstring_view format, std::wstring_view text) {
-  return Format(format, &text, {});
+  return Format(format, std::span(&text, 1), true, {});
+}
+
+std::wstring FormatWithTexts(std::wstring_view format, std::span<const std::wstring> texts) {
+  std::vector<std::wstring_view> views(texts.begin(), texts.end());
+  return Format(format, views, false, {});
 }
 
 std::wstring FormatWithHexPair(std::wstring_view format, std::uint32_t first,
                                std::uint32_t second) {
   const std::uint32_t numbers[] = {first, second};
-  return Format(format, nullptr, numbers);
+  return Format(format, {}, false, numbers);
 }

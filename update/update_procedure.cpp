@@ -27,6 +27,16 @@ constexpr Stage kStages[] = {
     {UpdateStage::Address, [](UnitLink& link) { return link.SetAddress(); }, 0},
 };
 
+bool StopRequested(const StopRequest* stop) {
+  return stop != nullptr && stop->Requested();
+}
+
+UpdateOutcome Stopped(UpdateStage before) {
+  UpdateOutcome outcome{before, RESULT_OK, 0};
+  outcome.stopped = true;
+  return outcome;
+}
+
 }  // namespace
 
 // The OS error belongs to the failed request, so it is read before anything else runs that could
@@ -35,13 +45,16 @@ UpdateOutcome UpdateProcedure::Failed(UpdateStage stage, ResultCode result) {
   return {stage, result, os_.LastOsError()};
 }
 
-std::optional<UpdateOutcome> UpdateProcedure::RunStages() {
+std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop) {
   bool first = true;
   for (const Stage& stage : kStages) {
     if (!first) {
       os_.Wait(STAGE_GAP_MS);
     }
     first = false;
+    if (StopRequested(stop)) {
+      return Stopped(stage.stage);
+    }
     // The stage checks for an open unit itself: one removed during a confirmation gives -1.
     const ResultCode result = stage.operation(link_);
     if (stage.waitAfterMs != 0) {
@@ -57,7 +70,8 @@ std::optional<UpdateOutcome> UpdateProcedure::RunStages() {
 // Sends the image in 48-byte blocks. A tail shorter than a block goes from a 0xFF-filled buffer,
 // rounded up to whole words so that no byte of an image whose length is not a multiple of 4 is
 // dropped.
-std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint8_t> image) {
+std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint8_t> image,
+                                                       const StopRequest* stop) {
   // Progress is computed in 32 bits; images stay far below the 42,949,673 bytes where the
   // product (length * 100) would overflow.
   const std::uint32_t length = static_cast<std::uint32_t>(image.size());
@@ -65,6 +79,10 @@ std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint
   std::size_t cursor = 0;
 
   while (remaining != 0) {
+    if (StopRequested(stop)) {
+      progress_.Close();
+      return Stopped(UpdateStage::Transfer);
+    }
     ResultCode result;
     if (remaining >= BLOCK_BYTES) {
       result = link_.WriteBlock(image.subspan(cursor, BLOCK_BYTES), BLOCK_BYTES / WORD_BYTES);
@@ -93,14 +111,14 @@ std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint
 }
 
 UpdateOutcome UpdateProcedure::Run(std::span<const std::uint8_t> image,
-                                   std::wstring_view progressTitle) {
-  if (const auto failed = RunStages()) {
+                                   std::wstring_view progressTitle, const StopRequest* stop) {
+  if (const auto failed = RunStages(stop)) {
     return *failed;
   }
 
   os_.Wait(STAGE_GAP_MS);
   progress_.Open(progressTitle);
-  if (const auto failed = Transfer(image)) {
+  if (const auto failed = Transfer(image, stop)) {
     return *failed;
   }
   progress_.Close();

@@ -17,14 +17,23 @@ inline constexpr std::size_t BLOCK_BYTES = 48;
 enum class UpdateStage { Lock, OpenFlash, Erase, Address, Transfer };
 
 // How an update ended: success, or the stage that failed with its result code and the operating
-// system's error read right after it.
+// system's error read right after it, or the stage before which the user had it stopped.
 struct UpdateOutcome {
   std::optional<UpdateStage> failedStage;
   ResultCode result = RESULT_OK;
   std::uint32_t osError = 0;
+  bool stopped = false;
 
   bool succeeded() const { return !failedStage.has_value(); }
   bool operator==(const UpdateOutcome&) const = default;
+};
+
+// Asked between two requests whether the user wants the update stopped (a front end with a way
+// to interrupt provides it). Never asked once the last block is written.
+class StopRequest {
+ public:
+  virtual ~StopRequest() = default;
+  virtual bool Requested() const = 0;
 };
 
 // Writes an image into the ESC, from the system lock to the closing pair: the requests, the fixed
@@ -37,12 +46,15 @@ class UpdateProcedure {
 
   // `image` must not be empty. On success the link stays open and records the new firmware
   // version; on failure the progress display is closed and nothing else is touched (the link
-  // stays as the failure left it, for the caller to abandon).
-  UpdateOutcome Run(std::span<const std::uint8_t> image, std::wstring_view progressTitle);
+  // stays as the failure left it, for the caller to abandon). A stop is handled like a failure
+  // before the stage it names: nothing more is sent, the closing pair included.
+  UpdateOutcome Run(std::span<const std::uint8_t> image, std::wstring_view progressTitle,
+                    const StopRequest* stop = nullptr);
 
  private:
-  std::optional<UpdateOutcome> RunStages();
-  std::optional<UpdateOutcome> Transfer(std::span<const std::uint8_t> image);
+  std::optional<UpdateOutcome> RunStages(const StopRequest* stop);
+  std::optional<UpdateOutcome> Transfer(std::span<const std::uint8_t> image,
+                                        const StopRequest* stop);
   UpdateOutcome Failed(UpdateStage stage, ResultCode result);
 
   UnitLink& link_;

@@ -1,0 +1,77 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/unit_search.h"
+#include "cli/unit_summary.h"
+
+namespace {
+
+UnitSummary Identify(const UnitListing& listing, CliContext& context) {
+  UnitSummary unit;
+  unit.path = listing.path;
+  unit.productId = listing.productId;
+  OpenedDevice opened;
+  if (context.bus.OpenPath(listing.path, opened) != RESULT_OK) {
+    const auto denied = context.bus.DeniedPaths();
+    unit.accessDenied = std::find(denied.begin(), denied.end(), listing.path) != denied.end();
+    if (!unit.accessDenied) {
+      unit.identifyResult = RESULT_NO_DEVICE;  // gone or unopenable since it was listed
+    }
+    return unit;
+  }
+  UnitLink link(context.transport, context.os);
+  unit.identifyResult = link.Open(std::move(opened));
+  if (unit.identifyResult != RESULT_OK) {
+    unit.osError = context.os.LastOsError();
+    return unit;
+  }
+  unit.identity = link.identity();
+  unit.readiness = JudgeUnit(link.identity());
+  return unit;
+}
+
+}  // namespace
+
+ExitStatus ListUnits(const Arguments& arguments, CliContext& context) {
+  std::vector<UnitListing> listed;
+  WaitForUnit(arguments.waitSeconds, context, [&] {
+    listed = context.bus.ListUnits();
+    return !listed.empty();
+  });
+
+  std::vector<UnitSummary> units;
+  for (const UnitListing& listing : listed) {
+    units.push_back(Identify(listing, context));
+  }
+
+  if (arguments.json) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      json += (i == 0 ? "\n  " : ",\n  ") + SummaryJson(units[i], context.texts);
+    }
+    json += units.empty() ? "]\n" : "\n]\n";
+    context.console.Out(WideFromUtf8(json));
+  } else {
+    for (const UnitSummary& unit : units) {
+      context.console.Out(SummaryLine(unit, context.texts) + L"\n");
+    }
+  }
+
+  if (units.empty()) {
+    if (!arguments.json) {
+      context.console.Err(context.texts.Text(IDS_NO_UNIT) + L"\n");
+    }
+    return ExitStatus::NoUnit;
+  }
+  const bool allDenied = std::all_of(units.begin(), units.end(),
+                                     [](const UnitSummary& unit) { return unit.accessDenied; });
+  if (allDenied) {
+    if (!arguments.json) {
+      ReportAccessDenied(units.front().path, context);
+    }
+    return ExitStatus::AccessDenied;
+  }
+  return ExitStatus::Success;
+}

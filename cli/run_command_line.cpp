@@ -1,0 +1,42 @@
+#include "cli/commands.h"
+#include "protocol/vendor.h"
+#include "ui/message_format.h"
+#include "update/firmware_package.h"
+
+namespace {
+
+std::wstring VersionText() {
+  wchar_t vendor[8];
+  std::swprintf(vendor, 8, L"%04x", static_cast<unsigned>(MAKER_VENDOR_ID));
+  return L"pelora-update " + std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." +
+         std::to_wstring(FIRMWARE_VERSION_MINOR) + L"\nTALVERO " + SUPPORTED_MODEL_NAME +
+         L" firmware " + std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." +
+         std::to_wstring(FIRMWARE_VERSION_MINOR) + L", programming units with USB vendor ID 0x" +
+         vendor + L"\n";
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
+  const ParsedArguments parsed = ParseArguments(args);
+  if (!parsed.arguments) {
+    const std::wstring reason =
+        FormatWithText(context.texts.Text(parsed.error), WideFromUtf8(parsed.errorSubject));
+    context.console.Err(FormatWithText(context.texts.Text(IDS_CLI_USAGE_ERROR), reason) + L"\n");
+    return static_cast<int>(ExitStatus::UsageError);
+  }
+  const Arguments& arguments = *parsed.arguments;
+  switch (arguments.command) {
+    case CliCommand::Help:
+      context.console.Out(context.texts.Text(IDS_CLI_HELP) + L"\n");
+      return static_cast<int>(ExitStatus::Success);
+    case CliCommand::Version:
+      context.console.Out(VersionText());
+      return static_cast<int>(ExitStatus::Success);
+    case CliCommand::List:
+      return static_cast<int>(ListUnits(arguments, context));
+    case CliCommand::Update:
+      return static_cast<int>(UpdateUnit(arguments, context));
+  }
+  return static_cast<int>(ExitStatus::UsageError);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "cli/console.h"
+#include "ui/message_catalogue.h"
+#include "update/progress_window.h"
+
+// The transfer's progress on the command line: on a terminal a bar redrawn in place (percent,
+// blocks, elapsed and remaining time), otherwise a plain line at every tenth of the way.
+class TerminalProgress final : public ProgressWindow {
+ public:
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+  // `totalBlocks`: how many blocks the transfer sends (one SetPosition follows each).
+  TerminalProgress(Console& console, const Catalogue& texts, std::size_t totalBlocks,
+                   Clock clock = &std::chrono::steady_clock::now);
+
+  void Open(std::wstring_view title) override;
+  void SetPosition(std::uint32_t percent) override;
+  void RaiseOnceIfForeground() override {}
+  void Close() override;
+
+ private:
+  std::wstring Line(std::uint32_t percent, bool withBar) const;
+
+  Console& console_;
+  const Catalogue& texts_;
+  std::size_t totalBlocks_;
+  Clock clock_;
+  std::chrono::steady_clock::time_point started_{};
+  std::chrono::steady_clock::time_point lastDrawn_{};
+  std::size_t blocks_ = 0;
+  std::uint32_t lastPercent_ = 0;
+  bool open_ = false;
+  bool barShown_ = false;
+};

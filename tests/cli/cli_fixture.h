@@ -1,0 +1,136 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/unit_bus.h"
+#include "protocol/unit_filter.h"
+#include "sim/sim_transport.h"
+#include "sim/simulated_unit.h"
+#include "tests/support/fake_os.h"
+#include "ui/message_catalogue.h"
+
+// What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
+class RecordingConsole final : public Console {
+ public:
+  void Out(std::wstring_view text) override { out += TerminalText(text); }
+  void Err(std::wstring_view text) override { err += TerminalText(text); }
+  bool OutputIsTerminal() const override { return outputIsTerminal; }
+  bool InputIsTerminal() const override { return inputIsTerminal; }
+  std::optional<std::string> ReadLine() override {
+    if (input.empty()) {
+      return std::nullopt;
+    }
+    std::string line = input.front();
+    input.pop_front();
+    out += line + "\n";  // a terminal echoes what is typed
+    return line;
+  }
+
+  std::string out;
+  std::string err;
+  bool outputIsTerminal = false;
+  bool inputIsTerminal = false;
+  std::deque<std::string> input;
+};
+
+// The simulated bus as the command line sees it.
+class SimUnitBus final : public UnitBus {
+ public:
+  explicit SimUnitBus(sim::SimTransport& transport) : transport_(transport) {}
+
+  std::vector<UnitListing> ListUnits() override {
+    std::vector<UnitListing> units;
+    for (const sim::SimDevice& device : transport_.devices()) {
+      if (IsProgrammingUnit({device.vendorId, device.productId})) {
+        units.push_back({Narrow(device.path), device.productId});
+      }
+    }
+    return units;
+  }
+  ResultCode OpenPath(const std::string& path, OpenedDevice& out) override {
+    bool denied = false;
+    const ResultCode result = transport_.OpenPath(WideFromUtf8(path), out, denied);
+    if (denied) {
+      denied_.push_back(path);
+    }
+    return result;
+  }
+  std::vector<std::string> DeniedPaths() const override {
+    std::vector<std::string> denied = denied_;
+    for (const sim::SimDevice& device : transport_.devices()) {
+      if (device.accessDenied) {
+        denied.push_back(Narrow(device.path));
+      }
+    }
+    return denied;
+  }
+
+ private:
+  static std::string Narrow(const std::wstring& path) { return TerminalText(path); }
+
+  sim::SimTransport& transport_;
+  std::vector<std::string> denied_;
+};
+
+// The user's interrupts, as the procedure asks about them: a stop is requested from the given
+// question on (0: never).
+class FakeShield final : public InterruptShield, public StopRequest {
+ public:
+  void Raise() override { ++raised; }
+  void Lower() override { ++lowered; }
+  const StopRequest& stop() const override { return *this; }
+  bool Requested() const override { return stopAtQuestion != 0 && ++questions >= stopAtQuestion; }
+
+  int raised = 0;
+  int lowered = 0;
+  std::size_t stopAtQuestion = 0;
+  mutable std::size_t questions = 0;
+};
+
+// The command line over the simulated bus, a virtual clock and a recording console.
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest()
+      : transport([this] { return os.nowMs; }, [this](std::uint32_t e) { os.lastError = e; }),
+        bus(transport) {}
+
+  std::shared_ptr<sim::SimulatedUnit> Plug(const std::string& path, sim::UnitConfig config = {},
+                                           std::uint16_t productId = 2) {
+    auto unit = std::make_shared<sim::SimulatedUnit>(config);
+    sim::SimDevice device;
+    device.path = WideFromUtf8(path);
+    device.productId = productId;
+    device.unit = unit;
+    transport.devices().push_back(device);
+    return unit;
+  }
+
+  int Run(std::vector<std::string> args) {
+    CliContext context{console, *texts, bus, transport, os, shield, image, kRule};
+    return RunCommandLine(args, context);
+  }
+
+  void UseLanguage(Language language) { texts.emplace(language); }
+  std::string T(MessageId id) const { return TerminalText(texts->Text(id)); }
+
+  static constexpr const char* kRule = "/usr/lib/udev/rules.d/70-pelora-update.rules";
+
+  NoWaitOs os;
+  sim::SimTransport transport;
+  SimUnitBus bus;
+  RecordingConsole console;
+  FakeShield shield;
+  std::optional<TableCatalogue> texts{Language::English};
+  std::vector<std::uint8_t> image;
+};

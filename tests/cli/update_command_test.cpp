@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_fixture.h"
+#include "tests/support/expected_requests.h"
+#include "ui/message_format.h"
+#include "update/firmware_package.h"
+
+namespace {
+
+using sim::Fault;
+using sim::FaultKind;
+using sim::UnitConfig;
+
+constexpr std::size_t kIdentifyRequests = 3;
+
+std::vector<std::uint8_t> MakeImage(std::size_t length) {
+  std::vector<std::uint8_t> bytes(length);
+  std::uint32_t state = 0x2545F491u;
+  for (auto& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class UpdateTest : public CliTest {
+ protected:
+  UpdateTest() { image = MakeImage(1000); }
+
+  // The requests after identification.
+  std::vector<sim::RecordedRequest> UpdateRequests(const sim::SimulatedUnit& unit) const {
+    const auto& all = unit.requests();
+    return {all.begin() + static_cast<std::ptrdiff_t>(std::min(kIdentifyRequests, all.size())),
+            all.end()};
+  }
+
+  void ExpectWholeUpdate(const sim::SimulatedUnit& unit) {
+    const auto requests = UpdateRequests(unit);
+    const auto patterns = expected::UpdateRequests(image);
+    ASSERT_EQ(requests.size(), patterns.size());
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      EXPECT_EQ(expected::Mismatch(patterns[i], requests[i].bytes), "") << "request " << i;
+    }
+    EXPECT_EQ(unit.flash(), expected::FlashAfterUpdate(image));
+  }
+};
+
+TEST_F(UpdateTest, YesRunsTheWholeUpdateAndEndsWithTheSuccessText) {
+  image = MakeImage(97744);
+  auto unit = Plug("/dev/hidraw1");
+
+  EXPECT_EQ(Run({"update", "--yes"}), 0);
+  ExpectWholeUpdate(*unit);
+  EXPECT_EQ(console.out, "/dev/hidraw1  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n\n" +
+                             T(IDS_NOTE_CAPTION) + "\n" + T(IDS_NOTE_TEXT) +
+                             "\nContinue? (y/n) yes (--yes)\n\n" + T(IDS_TRANSFER_RUNNING) + "\n" +
+                             // Not a terminal: a line at every tenth of the way.
+                             " 10%  204/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 20%  408/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 30%  611/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 40%  815/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 50%  1019/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 60%  1222/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 70%  1426/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 80%  1630/2037 blocks  0:00 elapsed  0:00 left\n"
+                             " 90%  1833/2037 blocks  0:00 elapsed  0:00 left\n"
+                             "100%  2037/2037 blocks  0:00 elapsed\n"
+                             "\n" +
+                             T(IDS_SUCCESS) + "\n");
+  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(shield.raised, 1);
+  EXPECT_EQ(shield.lowered, 1);
+}
+
+struct AnswerCase {
+  const char* name;
+  std::uint16_t installed;  // the ESC's firmware version
+  std::vector<std::string> typed;
+  int status;
+  int prompts;          // how often the prompt was shown
+  bool secondQuestion;  // whether the version question was asked
+};
+
+class AnswerTest : public UpdateTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AnswerTest, OnlyYesToEveryQuestionStartsTheUpdate) {
+  const AnswerCase& c = GetParam();
+  UnitConfig config;
+  config.escFirmwareVersion = c.installed;
+  auto unit = Plug("/dev/hidraw1", config);
+  console.inputIsTerminal = true;
+  console.input.assign(c.typed.begin(), c.typed.end());
+
+  EXPECT_EQ(Run({"update"}), c.status);
+  int prompts = 0;
+  for (std::size_t at = 0; (at = console.out.find("Continue? (y/n) ", at)) != std::string::npos;
+       ++at) {
+    ++prompts;
+  }
+  EXPECT_EQ(prompts, c.prompts);
+  EXPECT_EQ(Contains(console.out, T(IDS_DOWNGRADE_TEXT)), c.secondQuestion);
+  if (c.status == 0) {
+    ExpectWholeUpdate(*unit);
+  } else {
+    EXPECT_TRUE(UpdateRequests(*unit).empty()) << "nothing is sent before both answers";
+    EXPECT_TRUE(Contains(console.out, T(IDS_CLI_DECLINED)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, AnswerTest,
+    ::testing::Values(AnswerCase{"Yes", 0x0302, {"y"}, 0, 1, false},
+                      AnswerCase{"YesWord", 0x0302, {" YES "}, 0, 1, false},
+                      AnswerCase{"No", 0x0302, {"n"}, 6, 1, false},
+                      AnswerCase{
+                          "AskedAgainUntilAnswered", 0x0302, {"", "maybe", "y"}, 0, 3, false},
+                      AnswerCase{"EndOfInputIsNo", 0x0302, {}, 6, 1, false},
+                      AnswerCase{"SameVersionAsksTwiceYes", 0x0303, {"y", "y"}, 0, 2, true},
+                      AnswerCase{"SameVersionSecondNo", 0x0303, {"y", "n"}, 6, 2, true},
+                      AnswerCase{"NewerFirstNoAsksNothingMore", 0x0400, {"n"}, 6, 1, false},
+                      AnswerCase{"NoVersionAsksOnce", 0xFFFF, {"y"}, 0, 1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, WithoutATerminalItRefusesRatherThanWait) {
+  auto unit = Plug("/dev/hidraw1");
+  console.inputIsTerminal = false;
+  EXPECT_EQ(Run({"update"}), 6);
+  EXPECT_EQ(console.err, T(IDS_CLI_NEEDS_TERMINAL) + "\n");
+  EXPECT_TRUE(UpdateRequests(*unit).empty());
+}
+
+TEST_F(UpdateTest, GermanUserAnswersJa) {
+  UseLanguage(Language::German);
+  auto unit = Plug("/dev/hidraw1");
+  console.inputIsTerminal = true;
+  console.input = {"ja"};
+  EXPECT_EQ(Run({"update"}), 0);
+  EXPECT_TRUE(Contains(console.out, T(IDS_NOTE_TEXT) + "\nFortfahren? (j/n) ja\n"));
+  EXPECT_TRUE(Contains(console.out,
+                       "Bl\xC3\xB6"
+                       "cke"));
+  EXPECT_TRUE(Contains(console.out, T(IDS_SUCCESS)));
+  ExpectWholeUpdate(*unit);
+}
+
+struct StageCase {
+  const char* name;
+  Fault fault;
+  int status;
+  MessageId message;
+  std::string codeLine;  // empty: none
+};
+
+class StageFailureTest : public UpdateTest, public ::testing::WithParamInterface<StageCase> {};
+
+TEST_P(StageFailureTest, EndsWithTheErrorBoxTextAndTheStagesStatus) {
+  const StageCase& c = GetParam();
+  auto unit = Plug("/dev/hidraw1");
+  unit->AddFault(c.fault);
+
+  EXPECT_EQ(Run({"update", "--yes"}), c.status);
+  std::string box = T(c.message);
+  if (!c.codeLine.empty()) {
+    box += "\nThe system shows following errorcode: " + c.codeLine;
+  }
+  EXPECT_EQ(console.err,
+            "\n" + T(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" + T(IDS_RETRY_HINT) + "\n");
+  EXPECT_FALSE(Contains(console.out, T(IDS_SUCCESS)));
+  EXPECT_EQ(transport.openHandles(), 0) << "the unit is abandoned";
+  EXPECT_FALSE(unit->requests().back().bytes[1] == 0x0B && unit->requests().back().bytes[3] == 0)
+      << "no closing pair after a failure";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, StageFailureTest,
+                         ::testing::Values(StageCase{"LockFlag",
+                                                     {0x0B, 1, FaultKind::FailFlag},
+                                                     10,
+                                                     IDS_LOCK_FAILED,
+                                                     "0x0000065b-0x00000000"},
+                                           StageCase{"OpenFlashRefused",
+                                                     {0x20, 1, FaultKind::Refuse, 0x13},
+                                                     11,
+                                                     IDS_PROTECT_FAILED,
+                                                     "0x00000013-0x00000000"},
+                                           StageCase{"EraseReadFails",
+                                                     {0x1E, 1, FaultKind::ReadFailure},
+                                                     12,
+                                                     IDS_ERASE_FAILED,
+                                                     "0xfffffffd-0x0000001f"},
+                                           StageCase{"AddressWriteFails",
+                                                     {0x1F, 1, FaultKind::WriteFailure},
+                                                     13,
+                                                     IDS_SET_ADDRESS_FAILED,
+                                                     "0xfffffffe-0x0000001f"},
+                                           StageCase{"BlockRefused",
+                                                     {0x1B, 7, FaultKind::Refuse, 5},
+                                                     14,
+                                                     IDS_WRITE_BLOCK_FAILED,
+                                                     "0x00000005-0x00000000"},
+                                           StageCase{"BlockSilent",
+                                                     {0x1B, 21, FaultKind::Silent},
+                                                     14,
+                                                     IDS_WRITE_BLOCK_FAILED,
+                                                     "0xfffffffd-0x000005b4"},
+                                           StageCase{"UnitCodeMinusOneShowsNoCodeLine",
+                                                     {0x1B, 2, FaultKind::Refuse, 0xFFFFFFFF},
+                                                     14,
+                                                     IDS_WRITE_BLOCK_FAILED,
+                                                     ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, StoppedByTheUserSendsNothingMore) {
+  auto unit = Plug("/dev/hidraw1");
+  shield.stopAtQuestion = 10;  // the four stages, then before the sixth block
+
+  EXPECT_EQ(Run({"update", "--yes"}), 15);
+  EXPECT_EQ(console.err, "\n" + T(IDS_CLI_INTERRUPTED) + "\n");
+  EXPECT_EQ(UpdateRequests(*unit).size(), 4u + 5u) << "four stages, five blocks, no closing pair";
+  EXPECT_EQ(shield.lowered, 1);
+  EXPECT_EQ(transport.openHandles(), 0);
+}
+
+struct NotReadyCase {
+  const char* name;
+  UnitConfig config;
+  std::vector<MessageId> guidance;
+};
+
+class NotReadyTest : public UpdateTest, public ::testing::WithParamInterface<NotReadyCase> {};
+
+TEST_P(NotReadyTest, ShowsTheDialogsGuidanceAndSendsNoUpdate) {
+  const NotReadyCase& c = GetParam();
+  auto unit = Plug("/dev/hidraw1", c.config);
+  EXPECT_EQ(Run({"update", "--yes"}), 5);
+  for (MessageId id : c.guidance) {
+    EXPECT_TRUE(Contains(console.err, T(id))) << id;
+  }
+  EXPECT_TRUE(Contains(console.err, T(IDS_CLI_INSTRUCTIONS)));
+  EXPECT_TRUE(UpdateRequests(*unit).empty());
+}
+
+UnitConfig With(void (*change)(UnitConfig&)) {
+  UnitConfig config;
+  change(config);
+  return config;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, NotReadyTest,
+    ::testing::Values(
+        NotReadyCase{"WrongMode", With([](UnitConfig& c) { c.unitMode = 2; }), {IDS_WRONG_MODE}},
+        NotReadyCase{"NoEsc", With([](UnitConfig& c) { c.escState = 1; }), {IDS_NO_ESC}},
+        NotReadyCase{"IncompatibleEsc",
+                     With([](UnitConfig& c) { c.escTypeId = 0x0A06405B; }),
+                     {IDS_INCOMPATIBLE_CAPTION, IDS_INCOMPATIBLE_HINT}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdateTest, IncompatibleEscNamesTheSupportedModel) {
+  UnitConfig config;
+  config.escTypeId = 0x12345678;
+  Plug("/dev/hidraw1", config);
+  EXPECT_EQ(Run({"update"}), 5);
+  EXPECT_TRUE(Contains(
+      console.err, TerminalText(FormatWithText(texts->Text(IDS_INCOMPATIBLE_TEXT), L"PELORA"))));
+}
+
+TEST_F(UpdateTest, AUnitThatDoesNotAnswerIsNotReadyWithItsNumbers) {
+  auto unit = Plug("/dev/hidraw1");
+  unit->AddFault({0x1D, 1, FaultKind::ReadFailure});
+  EXPECT_EQ(Run({"update", "--yes"}), 5);
+  EXPECT_EQ(console.err, T(IDS_CLI_IDENTIFY_FAILED) +
+                             "\nThe system shows following errorcode: 0xfffffffd-0x0000001f\n");
+}
+
+TEST_F(UpdateTest, NoUnitGivesTheDialogsGuidance) {
+  EXPECT_EQ(Run({"update", "--yes"}), 3);
+  EXPECT_EQ(console.err, T(IDS_NO_UNIT) + "\n\n" + T(IDS_CLI_INSTRUCTIONS) + "\n");
+}
+
+TEST_F(UpdateTest, DeniedAccessNamesTheNodeAndTheRule) {
+  Plug("/dev/hidraw7");
+  transport.devices()[0].accessDenied = true;
+  EXPECT_EQ(Run({"update", "--yes"}), 4);
+  EXPECT_TRUE(Contains(console.err, "/dev/hidraw7"));
+  EXPECT_TRUE(Contains(console.err, kRule));
+  EXPECT_FALSE(Contains(console.err, T(IDS_NO_UNIT)));
+}
+
+TEST_F(UpdateTest, DeviceChoosesAmongTwoUnits) {
+  auto first = Plug("/dev/hidraw1");
+  auto second = Plug("/dev/hidraw2", {}, 1);
+  EXPECT_EQ(Run({"update", "--yes", "--device", "/dev/hidraw2"}), 0);
+  EXPECT_TRUE(first->requests().empty()) << "the other unit is never touched";
+  ExpectWholeUpdate(*second);
+  EXPECT_TRUE(Contains(console.out, "/dev/hidraw2  TORVEX"));
+}
+
+TEST_F(UpdateTest, DeviceThatIsNoUnitIsRefused) {
+  Plug("/dev/hidraw1");
+  EXPECT_EQ(Run({"update", "--yes", "--device", "/dev/hidraw9"}), 3);
+  EXPECT_EQ(console.err, "There is no programming unit at /dev/hidraw9.\n");
+}
+
+TEST_F(UpdateTest, WithoutAnImageNothingIsAskedOrSent) {
+  image.clear();
+  auto unit = Plug("/dev/hidraw1");
+  EXPECT_EQ(Run({"update", "--yes"}), 7);
+  EXPECT_EQ(console.err, T(IDS_IMAGE_MISSING) + "\n");
+  EXPECT_FALSE(Contains(console.out, T(IDS_NOTE_TEXT)));
+  EXPECT_TRUE(UpdateRequests(*unit).empty());
+}
+
+TEST_F(UpdateTest, UsageErrorsSayWhatIsWrong) {
+  EXPECT_EQ(Run({"update", "--wait", "soon"}), 2);
+  EXPECT_EQ(console.err,
+            "--wait takes a whole number of seconds from 0 to 86400, not soon.\n"
+            "Try 'pelora-update --help'.\n");
+}
+
+TEST_F(UpdateTest, HelpAndVersion) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n");
+  console.out.clear();
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_TRUE(console.out.starts_with("pelora-update 3.3\n")) << console.out;
+}
+
+}  // namespace
