@@ -28,7 +28,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
   const Arguments& arguments = *parsed.arguments;
   switch (arguments.command) {
     case CliCommand::Help:
-      context.console.Out(context.texts.Text(IDS_CLI_HELP) + L"\n");
+      context.console.Out(context.texts.Text(IDS_CLI_HELP) + L"\r\n\r\n" +
+                          context.texts.Text(IDS_CLI_HELP_EXIT_STATUS) + L"\n");
       return static_cast<int>(ExitStatus::Success);
     case CliCommand::Version:
       context.console.Out(VersionText());

@@ -326,7 +326,7 @@ TEST_F(UpdateTest, UsageErrorsSayWhatIsWrong) {
 
 TEST_F(UpdateTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), 0);
-  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n");
+  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n\n" + T(IDS_CLI_HELP_EXIT_STATUS) + "\n");
   console.out.clear();
   EXPECT_EQ(Run({"--version"}), 0);
   EXPECT_TRUE(console.out.starts_with("pelora-update 3.3\n")) << console.out;
