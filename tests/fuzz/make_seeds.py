@@ -39,3 +39,24 @@ write("device_event", "unterminated", b"\x00" + interface_broadcast("ABCD")[:-2]
 write("device_event", "size-too-large", b"\x01" + interface_broadcast("x", stated=4096))
 write("device_event", "volume", b"\x00" + struct.pack("<IIIII", 20, 2, 0, 4, 0))
 write("device_event", "other-code", b"\x02" + struct.pack("<Q", 7) + bytes(12))
+
+
+def vendor_descriptor(report_ids=True, out_bytes=64, in_bytes=64):
+    """Vendor page, application collection, a byte-array output then input report."""
+    def report(report_id, main, count):
+        head = bytes([0x85, report_id]) if report_ids else b""
+        return head + bytes([0x09, 0x02, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x96]) + \
+            struct.pack("<H", count) + bytes([main, 0x02])
+    return bytes([0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01]) + report(1, 0x91, out_bytes) + \
+        report(2, 0x81, in_bytes) + bytes([0xC0])
+
+
+boot_keyboard = bytes.fromhex(
+    "05010906a101050719e029e71500250175019508810295017508810195057501050819012905"
+    "9102950175039101950675081500256505071900296581" "00c0")
+write("report_descriptor", "unit", vendor_descriptor())
+write("report_descriptor", "unnumbered", vendor_descriptor(report_ids=False))
+write("report_descriptor", "odd-lengths", vendor_descriptor(out_bytes=60, in_bytes=43))
+write("report_descriptor", "boot-keyboard", boot_keyboard)
+write("report_descriptor", "push-pop-long", bytes.fromhex("75089540a4751095028102b48102fe03f1aabbcc"))
+write("report_descriptor", "truncated", vendor_descriptor()[:-9])

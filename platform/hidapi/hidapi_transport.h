@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/hidapi/sysfs_descriptor.h"
+#include "protocol/hid_transport.h"
+
+struct hid_device_;  // hidapi's device (hid_device)
+
+// A programming unit as enumeration lists it.
+struct UnitListing {
+  std::string path;  // as hidapi gives it (/dev/hidrawN on Linux)
+  std::uint16_t productId = 0;
+};
+
+// A programming unit that was listed but could not be opened.
+struct OpenFailure {
+  std::string path;
+  int error = 0;  // errno of the failed open
+  // The node exists but this user may not open it (on Linux: no udev rule grants access).
+  bool permissionDenied() const { return error == EACCES || error == EPERM; }
+};
+
+struct HidapiOptions {
+  // A unit that stops answering fails the read after this long, as on Windows.
+  std::uint32_t readTimeoutMs = 10'000;
+  // Where Linux publishes hidraw report descriptors (used when hidapi cannot give them).
+  std::string sysfsRoot = HIDRAW_SYSFS_ROOT;
+};
+
+// HidTransport on hidapi (hidraw on Linux, IOHIDManager on macOS): a byte mover. Report IDs,
+// padding and validation belong to the codec. One per process: it initialises hidapi and shuts it
+// down again, closing any device still open.
+class HidapiTransport final : public HidTransport {
+ public:
+  explicit HidapiTransport(HidapiOptions options = {});
+  ~HidapiTransport() override;
+  HidapiTransport(const HidapiTransport&) = delete;
+  HidapiTransport& operator=(const HidapiTransport&) = delete;
+
+  // The first unit in enumeration order that opens; with a device path set, only that path.
+  ResultCode FindAndOpen(OpenedDevice& out) override;
+  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  void CloseDevice(DeviceHandle handle) override;
+
+  // Every programming unit present, in enumeration order, each node once.
+  std::vector<UnitListing> ListUnits();
+  // Opens the unit at `path` (as ListUnits gives it): RESULT_NOT_FOUND when no unit is listed
+  // there or it cannot be opened (see openFailures()).
+  ResultCode OpenPath(const std::string& path, OpenedDevice& out);
+  // Makes FindAndOpen (and so UnitLink::Open) consider only `path`; nullopt: every unit.
+  void SetDevicePath(std::optional<std::string> path) { devicePath_ = std::move(path); }
+  // The units the last FindAndOpen or OpenPath found but could not open, in the order tried.
+  const std::vector<OpenFailure>& openFailures() const { return openFailures_; }
+
+ private:
+  struct OpenDevice;
+  ResultCode OpenFirst(const std::optional<std::string>& onlyPath, OpenedDevice& out);
+  OpenDevice* Find(DeviceHandle handle);
+  bool ReadDescriptor(const OpenDevice& device, std::vector<std::uint8_t>& out);
+
+  HidapiOptions options_;
+  bool initialised_ = false;
+  // hidapi's hid_get_report_descriptor where the installed library has it (0.14 on), else null.
+  int (*getReportDescriptor_)(hid_device_*, unsigned char*, std::size_t) = nullptr;
+  std::optional<std::string> devicePath_;
+  std::vector<OpenFailure> openFailures_;
+  std::vector<std::unique_ptr<OpenDevice>> open_;
+};
+
+// OpenedDevice::path carries the hidapi path widened byte for byte (lossless for any bytes);
+// NarrowDevicePath gives the original back, for display and for OpenPath.
+std::wstring WidenDevicePath(std::string_view path);
+std::string NarrowDevicePath(std::wstring_view path);
