@@ -6,12 +6,7 @@
 
 #include "protocol/hid_transport.h"
 #include "protocol/result_code.h"
-
-// One programming unit present on the bus, as enumeration sees it before anything is opened.
-struct UnitListing {
-  std::string path;  // as the system names it (UTF-8)
-  std::uint16_t productId = 0;
-};
+#include "protocol/unit_filter.h"
 
 // What the command line needs from a transport beyond HidTransport: every unit present, a unit
 // opened by its path, and the units present that this user may not open.

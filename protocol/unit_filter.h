@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "protocol/hid_transport.h"
 #include "protocol/result_code.h"
@@ -16,6 +17,12 @@ struct UsbIds {
 
 // The maker's vendor ID (the build constant) with product ID 1 (TORVEX) or 2 (MAVIRA).
 bool IsProgrammingUnit(const UsbIds& ids);
+
+// A programming unit as enumeration lists it, before anything is opened.
+struct UnitListing {
+  std::string path;  // as the system names it (UTF-8; /dev/hidrawN on Linux)
+  std::uint16_t productId = 0;
+};
 
 // One pass over the HID interfaces present, in the platform's enumeration order.
 class HidInterfaceWalk {

@@ -10,14 +10,9 @@
 
 #include "platform/hidapi/sysfs_descriptor.h"
 #include "protocol/hid_transport.h"
+#include "protocol/unit_filter.h"
 
 struct hid_device_;  // hidapi's device (hid_device)
-
-// A programming unit as enumeration lists it.
-struct UnitListing {
-  std::string path;  // as hidapi gives it (/dev/hidrawN on Linux)
-  std::uint16_t productId = 0;
-};
 
 // A programming unit that was listed but could not be opened.
 struct OpenFailure {

@@ -1,0 +1,31 @@
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/carried_image.h"
+#include "cli/commands.h"
+#include "cli/hidapi_unit_bus.h"
+#include "cli/language.h"
+#include "cli/posix_console.h"
+#include "cli/posix_interrupt_shield.h"
+#include "platform/hidapi/hidapi_transport.h"
+#include "platform/posix/monotonic_os_services.h"
+#include "ui/message_catalogue.h"
+
+int main(int argc, char** argv) {
+  // Output to a pipe that was closed must not end an update half-way; the text is just lost.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const TableCatalogue texts(
+      LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+  // Everything the commands work with, built once here for the whole run.
+  PosixConsole console;
+  MonotonicOsServices os;
+  HidapiTransport transport;
+  HidapiUnitBus bus(transport);
+  PosixInterruptShield shield(console, texts);
+  CliContext context{
+      console, texts, bus, transport, os, shield, CarriedImage(), UPDATER_UDEV_RULE_PATH};
+  return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
+}

@@ -1,0 +1,146 @@
+// list, JSON, German, --wait, --device, access and refusals: the program's answers before any
+// update request is sent.
+#include <filesystem>
+#include <thread>
+
+#include "tests/cli_e2e/scenario.h"
+
+namespace cli_e2e {
+namespace {
+
+standin::DevicePlan Unit(std::uint16_t productId = 2) {
+  standin::DevicePlan plan;
+  plan.productId = productId;
+  return plan;
+}
+
+class ListScenario : public Scenario {};
+
+TEST_F(ListScenario, ShowsEveryUnitAndSkipsOtherDevices) {
+  standin::DevicePlan mouse;
+  mouse.vendorId = 0x046D;
+  mouse.productId = 0xC077;
+  mouse.isUnit = false;
+  const std::string mousePath = bus.Plug(mouse);
+  const std::string torvex = bus.Plug(Unit(1));
+  standin::DevicePlan wrongMode = Unit();
+  wrongMode.unit.unitMode = 1;
+  wrongMode.unit.unitVersion = 0x00000207;
+  const std::string mavira = bus.Plug(wrongMode);
+
+  const standin::ProgramResult result = Run({"list"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, torvex + "  TORVEX 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n" + mavira +
+                            "  MAVIRA 2.7  ESC-bootloader 0.0  ESC 0.0  wrong mode\n");
+  EXPECT_EQ(bus.OpensGranted(mousePath), 0) << "another maker's device is never opened";
+  EXPECT_EQ(bus.OpenConnections(torvex), 0);
+}
+
+TEST_F(ListScenario, JsonForScripts) {
+  const std::string path = bus.Plug(Unit());
+  const standin::ProgramResult result = Run({"list", "--json"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_TRUE(result.out.starts_with("[\n  {\"path\": \"" + path +
+                                     "\", \"unit\": \"MAVIRA\", \"productId\": 2, "
+                                     "\"unitVersion\": \"1.2\", \"bootloaderVersion\": \"1.5\", "
+                                     "\"escVersion\": \"3.2\", \"state\": \"ready\", "
+                                     "\"message\": \"A programming unit was found"))
+      << result.out;
+  EXPECT_TRUE(result.out.ends_with("\"}\n]\n")) << result.out;
+}
+
+TEST_F(ListScenario, GermanLocaleGermanTexts) {
+  standin::DevicePlan noEsc = Unit();
+  noEsc.unit.escState = 0;
+  const std::string path = bus.Plug(noEsc);
+
+  const standin::ProgramResult list = Run({"list"}, {}, Language::German);
+  EXPECT_EQ(
+      list.out,
+      path + "  MAVIRA 1.2  Regler-Bootloader 0.0  Regler 0.0  kein updatef\xC3\xA4higer Regler\n");
+
+  const standin::ProgramResult update = Run({"update", "--yes"}, {}, Language::German);
+  EXPECT_EQ(update.exitCode, 5);
+  EXPECT_TRUE(Contains(update.err, Text(IDS_NO_ESC, Language::German) + "\n\n" +
+                                       Text(IDS_CLI_INSTRUCTIONS, Language::German)))
+      << update.err;
+  EXPECT_TRUE(UpdateRequests(path).empty());
+}
+
+TEST_F(ListScenario, WaitsForAUnitPluggedInLater) {
+  std::thread plugger([this] {
+    std::this_thread::sleep_for(1500ms);
+    bus.Plug(Unit());
+  });
+  const standin::ProgramResult result = Run({"list", "--wait", "20"});
+  plugger.join();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "Waiting up to 20 seconds for a programming unit...\n"));
+  EXPECT_TRUE(Contains(result.out, "MAVIRA 1.2"));
+  EXPECT_LT(result.elapsed, 15s) << "the wait ends once the unit is there";
+}
+
+TEST_F(ListScenario, NoUnitAfterABoundedWait) {
+  const standin::ProgramResult result = Run({"list", "--wait", "1"});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(result.err, Text(IDS_NO_UNIT) + "\n");
+  EXPECT_GE(result.elapsed, 1s);
+}
+
+TEST_F(ListScenario, PermissionDeniedNamesTheNodeAndTheRule) {
+  standin::DevicePlan denied = Unit();
+  denied.permissionDenied = true;
+  const std::string path = bus.Plug(denied);
+
+  const standin::ProgramResult result = Run({"update", "--yes"});
+  EXPECT_EQ(result.exitCode, 4);
+  EXPECT_TRUE(Contains(
+      result.err, "A programming unit was found at " + path + ", but this user may not open it"))
+      << result.err;
+  EXPECT_TRUE(Contains(result.err, "/usr/lib/udev/rules.d/70-pelora-update.rules"));
+  EXPECT_FALSE(Contains(result.err, Text(IDS_NO_UNIT)));
+}
+
+TEST_F(ListScenario, WithoutATerminalAndWithoutYesNothingIsSent) {
+  const std::string path = bus.Plug(Unit());
+  const standin::ProgramResult result = Run({"update"}, "y\n");  // input is a pipe, not a terminal
+  EXPECT_EQ(result.exitCode, 6);
+  EXPECT_EQ(result.err, Text(IDS_CLI_NEEDS_TERMINAL) + "\n");
+  EXPECT_TRUE(UpdateRequests(path).empty());
+}
+
+TEST_F(ListScenario, NoUnitGivesTheGuidance) {
+  const standin::ProgramResult result = Run({"update", "--yes"});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(result.err, Text(IDS_NO_UNIT) + "\n\n" + Text(IDS_CLI_INSTRUCTIONS) + "\n");
+}
+
+// A hidapi without hid_get_report_descriptor and no system source for the descriptor: the unit's
+// report lengths cannot be learned, so it is refused before anything is sent.
+TEST_F(ListScenario, UnitWhoseLengthsCannotBeLearnedIsRefused) {
+  const std::string path = bus.Plug(Unit());
+  const std::string node = path.substr(path.rfind('/') + 1);
+  if (std::filesystem::exists("/sys/class/hidraw/" + node)) {
+    GTEST_SKIP() << "this machine has a real " << node << " whose descriptor the program reads";
+  }
+  standin::ProgramOptions options = Program({"update", "--yes"});
+  options.environment = Environment(Language::English, standin::StandinLibrary::Hidapi013);
+  const standin::ProgramResult result = standin::RunProgram(options);
+  EXPECT_EQ(result.exitCode, 5);
+  EXPECT_EQ(result.err, Text(IDS_CLI_IDENTIFY_FAILED) + "\n");
+  EXPECT_TRUE(bus.Requests(path).empty());
+}
+
+TEST_F(ListScenario, UsageAndVersion) {
+  const standin::ProgramResult usage = Run({"update", "--wait"});
+  EXPECT_EQ(usage.exitCode, 2);
+  EXPECT_EQ(usage.err, "The option --wait needs a value.\nTry 'pelora-update --help'.\n");
+  const standin::ProgramResult version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(version.out.starts_with("pelora-update 3.3\n"));
+  const standin::ProgramResult help = Run({"--help"});
+  EXPECT_EQ(help.out, Text(IDS_CLI_HELP) + "\n\n" + Text(IDS_CLI_HELP_EXIT_STATUS) + "\n");
+}
+
+}  // namespace
+}  // namespace cli_e2e

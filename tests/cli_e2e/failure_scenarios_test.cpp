@@ -1,0 +1,182 @@
+// Updates that fail: each stage's failure with its texts and numbers, a unit that stops
+// answering, a unit unplugged during the transfer, and the unit chosen with --device.
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "tests/cli_e2e/scenario.h"
+
+namespace cli_e2e {
+namespace {
+
+std::string Hex8(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", value);
+  return text;
+}
+
+// What the program prints when an update fails: the error box's caption and text, then the hint.
+std::string FailureOutput(MessageId message, std::int32_t result, std::uint32_t osError) {
+  std::string box = Text(message);
+  if (result != -1) {
+    box += "\nThe system shows following errorcode: 0x" + Hex8(static_cast<std::uint32_t>(result)) +
+           "-0x" + Hex8(osError);
+  }
+  return "\n" + Text(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" + Text(IDS_RETRY_HINT) + "\n";
+}
+
+// The second number is whatever the system last reported; after a refusal by the unit no call
+// has failed, so any value stands. Takes it from the output.
+std::uint32_t SecondNumber(const std::string& err) {
+  const std::size_t dash = err.find("-0x");
+  return dash == std::string::npos
+             ? 0
+             : static_cast<std::uint32_t>(std::stoul(err.substr(dash + 3, 8), nullptr, 16));
+}
+
+struct StageCase {
+  const char* name;
+  sim::Fault fault;
+  int exitCode;
+  MessageId message;
+  std::int32_t result;
+  std::optional<std::uint32_t> osError;  // nullopt: no call failed, any value stands
+  std::size_t requestsSent;              // after identification, the failed one included
+};
+
+class StageFailure : public Scenario, public ::testing::WithParamInterface<StageCase> {};
+
+TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
+  const StageCase& c = GetParam();
+  standin::DevicePlan plan;
+  plan.faults = {c.fault};
+  const std::string path = bus.Plug(plan);
+
+  const standin::ProgramResult result = Run({"update", "--yes"});
+  EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+  EXPECT_EQ(result.err,
+            FailureOutput(c.message, c.result, c.osError.value_or(SecondNumber(result.err))));
+  ExpectUpdateRequests(path, c.requestsSent);
+  EXPECT_EQ(bus.OpenConnections(path), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, StageFailure,
+                         ::testing::Values(StageCase{"Lock",
+                                                     {0x0B, 1, sim::FaultKind::FailFlag},
+                                                     10,
+                                                     IDS_LOCK_FAILED,
+                                                     1627,
+                                                     std::nullopt,
+                                                     1},
+                                           StageCase{"OpenFlash",
+                                                     {0x20, 1, sim::FaultKind::Refuse, 0x13},
+                                                     11,
+                                                     IDS_PROTECT_FAILED,
+                                                     0x13,
+                                                     std::nullopt,
+                                                     2},
+                                           StageCase{"EraseUnanswered",
+                                                     {0x1E, 1, sim::FaultKind::ReadFailure},
+                                                     12,
+                                                     IDS_ERASE_FAILED,
+                                                     -3,
+                                                     EIO,
+                                                     3},
+                                           StageCase{"Address",
+                                                     {0x1F, 1, sim::FaultKind::Refuse, 0x14},
+                                                     13,
+                                                     IDS_SET_ADDRESS_FAILED,
+                                                     0x14,
+                                                     std::nullopt,
+                                                     4},
+                                           StageCase{"Block",
+                                                     {0x1B, 3, sim::FaultKind::Refuse, 0x16},
+                                                     14,
+                                                     IDS_WRITE_BLOCK_FAILED,
+                                                     0x16,
+                                                     std::nullopt,
+                                                     7},
+                                           StageCase{"UnitCodeMinusOne",
+                                                     {0x1B, 1, sim::FaultKind::Refuse, 0xFFFFFFFF},
+                                                     14,
+                                                     IDS_WRITE_BLOCK_FAILED,
+                                                     -1,
+                                                     0,
+                                                     5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
+  standin::DevicePlan plan;
+  plan.faults = {{0x1B, 2, sim::FaultKind::Silent}};
+  const std::string path = bus.Plug(plan);
+
+  const standin::ProgramResult result = Run({"update", "--yes"});
+  EXPECT_EQ(result.exitCode, 14);
+  EXPECT_EQ(result.err, FailureOutput(IDS_WRITE_BLOCK_FAILED, -3, ETIMEDOUT));
+  EXPECT_GE(result.elapsed, 10s + 5080ms) << "the read waits its whole time-out";
+  ExpectUpdateRequests(path, 6);
+}
+
+TEST_F(Scenario, UnpluggedDuringTheTransferFailsTheNextBlock) {
+  const std::string path = bus.Plug({});
+  standin::ChildProcess program(Program({"update", "--yes"}));
+  ASSERT_TRUE(program.WaitForOutput(Text(IDS_TRANSFER_RUNNING), 30s)) << program.OutputSoFar();
+  // Some blocks into the transfer, the unit goes.
+  for (int i = 0; i < 200 && UpdateRequests(path).size() < 4 + 10; ++i) {
+    std::this_thread::sleep_for(20ms);
+  }
+  bus.Unplug(path);
+  const standin::ProgramResult result = program.Finish();
+
+  EXPECT_EQ(result.exitCode, 14) << result.err;
+  const std::size_t sent = UpdateRequests(path).size();
+  EXPECT_GE(sent, 4u + 10u);
+  EXPECT_TRUE(Contains(result.err, Text(IDS_WRITE_BLOCK_FAILED) +
+                                       "\nThe system shows following errorcode: 0xfffffffe-0x" +
+                                       Hex8(ENODEV)))
+      << result.err;
+  ExpectUpdateRequests(path, sent);
+}
+
+TEST_F(Scenario, DeviceChoosesTheNamedUnitAndNeverOpensTheOther) {
+  const std::string first = bus.Plug({});
+  standin::DevicePlan second;
+  second.productId = 1;
+  second.faults = {{0x1B, 1, sim::FaultKind::Refuse, 0x16}};  // ends the run at its first block
+  const std::string chosen = bus.Plug(second);
+
+  const standin::ProgramResult result = Run({"update", "--yes", "--device", chosen});
+  EXPECT_EQ(result.exitCode, 14) << result.err;
+  EXPECT_TRUE(result.out.starts_with(chosen + "  TORVEX 1.2")) << result.out;
+  EXPECT_EQ(bus.OpensGranted(first), 0);
+  EXPECT_TRUE(bus.Requests(first).empty());
+  ExpectUpdateRequests(chosen, 5);
+
+  const standin::ProgramResult missing = Run({"update", "--yes", "--device", "/dev/hidraw77"});
+  EXPECT_EQ(missing.exitCode, 3);
+  EXPECT_EQ(missing.err, "There is no programming unit at /dev/hidraw77.\n");
+}
+
+TEST_F(Scenario, TwoInterruptsStopTheUpdateBetweenTwoRequests) {
+  const std::string path = bus.Plug({});
+  standin::ChildProcess program(Program({"update", "--yes"}));
+  // Plain progress lines on a pipe: the first comes after a tenth of the blocks.
+  ASSERT_TRUE(program.WaitForOutput(" 10%  204/2037 blocks", 60s)) << program.OutputSoFar();
+  kill(program.pid(), SIGINT);
+  std::this_thread::sleep_for(300ms);
+  kill(program.pid(), SIGINT);
+  const standin::ProgramResult result = program.Finish();
+
+  EXPECT_EQ(result.exitCode, 15) << result.err;
+  EXPECT_TRUE(Contains(result.err, Text(IDS_CLI_INTERRUPT_WARNING)));
+  EXPECT_TRUE(result.err.ends_with(Text(IDS_CLI_INTERRUPTED) + "\n")) << result.err;
+  const std::size_t sent = UpdateRequests(path).size();
+  EXPECT_LT(sent, 4u + 2037u) << "the transfer stopped";
+  ExpectUpdateRequests(path, sent);  // whole blocks only, and no closing pair
+  EXPECT_EQ(bus.OpenConnections(path), 0);
+}
+
+}  // namespace
+}  // namespace cli_e2e

@@ -1,0 +1,63 @@
+// A whole update in a real terminal: the prompt answered by typing, the progress bar redrawn in
+// place, a single Ctrl-C that only warns, and the exact requests, waits and flash content.
+#include "tests/hidapi_standin/driver/tmux_session.h"
+#include "tests/cli_e2e/scenario.h"
+
+namespace cli_e2e {
+namespace {
+
+class TerminalScenario : public Scenario {};
+
+TEST_F(TerminalScenario, WholeUpdateTypedYesWithBarAndOneHarmlessCtrlC) {
+  const std::string path = bus.Plug({});
+  standin::TerminalOptions options;
+  options.argv = {PELORA_UPDATE, "update"};
+  options.environment = Environment();
+  options.columns = 200;  // wide enough that no text the test looks for is wrapped
+  standin::TmuxSession terminal(options);
+  ASSERT_TRUE(terminal.started());
+
+  ASSERT_TRUE(terminal.WaitForText("Continue? (y/n)", 20s)) << terminal.Screen();
+  EXPECT_TRUE(
+      Contains(terminal.Screen(), path + "  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready"));
+  EXPECT_TRUE(UpdateRequests(path).empty()) << "nothing is sent before the answer";
+  ASSERT_TRUE(terminal.Type("y"));
+  ASSERT_TRUE(terminal.SendKeys({"Enter"}));
+
+  // The bar, redrawn in place: one line that shows the blocks and the remaining time.
+  ASSERT_TRUE(terminal.WaitForText("/2037 blocks", 30s)) << terminal.Screen();
+  ASSERT_TRUE(terminal.WaitForText("] ", 5s)) << terminal.Screen();
+  ASSERT_TRUE(terminal.WaitForText(" left", 10s)) << terminal.Screen();
+
+  // One Ctrl-C: the risk is explained and the update goes on.
+  ASSERT_TRUE(terminal.SendKeys({"C-c"}));
+  ASSERT_TRUE(terminal.WaitForText("Press Ctrl-C again within 5 seconds", 10s))
+      << terminal.Screen();
+
+  const std::optional<int> status = terminal.WaitForExit(120s);
+  ASSERT_TRUE(status.has_value()) << terminal.Screen();
+  EXPECT_EQ(*status, 0) << terminal.Screen();
+  EXPECT_TRUE(Contains(terminal.Screen(), Text(IDS_SUCCESS))) << terminal.Screen();
+  EXPECT_TRUE(Contains(terminal.Screen(), "100%  2037/2037 blocks")) << terminal.Screen();
+
+  // The requests, byte for byte, and the flash content.
+  ExpectUpdateRequests(path, SIZE_MAX);
+  EXPECT_EQ(bus.Flash(path), expected::FlashAfterUpdate(image));
+
+  // No wait ended early: each request came at least the mandated time after the one before.
+  const std::vector<sim::RecordedRequest> requests = UpdateRequests(path);
+  ASSERT_EQ(requests.size(), 4u + 2037u + 2u);
+  const auto gap = [&](std::size_t i) { return requests[i].timeMs - requests[i - 1].timeMs; };
+  EXPECT_GE(gap(1), 20u);
+  EXPECT_GE(gap(2), 20u);
+  EXPECT_GE(gap(3), 1000u + 4000u + 20u) << "erase reply wait, settle wait, stage gap";
+  for (std::size_t i = 4; i < 4 + 2037; ++i) {
+    ASSERT_GE(gap(i), 20u) << "before request " << i;
+  }
+  EXPECT_GE(gap(4 + 2037), 20u) << "after the last block";
+  EXPECT_LT(gap(4 + 2037 + 1), 20u) << "the closing pair goes back to back";
+  EXPECT_EQ(bus.OpenConnections(path), 0);
+}
+
+}  // namespace
+}  // namespace cli_e2e
