@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Checks the Debian package of pelora-update: it holds the program, the udev rule for the build's
+# vendor ID, the manual page and the licence; it installs; the installed program runs --version;
+# and it removes cleanly. Installs into this machine (as root, or with sudo), then removes it.
+#
+#   check_package.sh PACKAGE.deb VENDOR_HEX
+set -euo pipefail
+deb=$1 vendor=$2
+
+fail() { echo "check_package: $*" >&2; exit 1; }
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+
+contents="$(dpkg-deb -c "$deb")"
+for path in ./usr/bin/pelora-update ./usr/lib/udev/rules.d/70-pelora-update.rules \
+            ./usr/share/man/man1/pelora-update.1.gz ./usr/share/doc/pelora-update/copyright; do
+  grep -q " $path\$" <<<"$contents" || fail "$path is missing from $deb"
+done
+dpkg-deb -f "$deb" Depends | grep -q libhidapi-hidraw0 || fail "the package does not depend on hidapi"
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+dpkg-deb -x "$deb" "$work"
+rule="$work/usr/lib/udev/rules.d/70-pelora-update.rules"
+for product in 0001 0002; do
+  grep -q "ATTRS{idVendor}==\"$vendor\", ATTRS{idProduct}==\"$product\", TAG+=\"uaccess\"" "$rule" ||
+    fail "the udev rule does not give vendor $vendor product $product to the user"
+done
+zcat "$work/usr/share/man/man1/pelora-update.1.gz" | grep -q '^\.SH NAME' || fail "no manual page"
+
+if dpkg-query -W -f='${Status}' pelora-update 2>/dev/null | grep -q "install ok installed"; then
+  fail "pelora-update is already installed on this machine; not touching it"
+fi
+"${sudo_cmd[@]}" dpkg -i "$deb" >/dev/null
+version="$(/usr/bin/pelora-update --version)" || { "${sudo_cmd[@]}" dpkg -r pelora-update; fail "--version failed"; }
+"${sudo_cmd[@]}" dpkg -r pelora-update >/dev/null
+[[ ! -e /usr/bin/pelora-update ]] || fail "removing the package left /usr/bin/pelora-update"
+grep -q '^pelora-update 3\.3$' <<<"$(head -n1 <<<"$version")" || fail "unexpected version: $version"
+echo "check_package: $deb installs, runs --version ($(head -n1 <<<"$version")) and removes cleanly"
