@@ -1,7 +1,6 @@
 // The update's fault matrix: every stage against every fault, one row each.
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
@@ -12,7 +11,6 @@ namespace {
 
 constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kErase = 0x1E, kSetAddress = 0x1F,
                        kProtect = 0x20;
-constexpr std::size_t kBlockBytes = 48;
 // Requests of a ready unit's identification, before the update's first.
 constexpr std::size_t kIdentifyRequests = 3;
 // The program's time-out on a reply that never comes.
@@ -60,7 +58,7 @@ const char* NameOf(Fault f) {
 }
 
 std::size_t BlockCount(const std::vector<std::uint8_t>& image) {
-  return (image.size() + kBlockBytes - 1) / kBlockBytes;
+  return expected::UpdateBlocks(image).size();
 }
 
 // The middle block is taken early: every block before a failure costs the run 20 ms.
@@ -168,30 +166,10 @@ std::vector<Row> RowsOf(const std::string& part) {
   return rows;
 }
 
-std::vector<RequestPattern> UpdatePrefix(const std::vector<std::uint8_t>& image, std::size_t n) {
-  std::vector<RequestPattern> r = ReadyIdentification();
-  const std::vector<RequestPattern> stages = {LockSetRequest(), ProtectionReleaseRequest(),
-                                              EraseRequest(), SetAddressRequest()};
-  for (std::size_t i = 0; i < n; ++i) {
-    if (i < stages.size()) {
-      r.push_back(stages[i]);
-      continue;
-    }
-    const std::size_t offset = (i - stages.size()) * kBlockBytes;
-    const std::size_t bytes = std::min(kBlockBytes, image.size() - offset);
-    // A tail block is sent from a 0xFF-filled buffer, whole words.
-    std::vector<std::uint8_t> block(image.begin() + static_cast<std::ptrdiff_t>(offset),
-                                    image.begin() + static_cast<std::ptrdiff_t>(offset + bytes));
-    block.resize((bytes + 3) / 4 * 4, 0xFF);
-    r.push_back(WriteBlockRequest(block.data(), block.size()));
-  }
-  return r;
-}
-
 void RunRow(Session& s, const Row& row) {
   Checks& k = s.checks();
   Program& p = s.program();
-  const std::vector<std::uint8_t>& image = ImageOf(s);
+  const std::vector<std::uint8_t>& image = s.image();
   if (image.empty())
     k.Abort("the firmware image could not be read");
   const std::size_t index = RequestIndex(row.stage, image);
@@ -293,27 +271,14 @@ void RunRow(Session& s, const Row& row) {
   Sleep(200);
   s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
                  "after the failure box");
-  s.ExpectRequests(unit, UpdatePrefix(image, sent), "trace");
+  s.ExpectRequests(unit,
+                   Concat(expected::ReadyIdentification(), expected::UpdateRequests(image, sent)),
+                   "trace");
   k.ExpectEq(unit.OpenConnections(), 0, "the link is closed after a failure");
   s.CloseAndFinish();
 }
 
 }  // namespace
-
-const std::vector<std::uint8_t>& ImageOf(const Session& s) {
-  static std::map<std::wstring, std::vector<std::uint8_t>> cache;
-  std::vector<std::uint8_t>& image = cache[s.settings().imagePath];
-  if (image.empty()) {
-    if (FILE* f = _wfopen(s.settings().imagePath.c_str(), L"rb")) {
-      std::uint8_t buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        image.insert(image.end(), buf, buf + n);
-      std::fclose(f);
-    }
-  }
-  return image;
-}
 
 std::vector<Scenario> FaultMatrixScenarios(const std::string& part) {
   std::vector<Scenario> out;

@@ -75,7 +75,7 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
 }
 
 int RunSuite(const Options& o) {
-  if (!LoadImage(o.run.imagePath)) {
+  if (ReadImage(o.run.imagePath).empty()) {
     std::printf("cannot read the firmware image %s\n", Narrow(o.run.imagePath).c_str());
     return 2;
   }

@@ -1,6 +1,7 @@
 #include "tests/e2e/driver/session.h"
 
 #include <cstdio>
+#include <map>
 
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
@@ -10,10 +11,6 @@ namespace e2e {
 
 namespace {
 
-std::vector<int> Key() {
-  return {0x47, 0x9D, 0x2E, 0x6B};
-}  // 0x6B2E9D47, little-endian
-
 std::string Hex(const std::vector<std::uint8_t>& b, std::size_t n) {
   std::string s;
   char buf[4];
@@ -22,21 +19,6 @@ std::string Hex(const std::vector<std::uint8_t>& b, std::size_t n) {
     s += buf;
   }
   return s;
-}
-
-// Empty when `actual` matches, else what differs.
-std::string Mismatch(const RequestPattern& p, const std::vector<std::uint8_t>& actual) {
-  for (std::size_t i = 0; i < p.bytes.size(); ++i) {
-    if (p.bytes[i] < 0)
-      continue;
-    if (i >= actual.size() || actual[i] != p.bytes[i]) {
-      char buf[96];
-      std::snprintf(buf, sizeof buf, "byte %zu is %s, expected %02x", i,
-                    i < actual.size() ? Hex({actual[i]}, 1).c_str() : "missing", p.bytes[i]);
-      return std::string(p.name) + ": " + buf + " (request starts " + Hex(actual, 12) + ")";
-    }
-  }
-  return {};
 }
 
 // The driver's stderr file from `offset` on; empty when there is none.
@@ -59,50 +41,25 @@ std::string WineStderr(const std::wstring& path, std::uint64_t offset) {
 
 }  // namespace
 
-RequestPattern IdentifyRequest() {
-  return {"identify", {0x01, 0x08, 0x00}};
+const std::vector<std::uint8_t>& ReadImage(const std::wstring& path) {
+  static std::map<std::wstring, std::vector<std::uint8_t>> cache;
+  std::vector<std::uint8_t>& image = cache[path];
+  if (image.empty()) {
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+      std::uint8_t buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        image.insert(image.end(), buf, buf + n);
+      std::fclose(f);
+    }
+  }
+  return image;
 }
-RequestPattern ReadUnitMemoryRequest() {
-  return {"read unit memory", {0x01, 0x0A, 0x0C, -1, 0x00, 0xFC, 0x01, 0x08}};
-}
-RequestPattern ReadEscInfoRequest() {
-  return {"read ESC info", {0x01, 0x1D, 0x08, -1, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF}};
-}
-RequestPattern ReadEscBootInfoRequest() {
-  return {"read ESC boot info", {0x01, 0x22}};
-}
-RequestPattern LockSetRequest() {
-  return {"lock set", {0x01, 0x0B, 0x01, 0x01}};
-}
-RequestPattern LockReleaseRequest() {
-  return {"lock release", {0x01, 0x0B, 0x01, 0x00}};
-}
-RequestPattern ProtectionReleaseRequest() {
-  return {"protection release", {0x01, 0x20, 0x01, 0x00}};
-}
-RequestPattern ProtectionSetRequest() {
-  return {"protection set", {0x01, 0x20, 0x01, 0x01}};
-}
-RequestPattern EraseRequest() {
-  std::vector<int> b = {0x01, 0x1E, 0x04, -1};
-  for (int k : Key())
-    b.push_back(k);
-  return {"erase", b};
-}
-RequestPattern SetAddressRequest() {
-  std::vector<int> b = {0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00};
-  for (int k : Key())
-    b.push_back(k);
-  return {"set address", b};
-}
-RequestPattern WriteBlockRequest(const std::uint8_t* data, std::size_t bytes) {
-  std::vector<int> b = {0x01, 0x1B, static_cast<int>(bytes), -1};
-  for (std::size_t i = 0; i < bytes; ++i)
-    b.push_back(data[i]);
-  return {"write block", b};
-}
-std::vector<RequestPattern> ReadyIdentification() {
-  return {IdentifyRequest(), ReadEscInfoRequest(), ReadEscBootInfoRequest()};
+
+std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
+                                             const std::vector<expected::RequestPattern>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 Panel NoUnitPanel(std::wstring unitLabel) {
@@ -175,25 +132,26 @@ void Session::ExpectDialog(const std::wstring& hint, bool updateEnabled, const P
 }
 
 void Session::ExpectRequests(const BusDeviceServer& device,
-                             const std::vector<RequestPattern>& expected, const std::string& when) {
+                             const std::vector<expected::RequestPattern>& patterns,
+                             const std::string& when) {
   std::vector<sim::RecordedRequest> actual = device.Requests();
   int reported = 0;
-  for (std::size_t i = 0; i < expected.size() && i < actual.size() && reported < 5; ++i) {
-    std::string m = Mismatch(expected[i], actual[i].bytes);
+  for (std::size_t i = 0; i < patterns.size() && i < actual.size() && reported < 5; ++i) {
+    std::string m = expected::Mismatch(patterns[i], actual[i].bytes);
     if (!m.empty()) {
       checks_.Expect(false, when + ": request " + std::to_string(i + 1) + ", " + m);
       ++reported;
     }
   }
-  if (actual.size() != expected.size()) {
+  if (actual.size() != patterns.size()) {
     std::string detail;
-    std::size_t from = std::min(actual.size(), expected.size());
+    std::size_t from = std::min(actual.size(), patterns.size());
     if (from < actual.size())
       detail = ", first extra request starts " + Hex(actual[from].bytes, 8);
-    if (from < expected.size())
-      detail = std::string(", first missing: ") + expected[from].name;
+    if (from < patterns.size())
+      detail = ", first missing: " + patterns[from].name;
     checks_.Expect(false, when + ": " + std::to_string(actual.size()) + " requests, expected " +
-                              std::to_string(expected.size()) + detail);
+                              std::to_string(patterns.size()) + detail);
   }
 }
 

@@ -238,7 +238,7 @@ void RunStorm(Session& s) {
     Arrive(s, m, ReadyUnit(L"cycle" + std::to_wstring(cycle), 2), when + " arrival");
     BusDeviceServer& unit = *m.present.back().server;
     ExpectModel(s, m, when + " after arrival");
-    s.ExpectRequests(unit, ReadyIdentification(), when + " identification");
+    s.ExpectRequests(unit, expected::ReadyIdentification(), when + " identification");
     Counts open;
     if (cycle == kCycles - 1)
       open = Measure(p.pid());
