@@ -138,7 +138,7 @@ void Program::Start() {
                   Narrow(exePath_));
   }
   CloseHandle(pi.hThread);
-  process_.Reset(pi.hProcess);
+  process_.reset(pi.hProcess);
   pid_ = pi.dwProcessId;
 }
 

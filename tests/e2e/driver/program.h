@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/scoped_handle.h"
 #include "tests/e2e/driver/support.h"
 
 namespace e2e {
@@ -91,7 +92,7 @@ class Program {
   Checks& checks_;
   std::wstring exePath_;
   std::wstring busName_;
-  Handle process_;
+  KernelObject process_;
   DWORD pid_ = 0;
   HWND dialog_ = nullptr;
 };

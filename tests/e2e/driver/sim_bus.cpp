@@ -91,11 +91,11 @@ bool BusDeviceServer::WriteProtected() const {
 }
 
 void BusDeviceServer::Slot() {
-  Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  KernelObject event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   while (WaitForSingleObject(stop_.get(), 0) != WAIT_OBJECT_0) {
-    Handle pipe(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                 PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
+    KernelObject pipe(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                       PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
     if (!pipe.valid()) {
       Problem("CreateNamedPipeW failed with " + std::to_string(GetLastError()));
       return;

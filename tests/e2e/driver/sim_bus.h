@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/simulated_unit.h"
+#include "platform/win32/scoped_handle.h"
 #include "tests/e2e/driver/support.h"
 #include "tests/e2e/hid_bus.h"
 
@@ -68,7 +69,7 @@ class BusDeviceServer {
   std::shared_ptr<sim::SimulatedUnit> unit_;
   mutable std::mutex mutex_;
   std::vector<std::string> problems_;
-  Handle stop_;
+  KernelObject stop_;
   std::atomic<int> connected_{0};
   std::atomic<int> totalConnections_{0};
   std::vector<std::thread> slots_;

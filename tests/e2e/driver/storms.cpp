@@ -6,6 +6,7 @@
 #include <random>
 #include <algorithm>
 
+#include "platform/win32/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
 
@@ -102,7 +103,7 @@ long WindowsOf(DWORD pid) {
 
 Counts Measure(DWORD pid) {
   Counts c;
-  Handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+  KernelObject process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
   if (!process.valid())
     return c;
   DWORD handles = 0;

@@ -13,36 +13,6 @@ namespace e2e {
 // Milliseconds on the performance counter since the driver started.
 double NowMs();
 
-// Owns a kernel handle; NULL and INVALID_HANDLE_VALUE both mean none.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() { Reset(); }
-  Handle(Handle&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-  Handle& operator=(Handle&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      h_ = o.h_;
-      o.h_ = nullptr;
-    }
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  void Reset(HANDLE h = nullptr) {
-    if (valid())
-      CloseHandle(h_);
-    h_ = h;
-  }
-
- private:
-  HANDLE h_ = nullptr;
-};
-
 // A scenario stops at the first failure that makes going on pointless (test code only).
 struct ScenarioAbort {
   std::string reason;
