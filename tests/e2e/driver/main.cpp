@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/scenarios.h"
 #include "tests/e2e/driver/screenshot.h"
@@ -103,6 +104,7 @@ int RunSuite(const Options& o) {
         } catch (const ScenarioAbort&) {
           // recorded in the checks already
         }
+        session.TearDown();
         failures = session.checks().failures();
       }
       const double ms = NowMs() - start;
@@ -116,6 +118,14 @@ int RunSuite(const Options& o) {
   }
   std::printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 && passed > 0 ? 0 : 1;
+}
+
+// The length of the image the program carries (its resource), 0 when it cannot be read.
+std::size_t CarriedImageBytes(const std::wstring& exe) {
+  const ModuleHandle program(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const HRSRC image =
+      program ? FindResourceW(program.get(), MAKEINTRESOURCEW(IDR_FIRMWARE), RT_RCDATA) : nullptr;
+  return image != nullptr ? SizeofResource(program.get(), image) : 0;
 }
 
 // The demo: the program with one ready simulated unit plugged in. With --drive the driver also
@@ -151,7 +161,11 @@ int RunDemo(const Options& o) {
       std::fflush(stdout);
       WaitUntil(session.checks(), 30000, "the progress window",
                 [&] { return p.ProgressWindow() != nullptr; });
-      Sleep(20000);
+      // The progress shot shows the bar about half full.
+      const std::size_t half = CarriedImageBytes(settings.exePath) / 2;
+      WaitUntil(
+          session.checks(), 120000, "half of the image to be written",
+          [&] { return unit.Flash().size() >= half; }, 100);
       shot("3-progress");
       // The program answers again once the update has ended.
       WaitUntil(
@@ -167,6 +181,7 @@ int RunDemo(const Options& o) {
     std::printf("demo: %s\n", abort.reason.c_str());
     return 1;
   }
+  session.TearDown();
   for (const std::string& f : session.checks().failures())
     std::printf("demo: %s\n", f.c_str());
   return session.checks().failures().empty() ? 0 : 1;

@@ -86,6 +86,7 @@ void RunPlanted(Session& s) {
     } catch (const ScenarioAbort&) {
       // recorded in the copy's checks, carried over below
     }
+    run.TearDown();
     for (const std::string& f : run.checks().failures())
       k.Expect(false, "program copy: " + f);
   }

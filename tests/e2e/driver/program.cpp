@@ -68,25 +68,40 @@ bool TextOf(HWND w, std::wstring& out, DWORD timeoutMs) {
 
 }  // namespace
 
-AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> data)
-    : data_(std::move(data)) {
-  thread_ = std::thread([this, window, message, wParam] {
+AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> data,
+                     std::string description)
+    : state_(std::make_shared<State>()), description_(std::move(description)) {
+  state_->data = std::move(data);
+  thread_ = std::thread([state = state_, window, message, wParam] {
     DWORD_PTR r = 0;
-    LPARAM l = data_.empty() ? 0 : reinterpret_cast<LPARAM>(data_.data());
+    LPARAM l = state->data.empty() ? 0 : reinterpret_cast<LPARAM>(state->data.data());
     // Long enough for any handler with a box the driver answers; the caller bounds its wait.
     SendMessageTimeoutW(window, message, wParam, l, SMTO_NORMAL, 300000, &r);
-    result_ = static_cast<LRESULT>(r);
-    done_ = true;
+    state->done = true;
   });
 }
 
 AsyncSend::~AsyncSend() {
-  if (thread_.joinable())
+  // Joined already, or the scenario gave up on it: a short grace for a handler that is just
+  // returning, then the thread is left to end with the program (it holds its own state).
+  const double deadline = NowMs() + 2000;
+  while (!done() && NowMs() < deadline)
+    Sleep(10);  // polls the helper's flag; the bound is the deadline above
+  if (!thread_.joinable())
+    return;
+  if (done()) {
     thread_.join();
+  } else {
+    std::printf("    (left unanswered: %s; its sending thread ends with the program)\n",
+                description_.c_str());
+    std::fflush(stdout);
+    thread_.detach();
+  }
 }
 
 void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what) {
-  WaitUntil(checks, timeoutMs, what, [this] { return done(); });
+  WaitUntil(checks, timeoutMs, what + " (" + description_ + " still unanswered)",
+            [this] { return done(); });
   thread_.join();
 }
 
@@ -94,10 +109,17 @@ Program::Program(Checks& checks, std::wstring exePath, std::wstring busName)
     : checks_(checks), exePath_(std::move(exePath)), busName_(std::move(busName)) {}
 
 Program::~Program() {
-  if (Running()) {
-    TerminateProcess(process_.get(), 99);
-    WaitForSingleObject(process_.get(), 10000);
-  }
+  End();
+}
+
+std::string Program::End() {
+  if (!Running())
+    return {};
+  TerminateProcess(process_.get(), 99);
+  if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0)
+    return "the program (process " + std::to_string(pid_) +
+           ") did not end within 10 s of its termination";
+  return {};
 }
 
 void Program::ConfigureWine(const std::wstring& exePath, bool unmanaged) {
@@ -299,7 +321,11 @@ std::unique_ptr<AsyncSend> Program::SendDeviceChange(WPARAM code, const std::wst
   b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   b->dbcc_classguid = kHidGuid;
   std::memcpy(b->dbcc_name, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-  return std::make_unique<AsyncSend>(dialog_, WM_DEVICECHANGE, code, std::move(data));
+  char description[48];
+  std::snprintf(description, sizeof description, "WM_DEVICECHANGE 0x%04x for ",
+                static_cast<unsigned>(code));
+  return std::make_unique<AsyncSend>(dialog_, WM_DEVICECHANGE, code, std::move(data),
+                                     description + Narrow(path));
 }
 
 DWORD Program::WaitExit(double timeoutMs) {

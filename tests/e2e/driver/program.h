@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,28 +26,35 @@ struct MessageBoxInfo {
 };
 
 // Sends one message from a helper thread, so that a handler that opens a message box does not
-// block the driver; Join bounds the wait for the handler to finish.
+// block the driver; Join bounds the wait for the handler to finish. A send still unanswered when
+// the object goes (a scenario aborted) is left to end with the program, never waited for without
+// bound: its thread owns what it uses.
 class AsyncSend {
  public:
-  AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> lParamData);
+  // `description` names the message in failures, e.g. "WM_DEVICECHANGE 0x8000 for <path>".
+  AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> lParamData,
+            std::string description);
   ~AsyncSend();
   AsyncSend(const AsyncSend&) = delete;
   AsyncSend& operator=(const AsyncSend&) = delete;
-  bool done() const { return done_.load(); }
-  LRESULT result() const { return result_; }
+  bool done() const { return state_->done.load(); }
+  // Aborts the scenario, naming the unanswered message, when the handler has not returned.
   void Join(Checks& checks, double timeoutMs, const std::string& what);
 
  private:
-  std::vector<std::uint8_t> data_;
-  std::atomic<bool> done_{false};
-  LRESULT result_ = 0;
+  struct State {
+    std::vector<std::uint8_t> data;
+    std::atomic<bool> done{false};
+  };
+  std::shared_ptr<State> state_;
+  std::string description_;
   std::thread thread_;
 };
 
 class Program {
  public:
   Program(Checks& checks, std::wstring exePath, std::wstring busName);
-  ~Program();  // ends the program if it still runs
+  ~Program();  // ends the program if it still runs (End)
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -87,6 +95,9 @@ class Program {
 
   void Close(double timeoutMs = 15000);  // presses Close and waits for the exit
   DWORD WaitExit(double timeoutMs);
+  // Terminates the program if it still runs and waits at most 10 s for it to end; empty when it
+  // has ended, else what is wrong.
+  std::string End();
 
  private:
   Checks& checks_;

@@ -233,12 +233,6 @@ void ExpectReadyStartup(Session& s, const wchar_t* label = L"MAVIRA", const wcha
   s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(label, esc), "start-up");
 }
 
-void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what) {
-  std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
-  // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
-  send->Join(s.checks(), 20000, what + " to be handled");
-}
-
 std::wstring UpperAscii(std::wstring s) {
   for (wchar_t& c : s) {
     if (c >= L'a' && c <= L'z')
@@ -423,11 +417,21 @@ int DrawnPercent(HWND bar) {
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  // The bar fills the client area less its one-pixel inset on each side.
-  return filled < 0 ? -1 : std::min(100, filled * 100 / std::max(1, width - 2));
+  // The bar fills the client area less its one-pixel inset on each side. Not clamped: a share
+  // over 100 would show that the reading itself is wrong.
+  return filled < 0 ? -1 : filled * 100 / std::max(1, width - 2);
 }
 
 // What the progress window showed, as far as it could be read.
+//
+// Under Wine two readings of the bar are possible and neither is complete. The program pumps no
+// messages during the transfer, so PBM_GETPOS is not answered while the window exists (it is still
+// tried, and judged when answered). The bar as drawn on the screen can be sampled, but Wine puts
+// the program's painting on the screen only now and then, so the share seen lags the position:
+// it may stop anywhere short of 100 % (seen: 34 % to 100 %), and Wine at times shows the bar
+// blank again (seen: 18 % then 10 %, 6 % then 0 %), which the program cannot repaint while it pumps
+// no messages. What holds is judged: the drawn share stays within 0..100 and is above 0 at least
+// once.
 struct ProgressWatch {
   HWND window = nullptr;
   double firstSeen = 0, goneAt = 0;
@@ -436,13 +440,16 @@ struct ProgressWatch {
   RECT dialogRect{};
   LONG style = 0;
   HWND owner = nullptr;
-  std::vector<int> positions;  // PBM_GETPOS answers (only when the program pumps)
+  struct Position {
+    int percent;
+    bool afterLastBlock;  // read once the program had gone past the final block
+  };
+  std::vector<Position> positions;  // PBM_GETPOS answers
   int queries = 0;
-  // The bar as drawn on the screen: its filled share of the client width, in percent.
-  int maxDrawnPercent = -1;
-  int drawnSamples = 0;
+  std::vector<int> drawn;  // the bar's filled share of its width on the screen, in percent
   double lastDrawSample = 0;
-  bool dense = false;  // sample at every poll (set once the final block is on its way)
+  bool dense = false;           // sample at every poll (set once the final block is on its way)
+  bool afterLastBlock = false;  // set once the unit has the request after the final block
 
   void Poll(const Program& p, double now) {
     if (window == nullptr) {
@@ -465,17 +472,15 @@ struct ProgressWatch {
     }
     if (goneAt == 0 && (dense || now - lastDrawSample >= 40)) {
       lastDrawSample = now;
-      int drawn = DrawnPercent(window);
-      if (drawn >= 0) {
-        ++drawnSamples;
-        maxDrawnPercent = std::max(maxDrawnPercent, drawn);
-      }
+      const int share = DrawnPercent(window);
+      if (share >= 0 && IsWindow(window))  // not a reading of where the window just was
+        drawn.push_back(share);
     }
     if (goneAt == 0 && queries * 500.0 < now - firstSeen) {
       ++queries;
       DWORD_PTR pos = 0;
       if (SendMessageTimeoutW(window, PBM_GETPOS, 0, 0, SMTO_BLOCK, 20, &pos)) {
-        positions.push_back(static_cast<int>(pos));
+        positions.push_back({static_cast<int>(pos), afterLastBlock});
       }
     }
   }
@@ -501,16 +506,53 @@ struct ProgressWatch {
     k.Expect((style & WS_CAPTION) == WS_CAPTION, "progress window should carry a title bar");
     k.Expect((style & PBS_SMOOTH) != 0, "progress bar should be smooth");
     k.Expect(owner == s.program().dialog(), "progress window should be owned by the dialog");
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-      k.Expect(
-          positions[i] >= 0 && positions[i] <= 100 && (i == 0 || positions[i] >= positions[i - 1]),
-          "progress positions should count up within 0..100");
+
+    // The position as the program set it, where the window answered.
+    if (positions.empty()) {
+      std::printf(
+          "    progress position (PBM_GETPOS): not measurable under Wine here, 0 of %d reads "
+          "answered (the program pumps no messages while the window exists); not checked\n",
+          queries);
+    } else {
+      std::string seen;
+      for (std::size_t i = 0; i < positions.size(); ++i) {
+        const Position& at = positions[i];
+        seen += std::to_string(at.percent) + (at.afterLastBlock ? "* " : " ");
+        k.Expect(at.percent >= 0 && at.percent <= 100 &&
+                     (i == 0 || at.percent >= positions[i - 1].percent),
+                 "progress positions should count up within 0..100: " + seen);
+        k.Expect(!at.afterLastBlock || at.percent == 100,
+                 "the position read after the final block should be 100: " + seen);
+      }
+      std::printf(
+          "    progress position (PBM_GETPOS): %zu of %d reads answered: %s(* after the "
+          "final block); checked\n",
+          positions.size(), queries, seen.c_str());
     }
-    std::printf("    progress window: %d of %d PBM_GETPOS reads answered",
-                static_cast<int>(positions.size()), queries);
-    if (!positions.empty())
-      std::printf(", last %d", positions.back());
-    std::printf("; drawn bar sampled %d times, fullest %d%%\n", drawnSamples, maxDrawnPercent);
+
+    // The bar as the screen showed it.
+    if (drawn.empty()) {
+      std::printf(
+          "    drawn progress bar: not measurable here (the screen could not be read); not "
+          "checked\n");
+      return;
+    }
+    int fullest = 0, drops = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      k.Expect(drawn[i] >= 0 && drawn[i] <= 100,
+               "the drawn progress bar should fill 0..100 % of its width, sample " +
+                   std::to_string(i + 1) + " shows " + std::to_string(drawn[i]) + " %");
+      fullest = std::max(fullest, drawn[i]);
+      drops += i > 0 && drawn[i] < drawn[i - 1];
+    }
+    k.Expect(fullest > 0, "the drawn progress bar never showed any progress in " +
+                              std::to_string(drawn.size()) + " samples");
+    std::printf(
+        "    drawn progress bar: %zu samples, all within 0..100 %%, fullest %d %% (checked: above "
+        "0); last %d %%, %d step(s) back: how far and how evenly it fills is not measurable here "
+        "(Wine shows the painting late and at times blanks the bar while the program pumps no "
+        "messages), not checked\n",
+        drawn.size(), fullest, drawn.back(), drops);
   }
 };
 
@@ -610,6 +652,9 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
       [&] {
         const double now = NowMs();
         watch.dense = unit.RequestCount() >= finalBlockAt;
+        // The protection request follows the final block's reply, after which the program has
+        // set the position to 100.
+        watch.afterLastBlock = unit.RequestCount() > finalBlockAt;
         watch.Poll(p, now);
         if (!p.Running())
           k.Abort("the program ended during the update");
@@ -907,13 +952,16 @@ void RunFailure(Session& s, const FailureCase& c) {
   }
   p.AnswerBox(box, IDOK);
   p.WaitNoBox(10000, "the dialog to settle");
+  // The program is back in its message loop, so all it sent is recorded by the time the unit
+  // sees its handle closed.
+  WaitUntil(k, 5000, "the link to be closed after the failure",
+            [&] { return unit.OpenConnections() == 0; });
   s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
                  "after the failure box");
   s.ExpectRequests(unit,
                    Concat(expected::ReadyIdentification(),
                           expected::UpdateRequests(s.image(), c.stages + c.blocks)),
                    "trace");
-  k.ExpectEq(unit.OpenConnections(), 0, "the link is closed after a failure");
   s.CloseAndFinish();
 }
 

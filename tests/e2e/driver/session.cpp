@@ -62,6 +62,12 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
   return a;
 }
 
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what) {
+  std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
+  // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
+  send->Join(s.checks(), 20000, what + " to be handled");
+}
+
 Panel NoUnitPanel(std::wstring unitLabel) {
   return {std::move(unitLabel), L"0.0.0", L"0.0.0", L"0.0.0", false};
 }
@@ -96,8 +102,19 @@ Session::Session(const RunSettings& settings, const std::string& name)
 }
 
 Session::~Session() {
-  program_.reset();  // ends the program first, then its devices
-  bus_.reset();
+  TearDown();
+}
+
+void Session::TearDown() {
+  // The program first, then its devices: a device thread may wait for the program to read.
+  if (program_) {
+    const std::string problem = program_->End();
+    checks_.Expect(problem.empty(), problem);
+  }
+  if (bus_) {
+    for (const std::string& stuck : bus_->StopAll())
+      checks_.Expect(false, stuck);
+  }
 }
 
 BusDeviceServer& Session::Plug(DevicePlan plan) {

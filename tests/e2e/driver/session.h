@@ -42,7 +42,11 @@ const std::vector<std::uint8_t>& ReadImage(const std::wstring& path);
 class Session {
  public:
   Session(const RunSettings& settings, const std::string& name);
-  ~Session();
+  ~Session();  // TearDown
+
+  // Ends the program and every device, each wait bounded, and records in the checks what did not
+  // end: call it before reading the checks, also after an abort.
+  void TearDown();
 
   Checks& checks() { return checks_; }
   SimBus& bus() { return *bus_; }
@@ -86,6 +90,10 @@ class Session {
 // `a` followed by `b`.
 std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
                                              const std::vector<expected::RequestPattern>& b);
+
+// Sends WM_DEVICECHANGE `code` (0x8000 arrival, 0x8004 removal) for `path` and waits, bounded,
+// for the program to have handled it.
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what);
 
 DevicePlan ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
 DevicePlan OtherHidDevice(std::wstring tag = L"mouse");

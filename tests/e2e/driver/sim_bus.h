@@ -57,11 +57,13 @@ class BusDeviceServer {
   std::vector<std::string> WireProblems() const;
 
   // Ends every connection and listener; the program's handle then fails like a vanished device.
-  void Stop();
+  // Waits at most `timeoutMs` for the pipe threads: false (and a wire problem naming what each
+  // stuck thread was doing) when one has not ended; the object must then outlive its threads.
+  bool Stop(double timeoutMs = 10000);
 
  private:
-  void Slot();
-  void Serve(HANDLE pipe, OVERLAPPED& ov);
+  void Slot(std::atomic<const char*>& phase);
+  void Serve(HANDLE pipe, OVERLAPPED& ov, std::atomic<const char*>& phase);
   void Problem(const std::string& what);
 
   DevicePlan plan_;
@@ -73,6 +75,8 @@ class BusDeviceServer {
   std::atomic<int> connected_{0};
   std::atomic<int> totalConnections_{0};
   std::vector<std::thread> slots_;
+  // What each slot thread is doing, for a failure that names a stuck one; null once it ended.
+  std::vector<std::unique_ptr<std::atomic<const char*>>> phases_;
 };
 
 class SimBus {
@@ -89,6 +93,9 @@ class SimBus {
   BusDeviceServer& Plug(const DevicePlan& plan);
   // Takes the device off the list, then ends its pipe.
   void Unplug(BusDeviceServer& device);
+  // Ends every device's pipe; what did not end in time, now or when a device was unplugged (see
+  // BusDeviceServer::Stop), one a line.
+  std::vector<std::string> StopAll();
   void SetEnumerationFails(bool fails);
 
   // What the doubles reported back.
@@ -99,11 +106,15 @@ class SimBus {
  private:
   void Publish();
   DWORD ReadDword(const wchar_t* name) const;
+  // Stops `device`; one whose threads are stuck is let go, never destroyed under them, and what
+  // they were doing is returned (empty when it stopped).
+  std::string StopOrAbandon(std::unique_ptr<BusDeviceServer>& device);
 
   std::wstring name_;
   std::wstring keyPath_;
   std::vector<std::unique_ptr<BusDeviceServer>> present_;
   std::vector<std::unique_ptr<BusDeviceServer>> gone_;  // kept for their traces
+  std::vector<std::string> abandoned_;  // devices whose threads did not end, and why
 };
 
 }  // namespace e2e

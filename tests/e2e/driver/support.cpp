@@ -87,7 +87,7 @@ void WaitUntil(Checks& checks, double timeoutMs, const std::string& what,
       std::snprintf(ms, sizeof ms, "%.0f", timeoutMs);
       checks.Abort("timed out after " + std::string(ms) + " ms waiting for " + what);
     }
-    Sleep(pollMs);
+    Sleep(pollMs);  // the polling pace; the deadline above bounds the wait
   }
 }
 
