@@ -114,17 +114,19 @@ inline std::vector<RequestPattern> UpdateRequests(std::span<const std::uint8_t> 
   return r;
 }
 
+// The first `n` bytes in hex, each followed by a space, for failure messages.
+inline std::string Hex(std::span<const std::uint8_t> bytes, std::size_t n) {
+  std::string s;
+  char buf[4];
+  for (std::size_t i = 0; i < n && i < bytes.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02x ", bytes[i]);
+    s += buf;
+  }
+  return s;
+}
+
 // Empty when `actual` matches the pattern, else what differs, for a failure message.
 inline std::string Mismatch(const RequestPattern& pattern, std::span<const std::uint8_t> actual) {
-  auto hex = [](std::span<const std::uint8_t> bytes, std::size_t n) {
-    std::string s;
-    char buf[4];
-    for (std::size_t i = 0; i < n && i < bytes.size(); ++i) {
-      std::snprintf(buf, sizeof buf, "%02x ", bytes[i]);
-      s += buf;
-    }
-    return s;
-  };
   for (std::size_t i = 0; i < pattern.bytes.size(); ++i) {
     if (pattern.bytes[i] < 0) {
       continue;
@@ -132,9 +134,9 @@ inline std::string Mismatch(const RequestPattern& pattern, std::span<const std::
     if (i >= actual.size() || actual[i] != pattern.bytes[i]) {
       char buf[96];
       std::snprintf(buf, sizeof buf, "byte %zu is %s, expected %02x", i,
-                    i < actual.size() ? hex(actual.subspan(i), 1).c_str() : "missing",
+                    i < actual.size() ? Hex(actual.subspan(i), 1).c_str() : "missing",
                     pattern.bytes[i]);
-      return pattern.name + ": " + buf + " (request starts " + hex(actual, 12) + ")";
+      return pattern.name + ": " + buf + " (request starts " + Hex(actual, 12) + ")";
     }
   }
   return {};

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -72,6 +73,15 @@ std::vector<std::uint8_t> Report(std::uint8_t id, std::uint8_t fill, std::size_t
 
 // ---------------------------------------------------------------- overlapped report I/O
 
+// The unit replies with a report of `fill` bytes; the transport reads it whole.
+void ExpectReadsTheReply(PipeUnit& unit, Win32HidTransport& transport, std::uint8_t fill) {
+  const auto reply = Report(0x02, fill, 65);
+  EXPECT_TRUE(unit.Send(reply));
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  EXPECT_TRUE(transport.ReadReport(unit.device(), buffer));
+  EXPECT_EQ(buffer, reply);
+}
+
 TEST(Win32HidTransport, ReportsTravelBothWays) {
   PipeUnit unit(4096);
   ASSERT_TRUE(unit.server && unit.client);
@@ -80,11 +90,7 @@ TEST(Win32HidTransport, ReportsTravelBothWays) {
   EXPECT_TRUE(transport.WriteReport(unit.device(), request));
   EXPECT_EQ(unit.Receive(), request);
 
-  const auto reply = Report(0x02, 0xA5, 65);
-  EXPECT_TRUE(unit.Send(reply));
-  std::vector<std::uint8_t> buffer(65, 0xEE);
-  EXPECT_TRUE(transport.ReadReport(unit.device(), buffer));
-  EXPECT_EQ(buffer, reply);
+  ExpectReadsTheReply(unit, transport, 0xA5);
 }
 
 TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
@@ -104,25 +110,27 @@ TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
   EXPECT_EQ(buffer[1], 0xEE);
 }
 
-TEST(Win32HidTransport, SilentUnitTimesOutAndTheNextReadStillWorks) {
-  PipeUnit unit(4096);
-  ASSERT_TRUE(unit.server && unit.client);
-  Win32HidTransport transport(300);
-  std::vector<std::uint8_t> buffer(65, 0xEE);
+// `transfer` fails with ERROR_TIMEOUT once the transport's 300 ms are over, not before and not
+// long after.
+void ExpectTimesOut(const std::function<bool()>& transfer) {
   const double start = NowMs();
-  EXPECT_FALSE(transport.ReadReport(unit.device(), buffer));
+  EXPECT_FALSE(transfer());
   const DWORD error = GetLastError();
   const double elapsed = NowMs() - start;
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_TIMEOUT));
   EXPECT_GE(elapsed, 299.0);
   EXPECT_LT(elapsed, 3000.0);
+}
+
+TEST(Win32HidTransport, SilentUnitTimesOutAndTheNextReadStillWorks) {
+  PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
+  Win32HidTransport transport(300);
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  ExpectTimesOut([&] { return transport.ReadReport(unit.device(), buffer); });
 
   // The cancelled read is over: a late reply is not swallowed by it but read by the next one.
-  const auto reply = Report(0x02, 0x33, 65);
-  EXPECT_TRUE(unit.Send(reply));
-  std::vector<std::uint8_t> next(65, 0xEE);
-  EXPECT_TRUE(transport.ReadReport(unit.device(), next));
-  EXPECT_EQ(next, reply);
+  ExpectReadsTheReply(unit, transport, 0x33);
 }
 
 TEST(Win32HidTransport, WriteNobodyTakesTimesOut) {
@@ -130,13 +138,7 @@ TEST(Win32HidTransport, WriteNobodyTakesTimesOut) {
   ASSERT_TRUE(unit.server && unit.client);
   Win32HidTransport transport(300);
   const auto request = Report(0x01, 0x11, 70000);
-  const double start = NowMs();
-  EXPECT_FALSE(transport.WriteReport(unit.device(), request));
-  const DWORD error = GetLastError();
-  const double elapsed = NowMs() - start;
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_TIMEOUT));
-  EXPECT_GE(elapsed, 299.0);
-  EXPECT_LT(elapsed, 3000.0);
+  ExpectTimesOut([&] { return transport.WriteReport(unit.device(), request); });
 }
 
 TEST(Win32HidTransport, FailedWriteLeavesTheSystemError) {

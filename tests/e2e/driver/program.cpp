@@ -176,31 +176,27 @@ bool Program::Running() const {
   return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
-void Program::WaitForDialogWindow(double timeoutMs) {
-  WaitUntil(checks_, timeoutMs, "the main dialog window to exist", [this] {
-    if (!Running())
-      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
-    for (HWND w : TopLevelWindows(pid_)) {
-      if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
-        dialog_ = w;
-        return true;
-      }
+HWND Program::FindDialog() {
+  if (!Running())
+    checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
+  for (HWND w : TopLevelWindows(pid_)) {
+    if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
+      dialog_ = w;
+      return w;
     }
-    return false;
-  });
+  }
+  return nullptr;
+}
+
+void Program::WaitForDialogWindow(double timeoutMs) {
+  WaitUntil(checks_, timeoutMs, "the main dialog window to exist",
+            [this] { return FindDialog() != nullptr; });
 }
 
 void Program::WaitForDialog(double timeoutMs) {
   WaitUntil(checks_, timeoutMs, "the main dialog to appear", [this] {
-    if (!Running())
-      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
-    for (HWND w : TopLevelWindows(pid_)) {
-      if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
-        dialog_ = w;
-        return IsWindowVisible(w) && Responds(1000);
-      }
-    }
-    return false;
+    const HWND dialog = FindDialog();
+    return dialog != nullptr && IsWindowVisible(dialog) && Responds(1000);
   });
 }
 

@@ -100,6 +100,10 @@ class Program {
   std::string End();
 
  private:
+  // The main dialog (the unowned #32770 window) once it exists, else null; aborts when the program
+  // has ended.
+  HWND FindDialog();
+
   Checks& checks_;
   std::wstring exePath_;
   std::wstring busName_;

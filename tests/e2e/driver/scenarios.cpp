@@ -373,11 +373,6 @@ MessageBoxInfo PressUpdate(Session& s, BusDeviceServer& unit, double& pressedAt)
   return box;
 }
 
-// The number of write-block requests an update of `image` takes.
-std::size_t BlockCount(const std::vector<std::uint8_t>& image) {
-  return expected::UpdateBlocks(image).size();
-}
-
 // The filled share of a progress bar's client width as it is on the screen (the bar is drawn in
 // the highlight colour), or -1 when it cannot be read.
 int DrawnPercent(HWND bar) {
@@ -951,17 +946,7 @@ void RunFailure(Session& s, const FailureCase& c) {
                                             "the erase's waits could have ended");
   }
   p.AnswerBox(box, IDOK);
-  p.WaitNoBox(10000, "the dialog to settle");
-  // The program is back in its message loop, so all it sent is recorded by the time the unit
-  // sees its handle closed.
-  WaitUntil(k, 5000, "the link to be closed after the failure",
-            [&] { return unit.OpenConnections() == 0; });
-  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
-                 "after the failure box");
-  s.ExpectRequests(unit,
-                   Concat(expected::ReadyIdentification(),
-                          expected::UpdateRequests(s.image(), c.stages + c.blocks)),
-                   "trace");
+  ExpectFailedUpdateEnd(s, unit, c.stages + c.blocks);
   s.CloseAndFinish();
 }
 

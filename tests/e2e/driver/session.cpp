@@ -11,16 +11,6 @@ namespace e2e {
 
 namespace {
 
-std::string Hex(const std::vector<std::uint8_t>& b, std::size_t n) {
-  std::string s;
-  char buf[4];
-  for (std::size_t i = 0; i < n && i < b.size(); ++i) {
-    std::snprintf(buf, sizeof buf, "%02x ", b[i]);
-    s += buf;
-  }
-  return s;
-}
-
 // The driver's stderr file from `offset` on; empty when there is none.
 std::string WineStderr(const std::wstring& path, std::uint64_t offset) {
   std::string text;
@@ -56,6 +46,10 @@ const std::vector<std::uint8_t>& ReadImage(const std::wstring& path) {
   return image;
 }
 
+std::size_t BlockCount(const std::vector<std::uint8_t>& image) {
+  return expected::UpdateBlocks(image).size();
+}
+
 std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
                                              const std::vector<expected::RequestPattern>& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -66,6 +60,20 @@ void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::strin
   std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
   // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
   send->Join(s.checks(), 20000, what + " to be handled");
+}
+
+void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests) {
+  s.program().WaitNoBox(10000, "the dialog to settle");
+  // The program is back in its message loop, so all it sent is recorded by the time the unit
+  // sees its handle closed.
+  WaitUntil(s.checks(), 5000, "the link to be closed after the failure",
+            [&] { return unit.OpenConnections() == 0; });
+  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
+                 "after the failure box");
+  s.ExpectRequests(
+      unit,
+      Concat(expected::ReadyIdentification(), expected::UpdateRequests(s.image(), updateRequests)),
+      "trace");
 }
 
 Panel NoUnitPanel(std::wstring unitLabel) {
@@ -164,7 +172,7 @@ void Session::ExpectRequests(const BusDeviceServer& device,
     std::string detail;
     std::size_t from = std::min(actual.size(), patterns.size());
     if (from < actual.size())
-      detail = ", first extra request starts " + Hex(actual[from].bytes, 8);
+      detail = ", first extra request starts " + expected::Hex(actual[from].bytes, 8);
     if (from < patterns.size())
       detail = ", first missing: " + patterns[from].name;
     checks_.Expect(false, when + ": " + std::to_string(actual.size()) + " requests, expected " +

@@ -87,6 +87,9 @@ class Session {
   std::uint64_t stderrStart_ = 0;  // Wine's notes from here on belong to this scenario
 };
 
+// The number of write-block requests an update of `image` takes.
+std::size_t BlockCount(const std::vector<std::uint8_t>& image);
+
 // `a` followed by `b`.
 std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
                                              const std::vector<expected::RequestPattern>& b);
@@ -94,6 +97,11 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
 // Sends WM_DEVICECHANGE `code` (0x8000 arrival, 0x8004 removal) for `path` and waits, bounded,
 // for the program to have handled it.
 void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what);
+
+// Once the failure box of an update has been answered: the dialog settles on the retry hint with
+// the link closed, and the unit has received the identification and the update's first
+// `updateRequests` requests, nothing after them (not even the closing pair).
+void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests);
 
 DevicePlan ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
 DevicePlan OtherHidDevice(std::wstring tag = L"mouse");

@@ -27,9 +27,8 @@ bool AwaitIo(HANDLE pipe, OVERLAPPED& ov, HANDLE stop, DWORD& transferred, DWORD
 }  // namespace
 
 BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
-    : plan_(std::move(plan)),
-      path_(std::move(path)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    : plan_(std::move(plan)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  plan_.path = std::move(path);
   if (plan_.isUnit) {
     unit_ = std::make_shared<sim::SimulatedUnit>(plan_.unit);
     for (const sim::Fault& f : plan_.faults)
@@ -43,7 +42,7 @@ BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
   // open (seen under load). WaitNamedPipeW fails at once while no instance exists yet, hence the
   // pause between tries; the deadline bounds them all.
   const double deadline = NowMs() + 5000;
-  while (!WaitNamedPipeW(path_.c_str(), 1)) {
+  while (!WaitNamedPipeW(plan_.path.c_str(), 1)) {
     if (NowMs() > deadline) {
       Problem("no pipe instance listened within 5 s of plugging the device");
       break;
@@ -133,7 +132,7 @@ void BusDeviceServer::Slot(std::atomic<const char*>& phase) {
   KernelObject event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   while (WaitForSingleObject(stop_.get(), 0) != WAIT_OBJECT_0) {
     phase = "waiting for the program to open the device";
-    KernelObject pipe(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+    KernelObject pipe(CreateNamedPipeW(path().c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
                                        PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
     if (!pipe.valid()) {
@@ -278,15 +277,7 @@ void SimBus::Unplug(BusDeviceServer& device) {
 void SimBus::Publish() {
   std::wstring multi;
   for (const auto& d : present_) {
-    BusDevice entry;
-    entry.path = d->path();
-    entry.vendorId = d->plan().vendorId;
-    entry.productId = d->plan().productId;
-    entry.inputReportLength = d->plan().inputReportLength;
-    entry.outputReportLength = d->plan().outputReportLength;
-    entry.attributesReadable = d->plan().attributesReadable;
-    entry.capsReadable = d->plan().capsReadable;
-    multi += FormatBusDevice(entry);
+    multi += FormatBusDevice(d->plan());
     multi += L'\0';
   }
   multi += L'\0';

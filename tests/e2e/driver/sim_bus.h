@@ -19,14 +19,10 @@
 
 namespace e2e {
 
-struct DevicePlan {
-  std::wstring tag;  // unique on the bus; part of the path
-  std::uint16_t vendorId = 0;
-  std::uint16_t productId = 2;
-  std::uint16_t inputReportLength = 65;
-  std::uint16_t outputReportLength = 65;
-  bool attributesReadable = true;
-  bool capsReadable = true;
+// A device as a scenario plans it: what the bus publishes about it (the path is the bus's to
+// give, when the device is plugged), and how it behaves.
+struct DevicePlan : BusDevice {
+  std::wstring tag;    // unique on the bus; part of the path
   bool isUnit = true;  // false: another HID device that must never receive a request
   sim::UnitConfig unit;
   std::vector<sim::Fault> faults;
@@ -44,7 +40,7 @@ class BusDeviceServer {
   BusDeviceServer& operator=(const BusDeviceServer&) = delete;
 
   const DevicePlan& plan() const { return plan_; }
-  const std::wstring& path() const { return path_; }
+  const std::wstring& path() const { return plan_.path; }
   // Copies of the unit's state, taken under its lock.
   std::vector<sim::RecordedRequest> Requests() const;
   std::size_t RequestCount() const;
@@ -67,7 +63,6 @@ class BusDeviceServer {
   void Problem(const std::string& what);
 
   DevicePlan plan_;
-  std::wstring path_;
   std::shared_ptr<sim::SimulatedUnit> unit_;
   mutable std::mutex mutex_;
   std::vector<std::string> problems_;
