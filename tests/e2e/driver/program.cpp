@@ -99,9 +99,11 @@ AsyncSend::~AsyncSend() {
   }
 }
 
-void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what) {
-  WaitUntil(checks, timeoutMs, what + " (" + description_ + " still unanswered)",
-            [this] { return done(); });
+void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what,
+                     Checks::Where where) {
+  WaitUntil(
+      checks, timeoutMs, what + " (" + description_ + " still unanswered)",
+      [this] { return done(); }, 10, where);
   thread_.join();
 }
 
@@ -176,9 +178,11 @@ bool Program::Running() const {
   return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
-HWND Program::FindDialog() {
-  if (!Running())
-    checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
+HWND Program::FindDialog(Checks::Where where) {
+  if (!Running()) {
+    checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText(),
+                  where);
+  }
   for (HWND w : TopLevelWindows(pid_)) {
     if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
       dialog_ = w;
@@ -188,16 +192,20 @@ HWND Program::FindDialog() {
   return nullptr;
 }
 
-void Program::WaitForDialogWindow(double timeoutMs) {
-  WaitUntil(checks_, timeoutMs, "the main dialog window to exist",
-            [this] { return FindDialog() != nullptr; });
+void Program::WaitForDialogWindow(double timeoutMs, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, "the main dialog window to exist",
+      [&] { return FindDialog(where) != nullptr; }, 10, where);
 }
 
-void Program::WaitForDialog(double timeoutMs) {
-  WaitUntil(checks_, timeoutMs, "the main dialog to appear", [this] {
-    const HWND dialog = FindDialog();
-    return dialog != nullptr && IsWindowVisible(dialog) && Responds(1000);
-  });
+void Program::WaitForDialog(double timeoutMs, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, "the main dialog to appear",
+      [&] {
+        const HWND dialog = FindDialog(where);
+        return dialog != nullptr && IsWindowVisible(dialog) && Responds(1000);
+      },
+      10, where);
 }
 
 bool Program::Responds(DWORD timeoutMs) const {
@@ -280,32 +288,37 @@ MessageBoxInfo Program::ReadBox(HWND box) const {
   return info;
 }
 
-MessageBoxInfo Program::WaitForBox(double timeoutMs, const std::string& what) {
+MessageBoxInfo Program::WaitForBox(double timeoutMs, const std::string& what, Checks::Where where) {
   HWND found = nullptr;
-  WaitUntil(checks_, timeoutMs, what, [&] {
-    if (!Running())
-      checks_.Abort("the program ended while waiting for " + what);
-    std::vector<HWND> boxes = OwnedBoxes();
-    if (boxes.size() > 1)
-      checks_.Abort("more than one message box is open");
-    found = boxes.empty() ? nullptr : boxes.front();
-    // A box is ready once its own loop answers.
-    DWORD_PTR r = 0;
-    return found != nullptr && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &r);
-  });
+  WaitUntil(
+      checks_, timeoutMs, what,
+      [&] {
+        if (!Running())
+          checks_.Abort("the program ended while waiting for " + what, where);
+        std::vector<HWND> boxes = OwnedBoxes();
+        if (boxes.size() > 1)
+          checks_.Abort("more than one message box is open", where);
+        found = boxes.empty() ? nullptr : boxes.front();
+        // A box is ready once its own loop answers.
+        DWORD_PTR r = 0;
+        return found != nullptr && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &r);
+      },
+      10, where);
   return ReadBox(found);
 }
 
-void Program::AnswerBox(const MessageBoxInfo& box, int button) {
+void Program::AnswerBox(const MessageBoxInfo& box, int button, Checks::Where where) {
   HWND b = GetDlgItem(box.window, button);
   if (b == nullptr)
-    checks_.Abort("the box has no button " + std::to_string(button));
+    checks_.Abort("the box has no button " + std::to_string(button), where);
   PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(b));
-  WaitUntil(checks_, 10000, "the message box to close", [&] { return !IsWindow(box.window); });
+  WaitUntil(
+      checks_, 10000, "the message box to close", [&] { return !IsWindow(box.window); }, 10, where);
 }
 
-void Program::WaitNoBox(double timeoutMs, const std::string& what) {
-  WaitUntil(checks_, timeoutMs, what, [&] { return OwnedBoxes().empty() && Responds(1000); });
+void Program::WaitNoBox(double timeoutMs, const std::string& what, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, what, [&] { return OwnedBoxes().empty() && Responds(1000); }, 10, where);
 }
 
 std::unique_ptr<AsyncSend> Program::SendDeviceChange(WPARAM code, const std::wstring& path) {

@@ -39,7 +39,8 @@ class AsyncSend {
   AsyncSend& operator=(const AsyncSend&) = delete;
   bool done() const { return state_->done.load(); }
   // Aborts the scenario, naming the unanswered message, when the handler has not returned.
-  void Join(Checks& checks, double timeoutMs, const std::string& what);
+  void Join(Checks& checks, double timeoutMs, const std::string& what,
+            Checks::Where where = Checks::Where::current());
 
  private:
   struct State {
@@ -69,9 +70,10 @@ class Program {
   HWND dialog() const { return dialog_; }
 
   // Waits until the dialog window exists (it may still be hidden inside WM_INITDIALOG).
-  void WaitForDialogWindow(double timeoutMs = 20000);
+  void WaitForDialogWindow(double timeoutMs = 20000,
+                           Checks::Where where = Checks::Where::current());
   // Waits until the dialog exists, is visible and has answered a message (start-up done).
-  void WaitForDialog(double timeoutMs = 20000);
+  void WaitForDialog(double timeoutMs = 20000, Checks::Where where = Checks::Where::current());
   // Round trip through the program's message loop (also nested box loops).
   bool Responds(DWORD timeoutMs = 5000) const;
 
@@ -86,9 +88,12 @@ class Program {
   std::vector<HWND> OwnedBoxes() const;
   HWND ProgressWindow() const;
   MessageBoxInfo ReadBox(HWND box) const;
-  MessageBoxInfo WaitForBox(double timeoutMs, const std::string& what);
-  void AnswerBox(const MessageBoxInfo& box, int button);
-  void WaitNoBox(double timeoutMs, const std::string& what);
+  MessageBoxInfo WaitForBox(double timeoutMs, const std::string& what,
+                            Checks::Where where = Checks::Where::current());
+  void AnswerBox(const MessageBoxInfo& box, int button,
+                 Checks::Where where = Checks::Where::current());
+  void WaitNoBox(double timeoutMs, const std::string& what,
+                 Checks::Where where = Checks::Where::current());
 
   // WM_DEVICECHANGE with a DEV_BROADCAST_DEVICEINTERFACE_W for `path` (code 0x8000 or 0x8004).
   std::unique_ptr<AsyncSend> SendDeviceChange(WPARAM code, const std::wstring& path);
@@ -102,7 +107,7 @@ class Program {
  private:
   // The main dialog (the unowned #32770 window) once it exists, else null; aborts when the program
   // has ended.
-  HWND FindDialog();
+  HWND FindDialog(Checks::Where where);
 
   Checks& checks_;
   std::wstring exePath_;

@@ -56,10 +56,10 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
   return a;
 }
 
-void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what) {
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what,
+             Checks::Where where) {
   std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
-  // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
-  send->Join(s.checks(), 20000, what + " to be handled");
+  send->Join(s.checks(), 20000, what + " to be handled", where);
 }
 
 void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests) {

@@ -96,7 +96,8 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
 
 // Sends WM_DEVICECHANGE `code` (0x8000 arrival, 0x8004 removal) for `path` and waits, bounded,
 // for the program to have handled it.
-void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what);
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what,
+             Checks::Where where = Checks::Where::current());
 
 // Once the failure box of an update has been answered: the dialog settles on the retry hint with
 // the link closed, and the unit has received the identification and the update's first
