@@ -17,9 +17,11 @@
 
 #include <cstdint>
 #include <cwchar>
-#include <cwctype>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "protocol/device_path.h"
 
 namespace e2e {
 
@@ -76,27 +78,11 @@ inline bool ParseBusDevice(const std::wstring& s, BusDevice& out) {
   return true;
 }
 
-// Case-insensitive in A..Z only, like the program's own path comparison.
-inline bool SameAsciiCaseless(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'a' && x <= L'z')
-      x = static_cast<wchar_t>(x - 32);
-    if (y >= L'a' && y <= L'z')
-      y = static_cast<wchar_t>(y - 32);
-    if (x != y)
-      return false;
-  }
-  return true;
-}
-
 // The pipe name part of "\\.\pipe\<name>".
 inline std::wstring PipeNameOf(const std::wstring& path) {
   static constexpr wchar_t prefix[] = L"\\\\.\\pipe\\";
   constexpr std::size_t n = sizeof(prefix) / sizeof(wchar_t) - 1;
-  if (path.size() > n && SameAsciiCaseless(path.substr(0, n), prefix))
+  if (path.size() > n && SameDevicePath(std::wstring_view(path).substr(0, n), prefix))
     return path.substr(n);
   return path;
 }

@@ -114,17 +114,19 @@ inline std::vector<RequestPattern> UpdateRequests(std::span<const std::uint8_t> 
   return r;
 }
 
+// The first `n` bytes in hex, each followed by a space, for failure messages.
+inline std::string Hex(std::span<const std::uint8_t> bytes, std::size_t n) {
+  std::string s;
+  char buf[4];
+  for (std::size_t i = 0; i < n && i < bytes.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02x ", bytes[i]);
+    s += buf;
+  }
+  return s;
+}
+
 // Empty when `actual` matches the pattern, else what differs, for a failure message.
 inline std::string Mismatch(const RequestPattern& pattern, std::span<const std::uint8_t> actual) {
-  auto hex = [](std::span<const std::uint8_t> bytes, std::size_t n) {
-    std::string s;
-    char buf[4];
-    for (std::size_t i = 0; i < n && i < bytes.size(); ++i) {
-      std::snprintf(buf, sizeof buf, "%02x ", bytes[i]);
-      s += buf;
-    }
-    return s;
-  };
   for (std::size_t i = 0; i < pattern.bytes.size(); ++i) {
     if (pattern.bytes[i] < 0) {
       continue;
@@ -137,7 +139,7 @@ inline std::string Mismatch(const RequestPattern& pattern, std::span<const std::
       } else {
         std::snprintf(buf, sizeof buf, "byte %zu is missing, expected %02x", i, pattern.bytes[i]);
       }
-      return pattern.name + ": " + buf + " (request starts " + hex(actual, 12) + ")";
+      return pattern.name + ": " + buf + " (request starts " + Hex(actual, 12) + ")";
     }
   }
   return {};

@@ -1,15 +1,19 @@
 // Tests of the Windows platform layer that need real Win32 (run under Wine by CTest): overlapped
 // report I/O and its time-out over a named pipe standing in for a HID device, the precise wait,
-// handle ownership and the WM_DEVICECHANGE wrapper. No test framework is available for mingw
-// here, so a small table of checks stands in.
+// handle ownership and the WM_DEVICECHANGE wrapper.
 #include <windows.h>
 #include <dbt.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/win32/device_notification.h"
 #include "platform/win32/scoped_handle.h"
@@ -17,16 +21,6 @@
 #include "platform/win32/win32_os_services.h"
 
 namespace {
-
-int failures = 0;
-
-void Check(bool ok, const char* what, int line) {
-  if (!ok) {
-    ++failures;
-    std::printf("  FAILED (line %d): %s\n", line, what);
-  }
-}
-#define CHECK(condition) Check((condition), #condition, __LINE__)
 
 double NowMs() {
   LARGE_INTEGER counter;
@@ -77,107 +71,127 @@ std::vector<std::uint8_t> Report(std::uint8_t id, std::uint8_t fill, std::size_t
   return report;
 }
 
-void ReportsTravelBothWays() {
+// ---------------------------------------------------------------- overlapped report I/O
+
+// The unit replies with a report of `fill` bytes; the transport reads it whole.
+void ExpectReadsTheReply(PipeUnit& unit, Win32HidTransport& transport, std::uint8_t fill) {
+  const auto reply = Report(0x02, fill, 65);
+  EXPECT_TRUE(unit.Send(reply));
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  EXPECT_TRUE(transport.ReadReport(unit.device(), buffer));
+  EXPECT_EQ(buffer, reply);
+}
+
+TEST(Win32HidTransport, ReportsTravelBothWays) {
   PipeUnit unit(4096);
-  CHECK(unit.server && unit.client);
+  ASSERT_TRUE(unit.server && unit.client);
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   const auto request = Report(0x01, 0x5A, 65);
-  CHECK(transport.WriteReport(unit.device(), request));
-  CHECK(unit.Receive() == request);
+  EXPECT_TRUE(transport.WriteReport(unit.device(), request));
+  EXPECT_EQ(unit.Receive(), request);
 
-  const auto reply = Report(0x02, 0xA5, 65);
-  CHECK(unit.Send(reply));
-  std::vector<std::uint8_t> buffer(65, 0xEE);
-  CHECK(transport.ReadReport(unit.device(), buffer));
-  CHECK(buffer == reply);
+  ExpectReadsTheReply(unit, transport, 0xA5);
 }
 
-void ReadPresetsTheReportIdEvenWhenItFails() {
+TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
   PipeUnit unit(4096);
-  unit.server.reset();   // the unit is gone
+  ASSERT_TRUE(unit.client);
+  unit.server.reset();  // the unit is gone
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   std::vector<std::uint8_t> buffer(65, 0xEE);
   const double start = NowMs();
-  CHECK(!transport.ReadReport(unit.device(), buffer));
+  EXPECT_FALSE(transport.ReadReport(unit.device(), buffer));
   const DWORD error = GetLastError();
-  CHECK(NowMs() - start < 400);  // a failure, not a time-out
-  CHECK(error != ERROR_TIMEOUT && error != ERROR_IO_PENDING && error != ERROR_SUCCESS);
-  CHECK(buffer[0] == 0x02);
-  CHECK(buffer[1] == 0xEE);
+  EXPECT_LT(NowMs() - start, 400) << "a failure, not a time-out";
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_PENDING));
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(buffer[0], 0x02);
+  EXPECT_EQ(buffer[1], 0xEE);
 }
 
-void SilentUnitTimesOutAndTheNextReadStillWorks() {
+// `transfer` fails with ERROR_TIMEOUT once the transport's 300 ms are over, not before and not
+// long after.
+void ExpectTimesOut(const std::function<bool()>& transfer) {
+  const double start = NowMs();
+  EXPECT_FALSE(transfer());
+  const DWORD error = GetLastError();
+  const double elapsed = NowMs() - start;
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_GE(elapsed, 299.0);
+  EXPECT_LT(elapsed, 3000.0);
+}
+
+TEST(Win32HidTransport, SilentUnitTimesOutAndTheNextReadStillWorks) {
   PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 300);
   std::vector<std::uint8_t> buffer(65, 0xEE);
-  const double start = NowMs();
-  CHECK(!transport.ReadReport(unit.device(), buffer));
-  const DWORD error = GetLastError();
-  const double elapsed = NowMs() - start;
-  CHECK(error == ERROR_TIMEOUT);
-  CHECK(elapsed >= 299.0);
-  CHECK(elapsed < 3000.0);
+  ExpectTimesOut([&] { return transport.ReadReport(unit.device(), buffer); });
 
   // The cancelled read is over: a late reply is not swallowed by it but read by the next one.
-  const auto reply = Report(0x02, 0x33, 65);
-  CHECK(unit.Send(reply));
-  std::vector<std::uint8_t> next(65, 0xEE);
-  CHECK(transport.ReadReport(unit.device(), next));
-  CHECK(next == reply);
+  ExpectReadsTheReply(unit, transport, 0x33);
 }
 
-void WriteNobodyTakesTimesOut() {
-  PipeUnit unit(0);      // no buffer: a large write waits for a reader that never comes
+TEST(Win32HidTransport, WriteNobodyTakesTimesOut) {
+  PipeUnit unit(0);  // no buffer: a large write waits for a reader that never comes
+  ASSERT_TRUE(unit.server && unit.client);
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 300);
   const auto request = Report(0x01, 0x11, 70000);
-  const double start = NowMs();
-  CHECK(!transport.WriteReport(unit.device(), request));
-  const DWORD error = GetLastError();
-  const double elapsed = NowMs() - start;
-  CHECK(error == ERROR_TIMEOUT);
-  CHECK(elapsed >= 299.0);
-  CHECK(elapsed < 3000.0);
+  ExpectTimesOut([&] { return transport.WriteReport(unit.device(), request); });
 }
 
-void FailedWriteLeavesTheSystemError() {
+TEST(Win32HidTransport, FailedWriteLeavesTheSystemError) {
   PipeUnit unit(4096);
+  ASSERT_TRUE(unit.client);
   unit.server.reset();
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   SetLastError(ERROR_SUCCESS);
-  CHECK(!transport.WriteReport(unit.device(), Report(0x01, 0, 65)));
+  EXPECT_FALSE(transport.WriteReport(unit.device(), Report(0x01, 0, 65)));
   const DWORD error = GetLastError();
-  CHECK(error != ERROR_SUCCESS && error != ERROR_IO_PENDING && error != ERROR_TIMEOUT);
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_PENDING));
+  EXPECT_NE(error, static_cast<DWORD>(ERROR_TIMEOUT));
 }
 
-void WaitsNeverEndEarlyAndKeepTheLastError() {
+// ---------------------------------------------------------------- the precise wait
+
+class PreciseWait : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(PreciseWait, NeverEndsEarlyAndKeepsTheLastError) {
+  const std::uint32_t ms = GetParam();
   Win32OsServices os;
   const char* methods[] = {"high-resolution timer", "timer", "sleep"};
-  std::printf("  wait method: %s\n", methods[static_cast<int>(os.method())]);
-  const std::uint32_t durations[] = {0, 1, 5, 20};
-  for (const std::uint32_t ms : durations) {
-    const int rounds = 25;
-    double shortest = 1e9;
-    double total = 0;
-    for (int i = 0; i < rounds; ++i) {
-      SetLastError(0xBEEF);
-      const double start = NowMs();
-      os.Wait(ms);
-      const double elapsed = NowMs() - start;
-      CHECK(GetLastError() == 0xBEEF);
-      shortest = elapsed < shortest ? elapsed : shortest;
-      total += elapsed;
-    }
-    const double mean = total / rounds;
-    std::printf("  Wait(%u): shortest %.3f ms, mean %.3f ms\n", ms, shortest, mean);
-    CHECK(shortest >= ms);
-    CHECK(mean < ms + 4.0);  // a timer tick (15.6 ms) late would show here
+  const int rounds = 25;
+  double shortest = 1e9;
+  double total = 0;
+  for (int i = 0; i < rounds; ++i) {
+    SetLastError(0xBEEF);
+    const double start = NowMs();
+    os.Wait(ms);
+    const double elapsed = NowMs() - start;
+    EXPECT_EQ(GetLastError(), 0xBEEFu) << "round " << i;
+    shortest = elapsed < shortest ? elapsed : shortest;
+    total += elapsed;
   }
+  const double mean = total / rounds;
+  std::printf("Wait(%u) by %s: shortest %.3f ms, mean %.3f ms\n", ms,
+              methods[static_cast<int>(os.method())], shortest, mean);
+  EXPECT_GE(shortest, ms);
+  EXPECT_LT(mean, ms + 4.0) << "a timer tick (15.6 ms) late would show here";
 }
+
+INSTANTIATE_TEST_SUITE_P(Milliseconds, PreciseWait, testing::Values(0u, 1u, 5u, 20u),
+                         [](const testing::TestParamInfo<std::uint32_t>& info) {
+                           return std::to_string(info.param) + "ms";
+                         });
+
+// ---------------------------------------------------------------- handle ownership
 
 int closes = 0;
 struct CountingTraits {
@@ -189,73 +203,93 @@ struct CountingTraits {
   }
 };
 
-void HandlesCloseOnceAndKeepTheLastError() {
+TEST(ScopedHandle, ClosesOnceAndKeepsTheLastError) {
   closes = 0;
   {
     ScopedHandle<CountingTraits> none;
     ScopedHandle<CountingTraits> invalid(INVALID_HANDLE_VALUE);
-    CHECK(!none && !invalid);
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(invalid);
     ScopedHandle<CountingTraits> event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    CHECK(event.valid());
+    EXPECT_TRUE(event.valid());
     ScopedHandle<CountingTraits> moved(std::move(event));
-    CHECK(!event && moved);
+    EXPECT_FALSE(event);  // NOLINT(bugprone-use-after-move): the moved-from state is the point
+    EXPECT_TRUE(moved);
     SetLastError(ERROR_GEN_FAILURE);
     moved.reset();
-    CHECK(GetLastError() == ERROR_GEN_FAILURE);
-    CHECK(closes == 1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(closes, 1);
   }
-  CHECK(closes == 1);  // none, invalid and the moved-from handle close nothing
+  EXPECT_EQ(closes, 1) << "none, invalid and the moved-from handle close nothing";
 }
 
-void DeviceChangeWrapperReadsOnlyTheStatedSize() {
-  const std::wstring path = L"\\\\?\\hid#vid_1209&pid_0002#1&2&0&0000#{4d1e55b2}";
-  std::vector<std::uint8_t> storage(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + path.size() * 2);
+// ---------------------------------------------------------------- WM_DEVICECHANGE
+
+const std::wstring kPath = L"\\\\?\\hid#vid_1209&pid_0002#1&2&0&0000#{4d1e55b2}";
+
+// A DEV_BROADCAST_DEVICEINTERFACE_W for kPath, its header stating `statedSize` bytes (0: all).
+std::vector<std::uint8_t> Broadcast(DWORD statedSize) {
+  std::vector<std::uint8_t> storage(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) + kPath.size() * 2);
   auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
-  broadcast->dbcc_size = static_cast<DWORD>(storage.size());
+  broadcast->dbcc_size = statedSize != 0 ? statedSize : static_cast<DWORD>(storage.size());
   broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  std::memcpy(broadcast->dbcc_name, path.c_str(), (path.size() + 1) * 2);
-  const LPARAM lParam = reinterpret_cast<LPARAM>(broadcast);
-
-  DeviceEvent event = ToDeviceEvent(DBT_DEVICEARRIVAL, lParam);
-  CHECK(event.code == DBT_DEVICEARRIVAL && event.deviceType == 5 && event.path == path);
-  event = ToDeviceEvent(DBT_DEVICEREMOVECOMPLETE, lParam);
-  CHECK(event.code == DBT_DEVICEREMOVECOMPLETE && event.path == path);
-
-  broadcast->dbcc_size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + 8;
-  CHECK(ToDeviceEvent(DBT_DEVICEARRIVAL, lParam).path == L"\\\\?\\");
-
-  // Other codes never touch lParam, whatever it holds.
-  event = ToDeviceEvent(DBT_DEVNODES_CHANGED, 1);
-  CHECK(event.code == DBT_DEVNODES_CHANGED && event.deviceType == 0 && event.path.empty());
-  event = ToDeviceEvent(DBT_DEVICEARRIVAL, 0);
-  CHECK(event.code == DBT_DEVICEARRIVAL && event.deviceType == 0);
+  std::memcpy(broadcast->dbcc_name, kPath.c_str(), (kPath.size() + 1) * 2);
+  return storage;
 }
 
-struct TestCase {
+enum class Param { WholeBroadcast, TruncatedBroadcast, One, Null };
+
+struct DeviceChangeCase {
   const char* name;
-  void (*run)();
+  WPARAM code;
+  Param lParam;
+  std::uint32_t deviceType;
+  std::wstring path;
 };
 
-constexpr TestCase TESTS[] = {
-    {"ReportsTravelBothWays", ReportsTravelBothWays},
-    {"ReadPresetsTheReportIdEvenWhenItFails", ReadPresetsTheReportIdEvenWhenItFails},
-    {"SilentUnitTimesOutAndTheNextReadStillWorks", SilentUnitTimesOutAndTheNextReadStillWorks},
-    {"WriteNobodyTakesTimesOut", WriteNobodyTakesTimesOut},
-    {"FailedWriteLeavesTheSystemError", FailedWriteLeavesTheSystemError},
-    {"WaitsNeverEndEarlyAndKeepTheLastError", WaitsNeverEndEarlyAndKeepTheLastError},
-    {"HandlesCloseOnceAndKeepTheLastError", HandlesCloseOnceAndKeepTheLastError},
-    {"DeviceChangeWrapperReadsOnlyTheStatedSize", DeviceChangeWrapperReadsOnlyTheStatedSize},
-};
+void PrintTo(const DeviceChangeCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class DeviceChangeWrapper : public testing::TestWithParam<DeviceChangeCase> {};
+
+TEST_P(DeviceChangeWrapper, ReadsOnlyTheStatedSize) {
+  const DeviceChangeCase& c = GetParam();
+  std::vector<std::uint8_t> storage;
+  LPARAM lParam = 0;
+  switch (c.lParam) {
+    case Param::WholeBroadcast:
+      storage = Broadcast(0);
+      break;
+    case Param::TruncatedBroadcast:
+      // Room for four characters of the name: "\\?\" and no terminator.
+      storage = Broadcast(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + 8);
+      break;
+    case Param::One:
+      lParam = 1;
+      break;
+    case Param::Null:
+      break;
+  }
+  if (!storage.empty()) {
+    lParam = reinterpret_cast<LPARAM>(storage.data());
+  }
+  const DeviceEvent event = ToDeviceEvent(c.code, lParam);
+  EXPECT_EQ(event.code, c.code);
+  EXPECT_EQ(event.deviceType, c.deviceType);
+  EXPECT_EQ(event.path, c.path);
+}
+
+// Codes other than arrival and removal never touch lParam, whatever it holds.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeviceChangeWrapper,
+    testing::Values(
+        DeviceChangeCase{"Arrival", DBT_DEVICEARRIVAL, Param::WholeBroadcast, 5, kPath},
+        DeviceChangeCase{"Removal", DBT_DEVICEREMOVECOMPLETE, Param::WholeBroadcast, 5, kPath},
+        DeviceChangeCase{"ArrivalStatingFourCharacters", DBT_DEVICEARRIVAL,
+                         Param::TruncatedBroadcast, 5, L"\\\\?\\"},
+        DeviceChangeCase{"OtherCodeIgnoresItsParameter", DBT_DEVNODES_CHANGED, Param::One, 0, L""},
+        DeviceChangeCase{"ArrivalWithoutBroadcast", DBT_DEVICEARRIVAL, Param::Null, 0, L""}),
+    [](const testing::TestParamInfo<DeviceChangeCase>& info) { return info.param.name; });
 
 }  // namespace
-
-int wmain() {
-  for (const TestCase& test : TESTS) {
-    const int before = failures;
-    std::printf("%s\n", test.name);
-    test.run();
-    std::printf("  %s\n", failures == before ? "ok" : "FAILED");
-  }
-  std::printf("%d failure(s)\n", failures);
-  return failures == 0 ? 0 : 1;
-}

@@ -40,7 +40,7 @@ bool DeviceOf(HANDLE handle, e2e::BusDevice& out) {
   if (!name.empty() && name.front() == L'\\')
     name.erase(0, 1);
   for (const e2e::BusDevice& d : e2e::ReadBusDevices()) {
-    if (e2e::SameAsciiCaseless(e2e::PipeNameOf(d.path), name)) {
+    if (SameDevicePath(e2e::PipeNameOf(d.path), name)) {
       out = d;
       return true;
     }

@@ -16,7 +16,4 @@ std::vector<Scenario> PlantedDllScenarios();
 // Figures for tools/bench: start-up against a minimal dialog, and a full update.
 std::vector<Scenario> BenchScenarios();
 
-// The firmware image the program carries, read from the run's image file (cached).
-const std::vector<std::uint8_t>& ImageOf(const Session& s);
-
 }  // namespace e2e

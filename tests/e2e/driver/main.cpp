@@ -1,16 +1,24 @@
 // The end-to-end driver: a Windows console program run under Wine that plays the programming unit
 // on a simulated HID bus and drives the real executable through its windows.
 //
-//   e2e_driver --exe P --image P --lang en|de|fr [--wine-stderr FILE] [--screenshots DIR]
-//              [--only NAME] GROUP...
+//   e2e_driver [GoogleTest flags] --exe P --image P --lang en|de|fr [--wine-stderr FILE]
+//              [--screenshots DIR] [--only NAME] GROUP...
 //   e2e_driver --demo --exe P [--drive --screenshots DIR]
+//
+// Each scenario of the groups named is a GoogleTest test "<lang>.<group>.<scenario>" (so
+// --gtest_filter, --gtest_list_tests, --gtest_repeat and --gtest_output work as usual); --only
+// keeps the scenarios whose name holds NAME.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "platform/win32/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/scenarios.h"
 #include "tests/e2e/driver/screenshot.h"
@@ -30,34 +38,24 @@ struct Options {
 
 bool Parse(int argc, wchar_t** argv, Options& o) {
   std::wstring lang = L"en";
+  std::wstring only;
+  const struct {
+    const wchar_t* name;
+    std::wstring* value;
+  } valued[] = {{L"--exe", &o.run.exePath},
+                {L"--image", &o.run.imagePath},
+                {L"--wine-stderr", &o.run.wineStderr},
+                {L"--screenshots", &o.run.screenshotDir},
+                {L"--lang", &lang},
+                {L"--only", &only}};
   for (int i = 1; i < argc; ++i) {
-    std::wstring a = argv[i];
-    auto next = [&](std::wstring& into) {
+    const std::wstring a = argv[i];
+    const auto option = std::find_if(std::begin(valued), std::end(valued),
+                                     [&](const auto& v) { return a == v.name; });
+    if (option != std::end(valued)) {
       if (i + 1 >= argc)
         return false;
-      into = argv[++i];
-      return true;
-    };
-    if (a == L"--exe") {
-      if (!next(o.run.exePath))
-        return false;
-    } else if (a == L"--image") {
-      if (!next(o.run.imagePath))
-        return false;
-    } else if (a == L"--wine-stderr") {
-      if (!next(o.run.wineStderr))
-        return false;
-    } else if (a == L"--screenshots") {
-      if (!next(o.run.screenshotDir))
-        return false;
-    } else if (a == L"--lang") {
-      if (!next(lang))
-        return false;
-    } else if (a == L"--only") {
-      std::wstring only;
-      if (!next(only))
-        return false;
-      o.only = Narrow(only);
+      *option->value = argv[++i];
     } else if (a == L"--demo") {
       o.demo = true;
     } else if (a == L"--drive") {
@@ -66,6 +64,7 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
       o.groups.push_back(Narrow(a));
     }
   }
+  o.only = Narrow(only);
   // German expects German texts; every other language English. The coverage keeps the runs of
   // the other languages to what differs by language.
   o.run.lang = lang == L"de" ? Language::German : Language::English;
@@ -74,48 +73,80 @@ bool Parse(int argc, wchar_t** argv, Options& o) {
   return !o.run.exePath.empty() && (o.demo || !o.run.imagePath.empty());
 }
 
+// One scenario as a GoogleTest test: its checks report there as they fail (Checks), an abort
+// ends it with a fatal failure where it was raised, and what did not end afterwards fails it too.
+class ScenarioTest : public testing::Test {
+ public:
+  ScenarioTest(RunSettings settings, Scenario scenario)
+      : settings_(std::move(settings)), scenario_(std::move(scenario)) {}
+
+  void TestBody() override {
+    Session session(settings_, scenario_.name);
+    std::optional<ScenarioAbort> aborted;
+    try {
+      scenario_.run(session);
+    } catch (const ScenarioAbort& abort) {
+      aborted = abort;
+    }
+    session.TearDown();
+    if (aborted) {
+      GTEST_FAIL_AT(aborted->where.file_name(), static_cast<int>(aborted->where.line()))
+          << "scenario aborted: " << aborted->reason;
+    }
+  }
+
+ private:
+  RunSettings settings_;
+  Scenario scenario_;
+};
+
+// A group name that selects no scenario fails visibly rather than passing with nothing run.
+class UnknownGroupTest : public testing::Test {
+ public:
+  explicit UnknownGroupTest(std::string group) : group_(std::move(group)) {}
+  void TestBody() override { FAIL() << "unknown or empty group " << group_; }
+
+ private:
+  std::string group_;
+};
+
 int RunSuite(const Options& o) {
-  if (!LoadImage(o.run.imagePath)) {
+  if (ReadImage(o.run.imagePath).empty()) {
     std::printf("cannot read the firmware image %s\n", Narrow(o.run.imagePath).c_str());
     return 2;
   }
-  int passed = 0, failed = 0;
+  int registered = 0;
   for (const std::string& group : o.groups) {
-    std::vector<Scenario> scenarios = ScenariosOf(group, o.coverage);
+    RunSettings settings = o.run;
+    settings.group = o.run.group + "." + group;  // the test suite, e.g. "en.startup"
+    const std::vector<Scenario> scenarios = ScenariosOf(group, o.coverage);
     if (scenarios.empty()) {
-      std::printf("unknown or empty group %s\n", group.c_str());
-      ++failed;
+      testing::RegisterTest(settings.group.c_str(), "unknown-group", nullptr, nullptr, __FILE__,
+                            __LINE__, [group] { return new UnknownGroupTest(group); });
+      ++registered;
       continue;
     }
     for (const Scenario& sc : scenarios) {
       if (!o.only.empty() && sc.name.find(o.only) == std::string::npos)
         continue;
-      RunSettings settings = o.run;
-      settings.group = o.run.group + "." + group;
-      const double start = NowMs();
-      std::printf("[ RUN  ] %s.%s\n", settings.group.c_str(), sc.name.c_str());
-      std::fflush(stdout);
-      std::vector<std::string> failures;
-      {
-        Session session(settings, sc.name);
-        try {
-          sc.run(session);
-        } catch (const ScenarioAbort&) {
-          // recorded in the checks already
-        }
-        failures = session.checks().failures();
-      }
-      const double ms = NowMs() - start;
-      for (const std::string& f : failures)
-        std::printf("    FAILED: %s\n", f.c_str());
-      std::printf("[ %s ] %s.%s (%.0f ms)\n", failures.empty() ? " OK " : "FAIL",
-                  settings.group.c_str(), sc.name.c_str(), ms);
-      std::fflush(stdout);
-      (failures.empty() ? passed : failed)++;
+      testing::RegisterTest(settings.group.c_str(), sc.name.c_str(), nullptr, nullptr, __FILE__,
+                            __LINE__, [settings, sc] { return new ScenarioTest(settings, sc); });
+      ++registered;
     }
   }
-  std::printf("%d passed, %d failed\n", passed, failed);
-  return failed == 0 && passed > 0 ? 0 : 1;
+  if (registered == 0) {
+    std::printf("no scenario to run\n");
+    return 1;
+  }
+  return RUN_ALL_TESTS();
+}
+
+// The length of the image the program carries (its resource), 0 when it cannot be read.
+std::size_t CarriedImageBytes(const std::wstring& exe) {
+  const ModuleHandle program(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  const HRSRC image =
+      program ? FindResourceW(program.get(), MAKEINTRESOURCEW(IDR_FIRMWARE), RT_RCDATA) : nullptr;
+  return image != nullptr ? SizeofResource(program.get(), image) : 0;
 }
 
 // The demo: the program with one ready simulated unit plugged in. With --drive the driver also
@@ -151,7 +182,11 @@ int RunDemo(const Options& o) {
       std::fflush(stdout);
       WaitUntil(session.checks(), 30000, "the progress window",
                 [&] { return p.ProgressWindow() != nullptr; });
-      Sleep(20000);
+      // The progress shot shows the bar about half full.
+      const std::size_t half = CarriedImageBytes(settings.exePath) / 2;
+      WaitUntil(
+          session.checks(), 120000, "half of the image to be written",
+          [&] { return unit.Flash().size() >= half; }, 100);
       shot("3-progress");
       // The program answers again once the update has ended.
       WaitUntil(
@@ -167,6 +202,7 @@ int RunDemo(const Options& o) {
     std::printf("demo: %s\n", abort.reason.c_str());
     return 1;
   }
+  session.TearDown();
   for (const std::string& f : session.checks().failures())
     std::printf("demo: %s\n", f.c_str());
   return session.checks().failures().empty() ? 0 : 1;
@@ -175,10 +211,13 @@ int RunDemo(const Options& o) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // GoogleTest takes its own flags out of the arguments first.
+  testing::InitGoogleTest(&argc, argv);
   Options o;
   if (!Parse(argc, argv, o)) {
     std::printf(
-        "usage: e2e_driver --exe P --image P --lang en|de|fr [--wine-stderr FILE] "
+        "usage: e2e_driver [GoogleTest flags] --exe P --image P --lang en|de|fr "
+        "[--wine-stderr FILE] "
         "[--screenshots DIR] [--only NAME] GROUP...\n"
         "       e2e_driver --demo --exe P [--drive --screenshots DIR]\n");
     return 2;

@@ -68,25 +68,42 @@ bool TextOf(HWND w, std::wstring& out, DWORD timeoutMs) {
 
 }  // namespace
 
-AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> data)
-    : data_(std::move(data)) {
-  thread_ = std::thread([this, window, message, wParam] {
+AsyncSend::AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> data,
+                     std::string description)
+    : state_(std::make_shared<State>()), description_(std::move(description)) {
+  state_->data = std::move(data);
+  thread_ = std::thread([state = state_, window, message, wParam] {
     DWORD_PTR r = 0;
-    LPARAM l = data_.empty() ? 0 : reinterpret_cast<LPARAM>(data_.data());
+    LPARAM l = state->data.empty() ? 0 : reinterpret_cast<LPARAM>(state->data.data());
     // Long enough for any handler with a box the driver answers; the caller bounds its wait.
     SendMessageTimeoutW(window, message, wParam, l, SMTO_NORMAL, 300000, &r);
-    result_ = static_cast<LRESULT>(r);
-    done_ = true;
+    state->done = true;
   });
 }
 
 AsyncSend::~AsyncSend() {
-  if (thread_.joinable())
+  // Joined already, or the scenario gave up on it: a short grace for a handler that is just
+  // returning, then the thread is left to end with the program (it holds its own state).
+  const double deadline = NowMs() + 2000;
+  while (!done() && NowMs() < deadline)
+    Sleep(10);  // polls the helper's flag; the bound is the deadline above
+  if (!thread_.joinable())
+    return;
+  if (done()) {
     thread_.join();
+  } else {
+    std::printf("    (left unanswered: %s; its sending thread ends with the program)\n",
+                description_.c_str());
+    std::fflush(stdout);
+    thread_.detach();
+  }
 }
 
-void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what) {
-  WaitUntil(checks, timeoutMs, what, [this] { return done(); });
+void AsyncSend::Join(Checks& checks, double timeoutMs, const std::string& what,
+                     Checks::Where where) {
+  WaitUntil(
+      checks, timeoutMs, what + " (" + description_ + " still unanswered)",
+      [this] { return done(); }, 10, where);
   thread_.join();
 }
 
@@ -94,10 +111,17 @@ Program::Program(Checks& checks, std::wstring exePath, std::wstring busName)
     : checks_(checks), exePath_(std::move(exePath)), busName_(std::move(busName)) {}
 
 Program::~Program() {
-  if (Running()) {
-    TerminateProcess(process_.get(), 99);
-    WaitForSingleObject(process_.get(), 10000);
-  }
+  End();
+}
+
+std::string Program::End() {
+  if (!Running())
+    return {};
+  TerminateProcess(process_.get(), 99);
+  if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0)
+    return "the program (process " + std::to_string(pid_) +
+           ") did not end within 10 s of its termination";
+  return {};
 }
 
 void Program::ConfigureWine(const std::wstring& exePath, bool unmanaged) {
@@ -138,7 +162,7 @@ void Program::Start() {
                   Narrow(exePath_));
   }
   CloseHandle(pi.hThread);
-  process_.Reset(pi.hProcess);
+  process_.reset(pi.hProcess);
   pid_ = pi.dwProcessId;
 }
 
@@ -154,32 +178,34 @@ bool Program::Running() const {
   return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
-void Program::WaitForDialogWindow(double timeoutMs) {
-  WaitUntil(checks_, timeoutMs, "the main dialog window to exist", [this] {
-    if (!Running())
-      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
-    for (HWND w : TopLevelWindows(pid_)) {
-      if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
-        dialog_ = w;
-        return true;
-      }
+HWND Program::FindDialog(Checks::Where where) {
+  if (!Running()) {
+    checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText(),
+                  where);
+  }
+  for (HWND w : TopLevelWindows(pid_)) {
+    if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
+      dialog_ = w;
+      return w;
     }
-    return false;
-  });
+  }
+  return nullptr;
 }
 
-void Program::WaitForDialog(double timeoutMs) {
-  WaitUntil(checks_, timeoutMs, "the main dialog to appear", [this] {
-    if (!Running())
-      checks_.Abort("the program ended before its dialog appeared, exit code " + ExitCodeText());
-    for (HWND w : TopLevelWindows(pid_)) {
-      if (ClassOf(w) == L"#32770" && GetWindow(w, GW_OWNER) == nullptr) {
-        dialog_ = w;
-        return IsWindowVisible(w) && Responds(1000);
-      }
-    }
-    return false;
-  });
+void Program::WaitForDialogWindow(double timeoutMs, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, "the main dialog window to exist",
+      [&] { return FindDialog(where) != nullptr; }, 10, where);
+}
+
+void Program::WaitForDialog(double timeoutMs, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, "the main dialog to appear",
+      [&] {
+        const HWND dialog = FindDialog(where);
+        return dialog != nullptr && IsWindowVisible(dialog) && Responds(1000);
+      },
+      10, where);
 }
 
 bool Program::Responds(DWORD timeoutMs) const {
@@ -262,32 +288,37 @@ MessageBoxInfo Program::ReadBox(HWND box) const {
   return info;
 }
 
-MessageBoxInfo Program::WaitForBox(double timeoutMs, const std::string& what) {
+MessageBoxInfo Program::WaitForBox(double timeoutMs, const std::string& what, Checks::Where where) {
   HWND found = nullptr;
-  WaitUntil(checks_, timeoutMs, what, [&] {
-    if (!Running())
-      checks_.Abort("the program ended while waiting for " + what);
-    std::vector<HWND> boxes = OwnedBoxes();
-    if (boxes.size() > 1)
-      checks_.Abort("more than one message box is open");
-    found = boxes.empty() ? nullptr : boxes.front();
-    // A box is ready once its own loop answers.
-    DWORD_PTR r = 0;
-    return found != nullptr && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &r);
-  });
+  WaitUntil(
+      checks_, timeoutMs, what,
+      [&] {
+        if (!Running())
+          checks_.Abort("the program ended while waiting for " + what, where);
+        std::vector<HWND> boxes = OwnedBoxes();
+        if (boxes.size() > 1)
+          checks_.Abort("more than one message box is open", where);
+        found = boxes.empty() ? nullptr : boxes.front();
+        // A box is ready once its own loop answers.
+        DWORD_PTR r = 0;
+        return found != nullptr && SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &r);
+      },
+      10, where);
   return ReadBox(found);
 }
 
-void Program::AnswerBox(const MessageBoxInfo& box, int button) {
+void Program::AnswerBox(const MessageBoxInfo& box, int button, Checks::Where where) {
   HWND b = GetDlgItem(box.window, button);
   if (b == nullptr)
-    checks_.Abort("the box has no button " + std::to_string(button));
+    checks_.Abort("the box has no button " + std::to_string(button), where);
   PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(b));
-  WaitUntil(checks_, 10000, "the message box to close", [&] { return !IsWindow(box.window); });
+  WaitUntil(
+      checks_, 10000, "the message box to close", [&] { return !IsWindow(box.window); }, 10, where);
 }
 
-void Program::WaitNoBox(double timeoutMs, const std::string& what) {
-  WaitUntil(checks_, timeoutMs, what, [&] { return OwnedBoxes().empty() && Responds(1000); });
+void Program::WaitNoBox(double timeoutMs, const std::string& what, Checks::Where where) {
+  WaitUntil(
+      checks_, timeoutMs, what, [&] { return OwnedBoxes().empty() && Responds(1000); }, 10, where);
 }
 
 std::unique_ptr<AsyncSend> Program::SendDeviceChange(WPARAM code, const std::wstring& path) {
@@ -299,7 +330,11 @@ std::unique_ptr<AsyncSend> Program::SendDeviceChange(WPARAM code, const std::wst
   b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   b->dbcc_classguid = kHidGuid;
   std::memcpy(b->dbcc_name, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-  return std::make_unique<AsyncSend>(dialog_, WM_DEVICECHANGE, code, std::move(data));
+  char description[48];
+  std::snprintf(description, sizeof description, "WM_DEVICECHANGE 0x%04x for ",
+                static_cast<unsigned>(code));
+  return std::make_unique<AsyncSend>(dialog_, WM_DEVICECHANGE, code, std::move(data),
+                                     description + Narrow(path));
 }
 
 DWORD Program::WaitExit(double timeoutMs) {

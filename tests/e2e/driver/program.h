@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/win32/scoped_handle.h"
 #include "tests/e2e/driver/support.h"
 
 namespace e2e {
@@ -24,28 +26,36 @@ struct MessageBoxInfo {
 };
 
 // Sends one message from a helper thread, so that a handler that opens a message box does not
-// block the driver; Join bounds the wait for the handler to finish.
+// block the driver; Join bounds the wait for the handler to finish. A send still unanswered when
+// the object goes (a scenario aborted) is left to end with the program, never waited for without
+// bound: its thread owns what it uses.
 class AsyncSend {
  public:
-  AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> lParamData);
+  // `description` names the message in failures, e.g. "WM_DEVICECHANGE 0x8000 for <path>".
+  AsyncSend(HWND window, UINT message, WPARAM wParam, std::vector<std::uint8_t> lParamData,
+            std::string description);
   ~AsyncSend();
   AsyncSend(const AsyncSend&) = delete;
   AsyncSend& operator=(const AsyncSend&) = delete;
-  bool done() const { return done_.load(); }
-  LRESULT result() const { return result_; }
-  void Join(Checks& checks, double timeoutMs, const std::string& what);
+  bool done() const { return state_->done.load(); }
+  // Aborts the scenario, naming the unanswered message, when the handler has not returned.
+  void Join(Checks& checks, double timeoutMs, const std::string& what,
+            Checks::Where where = Checks::Where::current());
 
  private:
-  std::vector<std::uint8_t> data_;
-  std::atomic<bool> done_{false};
-  LRESULT result_ = 0;
+  struct State {
+    std::vector<std::uint8_t> data;
+    std::atomic<bool> done{false};
+  };
+  std::shared_ptr<State> state_;
+  std::string description_;
   std::thread thread_;
 };
 
 class Program {
  public:
   Program(Checks& checks, std::wstring exePath, std::wstring busName);
-  ~Program();  // ends the program if it still runs
+  ~Program();  // ends the program if it still runs (End)
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -60,9 +70,10 @@ class Program {
   HWND dialog() const { return dialog_; }
 
   // Waits until the dialog window exists (it may still be hidden inside WM_INITDIALOG).
-  void WaitForDialogWindow(double timeoutMs = 20000);
+  void WaitForDialogWindow(double timeoutMs = 20000,
+                           Checks::Where where = Checks::Where::current());
   // Waits until the dialog exists, is visible and has answered a message (start-up done).
-  void WaitForDialog(double timeoutMs = 20000);
+  void WaitForDialog(double timeoutMs = 20000, Checks::Where where = Checks::Where::current());
   // Round trip through the program's message loop (also nested box loops).
   bool Responds(DWORD timeoutMs = 5000) const;
 
@@ -77,21 +88,31 @@ class Program {
   std::vector<HWND> OwnedBoxes() const;
   HWND ProgressWindow() const;
   MessageBoxInfo ReadBox(HWND box) const;
-  MessageBoxInfo WaitForBox(double timeoutMs, const std::string& what);
-  void AnswerBox(const MessageBoxInfo& box, int button);
-  void WaitNoBox(double timeoutMs, const std::string& what);
+  MessageBoxInfo WaitForBox(double timeoutMs, const std::string& what,
+                            Checks::Where where = Checks::Where::current());
+  void AnswerBox(const MessageBoxInfo& box, int button,
+                 Checks::Where where = Checks::Where::current());
+  void WaitNoBox(double timeoutMs, const std::string& what,
+                 Checks::Where where = Checks::Where::current());
 
   // WM_DEVICECHANGE with a DEV_BROADCAST_DEVICEINTERFACE_W for `path` (code 0x8000 or 0x8004).
   std::unique_ptr<AsyncSend> SendDeviceChange(WPARAM code, const std::wstring& path);
 
   void Close(double timeoutMs = 15000);  // presses Close and waits for the exit
   DWORD WaitExit(double timeoutMs);
+  // Terminates the program if it still runs and waits at most 10 s for it to end; empty when it
+  // has ended, else what is wrong.
+  std::string End();
 
  private:
+  // The main dialog (the unowned #32770 window) once it exists, else null; aborts when the program
+  // has ended.
+  HWND FindDialog(Checks::Where where);
+
   Checks& checks_;
   std::wstring exePath_;
   std::wstring busName_;
-  Handle process_;
+  KernelObject process_;
   DWORD pid_ = 0;
   HWND dialog_ = nullptr;
 };

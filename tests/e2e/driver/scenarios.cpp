@@ -15,8 +15,6 @@ namespace e2e {
 
 namespace {
 
-std::vector<std::uint8_t> g_image;
-
 constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kReadEscInfo = 0x1D, kErase = 0x1E,
                        kSetAddress = 0x1F, kProtect = 0x20;
 
@@ -52,7 +50,8 @@ struct StartupCase {
   int unitIndex;     // the device expected to be taken, -1 for none
   MessageId status;  // 0: ready form (40000); else the guidance status text
   bool incompatibleBox;
-  std::vector<RequestPattern> trace;  // of the unit device (or of device 0 when none is taken)
+  std::vector<expected::RequestPattern>
+      trace;  // of the unit device (or of device 0 when none is taken)
   bool unitStaysOpen;
 };
 
@@ -70,7 +69,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
       {"ready-torvex",
        Coverage::Core,
@@ -78,7 +77,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
       {"wrong-mode",
        Coverage::Core,
@@ -86,7 +85,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        IDS_WRONG_MODE,
        false,
-       {IdentifyRequest(), ReadUnitMemoryRequest()},
+       {expected::Identify(), expected::ReadUnitMemory()},
        false},
       {"no-esc",
        Coverage::Core,
@@ -94,7 +93,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        IDS_NO_ESC,
        false,
-       {IdentifyRequest()},
+       {expected::Identify()},
        false},
       {"incompatible-esc",
        Coverage::Core,
@@ -102,7 +101,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        IDS_INCOMPATIBLE_HINT,
        true,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        false},
       {"incompatible-boot-info-refused-with-0",
        Coverage::All,
@@ -110,7 +109,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        IDS_INCOMPATIBLE_HINT,
        true,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        false},
       {"identification-fails",
        Coverage::Core,
@@ -121,7 +120,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        IDS_NO_UNIT,
        false,
-       {IdentifyRequest(), ReadEscInfoRequest()},
+       {expected::Identify(), expected::ReadEscInfo()},
        false},
       {"other-device-first-is-skipped",
        Coverage::All,
@@ -129,7 +128,7 @@ std::vector<StartupCase> StartupCases() {
        1,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
       {"maker-product-3-is-skipped",
        Coverage::All,
@@ -142,7 +141,7 @@ std::vector<StartupCase> StartupCases() {
        1,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
       {"unreadable-attributes-are-skipped",
        Coverage::All,
@@ -155,7 +154,7 @@ std::vector<StartupCase> StartupCases() {
        1,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
       {"first-of-two-units-wins",
        Coverage::All,
@@ -163,7 +162,7 @@ std::vector<StartupCase> StartupCases() {
        0,
        0,
        false,
-       ReadyIdentification(),
+       expected::ReadyIdentification(),
        true},
   };
 }
@@ -234,12 +233,6 @@ void ExpectReadyStartup(Session& s, const wchar_t* label = L"MAVIRA", const wcha
   s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(label, esc), "start-up");
 }
 
-void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what) {
-  std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
-  // (A dialog's SendMessage result is its DWLP_MSGRESULT, not what its procedure returned.)
-  send->Join(s.checks(), 20000, what + " to be handled");
-}
-
 std::wstring UpperAscii(std::wstring s) {
   for (wchar_t& c : s) {
     if (c >= L'a' && c <= L'z')
@@ -262,7 +255,7 @@ std::vector<Scenario> HotplugScenarios() {
          BusDeviceServer& unit = s.Plug(ReadyUnit());
          Deliver(s, 0x8000, unit.path(), "arrival");
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"), "after arrival");
-         s.ExpectRequests(unit, ReadyIdentification(), "arrival trace");
+         s.ExpectRequests(unit, expected::ReadyIdentification(), "arrival trace");
          s.checks().ExpectEq(unit.OpenConnections(), 1, "unit open after arrival");
          s.CloseAndFinish();
        }},
@@ -275,7 +268,7 @@ std::vector<Scenario> HotplugScenarios() {
          Deliver(s, 0x8004, other.path(), "removal of the other device");
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
                         "after the other device's removal");
-         s.ExpectRequests(unit, ReadyIdentification(), "trace");
+         s.ExpectRequests(unit, expected::ReadyIdentification(), "trace");
          s.checks().ExpectEq(unit.OpenConnections(), 1, "unit still open");
          s.CloseAndFinish();
        }},
@@ -301,7 +294,7 @@ std::vector<Scenario> HotplugScenarios() {
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
                         "after the second unit's arrival");
          s.checks().ExpectEq(second.TotalConnections(), 0, "the second unit is never opened");
-         s.ExpectRequests(first, ReadyIdentification(), "first unit trace");
+         s.ExpectRequests(first, expected::ReadyIdentification(), "first unit trace");
          s.CloseAndFinish();
        }},
       {"arrival-while-the-incompatibility-box-is-open",
@@ -380,28 +373,6 @@ MessageBoxInfo PressUpdate(Session& s, BusDeviceServer& unit, double& pressedAt)
   return box;
 }
 
-std::vector<RequestPattern> Concat(std::vector<RequestPattern> a,
-                                   const std::vector<RequestPattern>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-std::vector<RequestPattern> UpdateRequests(std::size_t stages, std::size_t blocks) {
-  std::vector<RequestPattern> r = {LockSetRequest(), ProtectionReleaseRequest(), EraseRequest(),
-                                   SetAddressRequest()};
-  r.resize(stages);
-  for (std::size_t i = 0; i < blocks; ++i) {
-    std::size_t offset = i * 48;
-    std::size_t n = std::min<std::size_t>(48, g_image.size() - offset) / 4 * 4;
-    r.push_back(WriteBlockRequest(g_image.data() + offset, n));
-  }
-  return r;
-}
-
-std::size_t BlockCount() {
-  return (g_image.size() + 47) / 48;
-}
-
 // The filled share of a progress bar's client width as it is on the screen (the bar is drawn in
 // the highlight colour), or -1 when it cannot be read.
 int DrawnPercent(HWND bar) {
@@ -441,11 +412,21 @@ int DrawnPercent(HWND bar) {
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  // The bar fills the client area less its one-pixel inset on each side.
-  return filled < 0 ? -1 : std::min(100, filled * 100 / std::max(1, width - 2));
+  // The bar fills the client area less its one-pixel inset on each side. Not clamped: a share
+  // over 100 would show that the reading itself is wrong.
+  return filled < 0 ? -1 : filled * 100 / std::max(1, width - 2);
 }
 
 // What the progress window showed, as far as it could be read.
+//
+// Under Wine two readings of the bar are possible and neither is complete. The program pumps no
+// messages during the transfer, so PBM_GETPOS is not answered while the window exists (it is still
+// tried, and judged when answered). The bar as drawn on the screen can be sampled, but Wine puts
+// the program's painting on the screen only now and then, so the share seen lags the position:
+// it may stop anywhere short of 100 % (seen: 34 % to 100 %), and Wine at times shows the bar
+// blank again (seen: 18 % then 10 %, 6 % then 0 %), which the program cannot repaint while it pumps
+// no messages. What holds is judged: the drawn share stays within 0..100 and is above 0 at least
+// once.
 struct ProgressWatch {
   HWND window = nullptr;
   double firstSeen = 0, goneAt = 0;
@@ -454,13 +435,16 @@ struct ProgressWatch {
   RECT dialogRect{};
   LONG style = 0;
   HWND owner = nullptr;
-  std::vector<int> positions;  // PBM_GETPOS answers (only when the program pumps)
+  struct Position {
+    int percent;
+    bool afterLastBlock;  // read once the program had gone past the final block
+  };
+  std::vector<Position> positions;  // PBM_GETPOS answers
   int queries = 0;
-  // The bar as drawn on the screen: its filled share of the client width, in percent.
-  int maxDrawnPercent = -1;
-  int drawnSamples = 0;
+  std::vector<int> drawn;  // the bar's filled share of its width on the screen, in percent
   double lastDrawSample = 0;
-  bool dense = false;  // sample at every poll (set once the final block is on its way)
+  bool dense = false;           // sample at every poll (set once the final block is on its way)
+  bool afterLastBlock = false;  // set once the unit has the request after the final block
 
   void Poll(const Program& p, double now) {
     if (window == nullptr) {
@@ -483,17 +467,15 @@ struct ProgressWatch {
     }
     if (goneAt == 0 && (dense || now - lastDrawSample >= 40)) {
       lastDrawSample = now;
-      int drawn = DrawnPercent(window);
-      if (drawn >= 0) {
-        ++drawnSamples;
-        maxDrawnPercent = std::max(maxDrawnPercent, drawn);
-      }
+      const int share = DrawnPercent(window);
+      if (share >= 0 && IsWindow(window))  // not a reading of where the window just was
+        drawn.push_back(share);
     }
     if (goneAt == 0 && queries * 500.0 < now - firstSeen) {
       ++queries;
       DWORD_PTR pos = 0;
       if (SendMessageTimeoutW(window, PBM_GETPOS, 0, 0, SMTO_BLOCK, 20, &pos)) {
-        positions.push_back(static_cast<int>(pos));
+        positions.push_back({static_cast<int>(pos), afterLastBlock});
       }
     }
   }
@@ -519,28 +501,64 @@ struct ProgressWatch {
     k.Expect((style & WS_CAPTION) == WS_CAPTION, "progress window should carry a title bar");
     k.Expect((style & PBS_SMOOTH) != 0, "progress bar should be smooth");
     k.Expect(owner == s.program().dialog(), "progress window should be owned by the dialog");
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-      k.Expect(
-          positions[i] >= 0 && positions[i] <= 100 && (i == 0 || positions[i] >= positions[i - 1]),
-          "progress positions should count up within 0..100");
+
+    // The position as the program set it, where the window answered.
+    if (positions.empty()) {
+      std::printf(
+          "    progress position (PBM_GETPOS): not measurable under Wine here, 0 of %d reads "
+          "answered (the program pumps no messages while the window exists); not checked\n",
+          queries);
+    } else {
+      std::string seen;
+      for (std::size_t i = 0; i < positions.size(); ++i) {
+        const Position& at = positions[i];
+        seen += std::to_string(at.percent) + (at.afterLastBlock ? "* " : " ");
+        k.Expect(at.percent >= 0 && at.percent <= 100 &&
+                     (i == 0 || at.percent >= positions[i - 1].percent),
+                 "progress positions should count up within 0..100: " + seen);
+        k.Expect(!at.afterLastBlock || at.percent == 100,
+                 "the position read after the final block should be 100: " + seen);
+      }
+      std::printf(
+          "    progress position (PBM_GETPOS): %zu of %d reads answered: %s(* after the "
+          "final block); checked\n",
+          positions.size(), queries, seen.c_str());
     }
-    std::printf("    progress window: %d of %d PBM_GETPOS reads answered",
-                static_cast<int>(positions.size()), queries);
-    if (!positions.empty())
-      std::printf(", last %d", positions.back());
-    std::printf("; drawn bar sampled %d times, fullest %d%%\n", drawnSamples, maxDrawnPercent);
+
+    // The bar as the screen showed it.
+    if (drawn.empty()) {
+      std::printf(
+          "    drawn progress bar: not measurable here (the screen could not be read); not "
+          "checked\n");
+      return;
+    }
+    int fullest = 0, drops = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      k.Expect(drawn[i] >= 0 && drawn[i] <= 100,
+               "the drawn progress bar should fill 0..100 % of its width, sample " +
+                   std::to_string(i + 1) + " shows " + std::to_string(drawn[i]) + " %");
+      fullest = std::max(fullest, drawn[i]);
+      drops += i > 0 && drawn[i] < drawn[i - 1];
+    }
+    k.Expect(fullest > 0, "the drawn progress bar never showed any progress in " +
+                              std::to_string(drawn.size()) + " samples");
+    std::printf(
+        "    drawn progress bar: %zu samples, all within 0..100 %%, fullest %d %% (checked: above "
+        "0); last %d %%, %d step(s) back: how far and how evenly it fills is not measurable here "
+        "(Wine shows the painting late and at times blanks the bar while the program pumps no "
+        "messages), not checked\n",
+        drawn.size(), fullest, drawn.back(), drops);
   }
 };
 
 // Checks the whole request trace of an update and the mandated waits between requests.
 void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
-  const std::size_t blocks = BlockCount();
-  std::vector<RequestPattern> expected =
-      Concat(Concat(ReadyIdentification(), UpdateRequests(4, blocks)),
-             {ProtectionSetRequest(), LockReleaseRequest()});
-  s.ExpectRequests(unit, expected, "update trace");
+  const std::size_t blocks = BlockCount(s.image());
+  const std::vector<expected::RequestPattern> patterns =
+      Concat(expected::ReadyIdentification(), expected::UpdateRequests(s.image()));
+  s.ExpectRequests(unit, patterns, "update trace");
   std::vector<sim::RecordedRequest> r = unit.Requests();
-  if (r.size() != expected.size())
+  if (r.size() != patterns.size())
     return;
   // The waits the procedure must make. A wait starts when the program has read a reply, which
   // is after the driver made that reply readable, so "request i was written at least w ms after
@@ -621,13 +639,17 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   bool midShot = false;
   const double budget = 180000;
   double successAt = 0;
-  const std::size_t finalBlockAt = ReadyIdentification().size() + 4 + BlockCount();
+  const std::size_t finalBlockAt =
+      expected::ReadyIdentification().size() + 4 + BlockCount(s.image());
   double lastAsk = 0;
   WaitUntil(
       k, budget, "the update to finish",
       [&] {
         const double now = NowMs();
         watch.dense = unit.RequestCount() >= finalBlockAt;
+        // The protection request follows the final block's reply, after which the program has
+        // set the position to 100.
+        watch.afterLastBlock = unit.RequestCount() > finalBlockAt;
         watch.Poll(p, now);
         if (!p.Running())
           k.Abort("the program ended during the update");
@@ -665,14 +687,15 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
                  "after the update");
   ExpectUpdateTrace(s, unit);
   std::vector<std::uint8_t> flash = unit.Flash();
-  k.Expect(flash == g_image, "the unit's flash should equal the image (" +
-                                 std::to_string(flash.size()) + " of " +
-                                 std::to_string(g_image.size()) + " bytes written)");
+  const std::vector<std::uint8_t> expectedFlash = expected::FlashAfterUpdate(s.image());
+  k.Expect(flash == expectedFlash, "the unit's flash should hold the image and its tail's fill (" +
+                                       std::to_string(flash.size()) + " bytes written, " +
+                                       std::to_string(expectedFlash.size()) + " expected)");
   k.Expect(!unit.Locked(), "the unit should be unlocked after the closing pair");
   k.Expect(unit.WriteProtected(), "the ESC flash should be write-protected again");
   k.ExpectEq(unit.OpenConnections(), 1, "the link stays open after success");
 
-  const double minimum = 5080 + 2037 * 20.0;
+  const double minimum = 5080 + static_cast<double>(BlockCount(s.image())) * 20.0;
   const double wall = successAt - pressed;
   std::printf(
       "    update wall time from the Update press to the success hint: %.2f s "
@@ -690,13 +713,29 @@ std::vector<Scenario> UpdateScenarios(Coverage coverage) {
   return {{"full-update", [](Session& s) { RunFullUpdate(s, 0x0302); }}};
 }
 
+// Run with a program built to carry an image whose length is not a multiple of 4 (CTest's
+// e2e.en.unaligned-image): its final block ends in a partial word that the 0xFF fill completes,
+// which the carried image, a multiple of 4, never shows. Every request and the flash are compared
+// with the shared expectation.
+std::vector<Scenario> UnalignedImageScenarios() {
+  return {{"full-update-with-a-partial-final-word", [](Session& s) {
+             if (s.image().size() % 4 == 0) {
+               s.checks().Abort(
+                   "this group needs a program carrying an image whose length is "
+                   "not a multiple of 4; the image has " +
+                   std::to_string(s.image().size()) + " bytes");
+             }
+             RunFullUpdate(s, 0x0302);
+           }}};
+}
+
 // ---------------------------------------------------------------- confirmations
 
 std::vector<Scenario> ConfirmScenarios() {
   auto unchanged = [](Session& s, BusDeviceServer& unit, const wchar_t* esc) {
     s.program().WaitNoBox(10000, "no further box");
     s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA", esc), "after declining");
-    s.ExpectRequests(unit, ReadyIdentification(), "no request after identification");
+    s.ExpectRequests(unit, expected::ReadyIdentification(), "no request after identification");
     s.checks().ExpectEq(unit.OpenConnections(), 1, "unit still open");
   };
   return {
@@ -719,8 +758,9 @@ std::vector<Scenario> ConfirmScenarios() {
          MessageBoxInfo failure = s.program().WaitForBox(20000, "the lock failure box");
          s.ExpectFailureBox(failure, IDS_LOCK_FAILED, 1627);
          s.program().AnswerBox(failure, IDOK);
-         s.ExpectRequests(old, ReadyIdentification(), "old unit trace");
-         s.ExpectRequests(replacement, Concat(ReadyIdentification(), {LockSetRequest()}),
+         s.ExpectRequests(old, expected::ReadyIdentification(), "old unit trace");
+         s.ExpectRequests(replacement,
+                          Concat(expected::ReadyIdentification(), {expected::LockSet()}),
                           "new unit trace");
          s.CloseAndFinish();
        }},
@@ -767,7 +807,8 @@ std::vector<Scenario> ConfirmScenarios() {
          MessageBoxInfo failure = s.program().WaitForBox(20000, "the lock failure box");
          s.ExpectFailureBox(failure, IDS_LOCK_FAILED, 1627);
          s.program().AnswerBox(failure, IDOK);
-         s.ExpectRequests(unit, Concat(ReadyIdentification(), {LockSetRequest()}), "trace");
+         s.ExpectRequests(unit, Concat(expected::ReadyIdentification(), {expected::LockSet()}),
+                          "trace");
          s.CloseAndFinish();
        }},
   };
@@ -781,7 +822,7 @@ struct FailureCase {
   std::vector<sim::Fault> faults;
   MessageId message;
   std::int32_t result;
-  std::size_t stages;  // update stages whose request was sent
+  std::size_t stages;  // update stages whose request was sent (all four when a block was)
   std::size_t blocks;  // write-block requests sent
   bool removeAtWarning = false;
   bool silent = false;
@@ -905,29 +946,11 @@ void RunFailure(Session& s, const FailureCase& c) {
                                             "the erase's waits could have ended");
   }
   p.AnswerBox(box, IDOK);
-  p.WaitNoBox(10000, "the dialog to settle");
-  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
-                 "after the failure box");
-  s.ExpectRequests(unit, Concat(ReadyIdentification(), UpdateRequests(c.stages, c.blocks)),
-                   "trace");
-  k.ExpectEq(unit.OpenConnections(), 0, "the link is closed after a failure");
+  ExpectFailedUpdateEnd(s, unit, c.stages + c.blocks);
   s.CloseAndFinish();
 }
 
 }  // namespace
-
-bool LoadImage(const std::wstring& path) {
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (f == nullptr)
-    return false;
-  g_image.clear();
-  std::uint8_t buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-    g_image.insert(g_image.end(), buf, buf + n);
-  std::fclose(f);
-  return !g_image.empty();
-}
 
 std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage) {
   std::vector<Scenario> out;
@@ -947,6 +970,8 @@ std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage) {
     }
   } else if (group == "update") {
     out = UpdateScenarios(coverage);
+  } else if (group == "unaligned") {
+    out = UnalignedImageScenarios();
   } else if (group.rfind("matrix-", 0) == 0) {
     out = FaultMatrixScenarios(group);
   } else if (group == "storms") {

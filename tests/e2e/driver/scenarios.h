@@ -18,10 +18,9 @@ struct Scenario {
   std::function<void(Session&)> run;
 };
 
-// Groups: startup, hotplug, confirm, failures, update.
+// Groups: startup, hotplug, confirm, failures, update, unaligned (a program carrying an image
+// whose length is not a multiple of 4), matrix-stages, matrix-blocks, matrix-final, storms,
+// planted, bench.
 std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage);
-
-// Reads the firmware image the program carries (the build's image file).
-bool LoadImage(const std::wstring& path);
 
 }  // namespace e2e

@@ -1,6 +1,7 @@
 #include "tests/e2e/driver/session.h"
 
 #include <cstdio>
+#include <map>
 
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
@@ -9,35 +10,6 @@
 namespace e2e {
 
 namespace {
-
-std::vector<int> Key() {
-  return {0x47, 0x9D, 0x2E, 0x6B};
-}  // 0x6B2E9D47, little-endian
-
-std::string Hex(const std::vector<std::uint8_t>& b, std::size_t n) {
-  std::string s;
-  char buf[4];
-  for (std::size_t i = 0; i < n && i < b.size(); ++i) {
-    std::snprintf(buf, sizeof buf, "%02x ", b[i]);
-    s += buf;
-  }
-  return s;
-}
-
-// Empty when `actual` matches, else what differs.
-std::string Mismatch(const RequestPattern& p, const std::vector<std::uint8_t>& actual) {
-  for (std::size_t i = 0; i < p.bytes.size(); ++i) {
-    if (p.bytes[i] < 0)
-      continue;
-    if (i >= actual.size() || actual[i] != p.bytes[i]) {
-      char buf[96];
-      std::snprintf(buf, sizeof buf, "byte %zu is %s, expected %02x", i,
-                    i < actual.size() ? Hex({actual[i]}, 1).c_str() : "missing", p.bytes[i]);
-      return std::string(p.name) + ": " + buf + " (request starts " + Hex(actual, 12) + ")";
-    }
-  }
-  return {};
-}
 
 // The driver's stderr file from `offset` on; empty when there is none.
 std::string WineStderr(const std::wstring& path, std::uint64_t offset) {
@@ -59,50 +31,49 @@ std::string WineStderr(const std::wstring& path, std::uint64_t offset) {
 
 }  // namespace
 
-RequestPattern IdentifyRequest() {
-  return {"identify", {0x01, 0x08, 0x00}};
+const std::vector<std::uint8_t>& ReadImage(const std::wstring& path) {
+  static std::map<std::wstring, std::vector<std::uint8_t>> cache;
+  std::vector<std::uint8_t>& image = cache[path];
+  if (image.empty()) {
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+      std::uint8_t buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        image.insert(image.end(), buf, buf + n);
+      std::fclose(f);
+    }
+  }
+  return image;
 }
-RequestPattern ReadUnitMemoryRequest() {
-  return {"read unit memory", {0x01, 0x0A, 0x0C, -1, 0x00, 0xFC, 0x01, 0x08}};
+
+std::size_t BlockCount(const std::vector<std::uint8_t>& image) {
+  return expected::UpdateBlocks(image).size();
 }
-RequestPattern ReadEscInfoRequest() {
-  return {"read ESC info", {0x01, 0x1D, 0x08, -1, 0x20, 0x00, 0x00, 0x00, 0xE0, 0xFF, 0xFF, 0xFF}};
+
+std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
+                                             const std::vector<expected::RequestPattern>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
-RequestPattern ReadEscBootInfoRequest() {
-  return {"read ESC boot info", {0x01, 0x22}};
+
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what,
+             Checks::Where where) {
+  std::unique_ptr<AsyncSend> send = s.program().SendDeviceChange(code, path);
+  send->Join(s.checks(), 20000, what + " to be handled", where);
 }
-RequestPattern LockSetRequest() {
-  return {"lock set", {0x01, 0x0B, 0x01, 0x01}};
-}
-RequestPattern LockReleaseRequest() {
-  return {"lock release", {0x01, 0x0B, 0x01, 0x00}};
-}
-RequestPattern ProtectionReleaseRequest() {
-  return {"protection release", {0x01, 0x20, 0x01, 0x00}};
-}
-RequestPattern ProtectionSetRequest() {
-  return {"protection set", {0x01, 0x20, 0x01, 0x01}};
-}
-RequestPattern EraseRequest() {
-  std::vector<int> b = {0x01, 0x1E, 0x04, -1};
-  for (int k : Key())
-    b.push_back(k);
-  return {"erase", b};
-}
-RequestPattern SetAddressRequest() {
-  std::vector<int> b = {0x01, 0x1F, 0x09, 0x01, 0x00, 0x00, 0x00, 0x00};
-  for (int k : Key())
-    b.push_back(k);
-  return {"set address", b};
-}
-RequestPattern WriteBlockRequest(const std::uint8_t* data, std::size_t bytes) {
-  std::vector<int> b = {0x01, 0x1B, static_cast<int>(bytes), -1};
-  for (std::size_t i = 0; i < bytes; ++i)
-    b.push_back(data[i]);
-  return {"write block", b};
-}
-std::vector<RequestPattern> ReadyIdentification() {
-  return {IdentifyRequest(), ReadEscInfoRequest(), ReadEscBootInfoRequest()};
+
+void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests) {
+  s.program().WaitNoBox(10000, "the dialog to settle");
+  // The program is back in its message loop, so all it sent is recorded by the time the unit
+  // sees its handle closed.
+  WaitUntil(s.checks(), 5000, "the link to be closed after the failure",
+            [&] { return unit.OpenConnections() == 0; });
+  s.ExpectDialog(Msg(IDS_RETRY_HINT, s.lang()), false, NoUnitPanel(L"MAVIRA"),
+                 "after the failure box");
+  s.ExpectRequests(
+      unit,
+      Concat(expected::ReadyIdentification(), expected::UpdateRequests(s.image(), updateRequests)),
+      "trace");
 }
 
 Panel NoUnitPanel(std::wstring unitLabel) {
@@ -139,8 +110,19 @@ Session::Session(const RunSettings& settings, const std::string& name)
 }
 
 Session::~Session() {
-  program_.reset();  // ends the program first, then its devices
-  bus_.reset();
+  TearDown();
+}
+
+void Session::TearDown() {
+  // The program first, then its devices: a device thread may wait for the program to read.
+  if (program_) {
+    const std::string problem = program_->End();
+    checks_.Expect(problem.empty(), problem);
+  }
+  if (bus_) {
+    for (const std::string& stuck : bus_->StopAll())
+      checks_.Expect(false, stuck);
+  }
 }
 
 BusDeviceServer& Session::Plug(DevicePlan plan) {
@@ -175,25 +157,26 @@ void Session::ExpectDialog(const std::wstring& hint, bool updateEnabled, const P
 }
 
 void Session::ExpectRequests(const BusDeviceServer& device,
-                             const std::vector<RequestPattern>& expected, const std::string& when) {
+                             const std::vector<expected::RequestPattern>& patterns,
+                             const std::string& when) {
   std::vector<sim::RecordedRequest> actual = device.Requests();
   int reported = 0;
-  for (std::size_t i = 0; i < expected.size() && i < actual.size() && reported < 5; ++i) {
-    std::string m = Mismatch(expected[i], actual[i].bytes);
+  for (std::size_t i = 0; i < patterns.size() && i < actual.size() && reported < 5; ++i) {
+    std::string m = expected::Mismatch(patterns[i], actual[i].bytes);
     if (!m.empty()) {
       checks_.Expect(false, when + ": request " + std::to_string(i + 1) + ", " + m);
       ++reported;
     }
   }
-  if (actual.size() != expected.size()) {
+  if (actual.size() != patterns.size()) {
     std::string detail;
-    std::size_t from = std::min(actual.size(), expected.size());
+    std::size_t from = std::min(actual.size(), patterns.size());
     if (from < actual.size())
-      detail = ", first extra request starts " + Hex(actual[from].bytes, 8);
-    if (from < expected.size())
-      detail = std::string(", first missing: ") + expected[from].name;
+      detail = ", first extra request starts " + expected::Hex(actual[from].bytes, 8);
+    if (from < patterns.size())
+      detail = ", first missing: " + patterns[from].name;
     checks_.Expect(false, when + ": " + std::to_string(actual.size()) + " requests, expected " +
-                              std::to_string(expected.size()) + detail);
+                              std::to_string(patterns.size()) + detail);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "tests/e2e/driver/sim_bus.h"
 #include "tests/e2e/driver/support.h"
 #include "tests/e2e/driver/texts.h"
+#include "tests/support/expected_requests.h"
 
 namespace e2e {
 
@@ -31,40 +32,29 @@ struct Panel {
   bool enabled = false;
 };
 
-// A request as the protocol table fixes it: -1 marks a byte without a fixed value.
-struct RequestPattern {
-  const char* name;
-  std::vector<int> bytes;
-};
-
-RequestPattern IdentifyRequest();
-RequestPattern ReadUnitMemoryRequest();
-RequestPattern ReadEscInfoRequest();
-RequestPattern ReadEscBootInfoRequest();
-RequestPattern LockSetRequest();
-RequestPattern LockReleaseRequest();
-RequestPattern ProtectionReleaseRequest();
-RequestPattern ProtectionSetRequest();
-RequestPattern EraseRequest();
-RequestPattern SetAddressRequest();
-RequestPattern WriteBlockRequest(const std::uint8_t* data, std::size_t bytes);
-// Identification of a unit with a ready ESC.
-std::vector<RequestPattern> ReadyIdentification();
-
 // The panel when no unit is open; label 40010 keeps whatever it showed.
 Panel NoUnitPanel(std::wstring unitLabel);
 Panel InitialPanel(Language lang);
 
+// The bytes of an image file, read once and kept for the run; empty when it cannot be read.
+const std::vector<std::uint8_t>& ReadImage(const std::wstring& path);
+
 class Session {
  public:
   Session(const RunSettings& settings, const std::string& name);
-  ~Session();
+  ~Session();  // TearDown
+
+  // Ends the program and every device, each wait bounded, and records in the checks what did not
+  // end: call it before reading the checks, also after an abort.
+  void TearDown();
 
   Checks& checks() { return checks_; }
   SimBus& bus() { return *bus_; }
   Program& program() { return *program_; }
   Language lang() const { return settings_.lang; }
   const RunSettings& settings() const { return settings_; }
+  // The firmware image the program carries: the run's image file, read once per run.
+  const std::vector<std::uint8_t>& image() const { return ReadImage(settings_.imagePath); }
 
   BusDeviceServer& Plug(DevicePlan plan);
   void StartProgram();
@@ -72,8 +62,9 @@ class Session {
   // Hint text, Update state and version panel, letter for letter.
   void ExpectDialog(const std::wstring& hint, bool updateEnabled, const Panel& panel,
                     const std::string& when);
-  // The device's request trace equals `expected` (each request at its output report length).
-  void ExpectRequests(const BusDeviceServer& device, const std::vector<RequestPattern>& expected,
+  // The device's request trace matches `patterns` (each request at its output report length).
+  void ExpectRequests(const BusDeviceServer& device,
+                      const std::vector<expected::RequestPattern>& patterns,
                       const std::string& when);
   // A failure box: caption 40002, OK only, text = message [+ "\r\n" + code line]. The second
   // number is the OS error, which only the time-out case fixes; it is returned.
@@ -95,6 +86,23 @@ class Session {
   bool finished_ = false;
   std::uint64_t stderrStart_ = 0;  // Wine's notes from here on belong to this scenario
 };
+
+// The number of write-block requests an update of `image` takes.
+std::size_t BlockCount(const std::vector<std::uint8_t>& image);
+
+// `a` followed by `b`.
+std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
+                                             const std::vector<expected::RequestPattern>& b);
+
+// Sends WM_DEVICECHANGE `code` (0x8000 arrival, 0x8004 removal) for `path` and waits, bounded,
+// for the program to have handled it.
+void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::string& what,
+             Checks::Where where = Checks::Where::current());
+
+// Once the failure box of an update has been answered: the dialog settles on the retry hint with
+// the link closed, and the unit has received the identification and the update's first
+// `updateRequests` requests, nothing after them (not even the closing pair).
+void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests);
 
 DevicePlan ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
 DevicePlan OtherHidDevice(std::wstring tag = L"mouse");

@@ -27,32 +27,66 @@ bool AwaitIo(HANDLE pipe, OVERLAPPED& ov, HANDLE stop, DWORD& transferred, DWORD
 }  // namespace
 
 BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
-    : plan_(std::move(plan)),
-      path_(std::move(path)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    : plan_(std::move(plan)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  plan_.path = std::move(path);
   if (plan_.isUnit) {
     unit_ = std::make_shared<sim::SimulatedUnit>(plan_.unit);
     for (const sim::Fault& f : plan_.faults)
       unit_->AddFault(f);
   }
-  for (int i = 0; i < kSlotsPerDevice; ++i)
-    slots_.emplace_back([this] { Slot(); });
+  for (int i = 0; i < kSlotsPerDevice; ++i) {
+    phases_.push_back(std::make_unique<std::atomic<const char*>>("starting"));
+    slots_.emplace_back([this, &phase = *phases_.back()] { Slot(phase); });
+  }
   // Back only once a pipe instance listens: an arrival announced earlier could find nothing to
-  // open (seen under load). Bounded; a slot that cannot create its pipe reports a problem.
-  for (int i = 0; i < 5000 && !WaitNamedPipeW(path_.c_str(), 1); ++i)
+  // open (seen under load). WaitNamedPipeW fails at once while no instance exists yet, hence the
+  // pause between tries; the deadline bounds them all.
+  const double deadline = NowMs() + 5000;
+  while (!WaitNamedPipeW(plan_.path.c_str(), 1)) {
+    if (NowMs() > deadline) {
+      Problem("no pipe instance listened within 5 s of plugging the device");
+      break;
+    }
     Sleep(1);
+  }
 }
 
 BusDeviceServer::~BusDeviceServer() {
-  Stop();
-}
-
-void BusDeviceServer::Stop() {
+  // SimBus destroys only a server whose threads have ended; this join is for any other owner.
   SetEvent(stop_.get());
   for (std::thread& t : slots_) {
     if (t.joinable())
       t.join();
   }
+}
+
+bool BusDeviceServer::Stop(double timeoutMs) {
+  SetEvent(stop_.get());
+  const double deadline = NowMs() + timeoutMs;
+  auto ended = [this] {
+    for (const auto& phase : phases_) {
+      if (phase->load() != nullptr)
+        return false;
+    }
+    return true;
+  };
+  while (!ended() && NowMs() < deadline)
+    Sleep(5);  // polls the threads' phases; the bound is the deadline above
+  if (!ended()) {
+    std::string stuck;
+    for (const auto& phase : phases_) {
+      if (const char* what = phase->load())
+        stuck += std::string(stuck.empty() ? "" : "; ") + what;
+    }
+    Problem("pipe thread(s) still busy " + std::to_string(static_cast<int>(timeoutMs)) +
+            " ms after the device was stopped: " + stuck);
+    return false;
+  }
+  for (std::thread& t : slots_) {
+    if (t.joinable())
+      t.join();
+  }
+  return true;
 }
 
 void BusDeviceServer::Problem(const std::string& what) {
@@ -90,12 +124,17 @@ bool BusDeviceServer::WriteProtected() const {
   return unit_ && unit_->writeProtected();
 }
 
-void BusDeviceServer::Slot() {
-  Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+void BusDeviceServer::Slot(std::atomic<const char*>& phase) {
+  struct Ended {
+    std::atomic<const char*>& phase;
+    ~Ended() { phase = nullptr; }
+  } ended{phase};
+  KernelObject event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   while (WaitForSingleObject(stop_.get(), 0) != WAIT_OBJECT_0) {
-    Handle pipe(CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                 PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
+    phase = "waiting for the program to open the device";
+    KernelObject pipe(CreateNamedPipeW(path().c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                       PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
     if (!pipe.valid()) {
       Problem("CreateNamedPipeW failed with " + std::to_string(GetLastError()));
       return;
@@ -116,16 +155,17 @@ void BusDeviceServer::Slot() {
       continue;
     ++connected_;
     ++totalConnections_;
-    Serve(pipe.get(), ov);
+    Serve(pipe.get(), ov, phase);
     --connected_;
     DisconnectNamedPipe(pipe.get());
   }
 }
 
-void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
+void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov, std::atomic<const char*>& phase) {
   std::vector<std::uint8_t> request(4096);
   std::vector<std::uint8_t> reply(plan_.inputReportLength);
   for (;;) {
+    phase = "waiting for a request";
     ResetEvent(ov.hEvent);
     DWORD n = 0, error = ERROR_SUCCESS;
     if (!ReadFile(pipe, request.data(), static_cast<DWORD>(request.size()), nullptr, &ov) &&
@@ -160,6 +200,7 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
     }
     if (outcome == sim::SimulatedUnit::ReadOutcome::Silent)
       continue;
+    phase = "writing a reply";
     ResetEvent(ov.hEvent);
     if (!WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &ov) &&
         GetLastError() != ERROR_IO_PENDING) {
@@ -168,7 +209,10 @@ void BusDeviceServer::Serve(HANDLE pipe, OVERLAPPED& ov) {
     if (!AwaitIo(pipe, ov, stop_.get(), n, error) || error != ERROR_SUCCESS)
       return;
     if (plan_.endAfterRequests != 0 && RequestCount() >= plan_.endAfterRequests) {
-      FlushFileBuffers(pipe);  // the reply is read before the disconnect would discard it
+      // The reply is read before the disconnect would discard it. The one wait here that the
+      // stop event cannot end: Stop bounds it and names it.
+      phase = "waiting for the program to read the last reply before the connection ends";
+      FlushFileBuffers(pipe);
       return;
     }
   }
@@ -180,9 +224,28 @@ SimBus::SimBus(std::wstring name) : name_(std::move(name)), keyPath_(BusKeyPath(
 }
 
 SimBus::~SimBus() {
-  for (auto& d : present_)
-    d->Stop();
+  StopAll();
   RegDeleteTreeW(HKEY_CURRENT_USER, keyPath_.c_str());
+}
+
+std::string SimBus::StopOrAbandon(std::unique_ptr<BusDeviceServer>& device) {
+  if (!device || device->Stop())
+    return {};
+  // Its threads still use it: it is let go (a leak in a failing run) rather than destroyed.
+  const std::string problem = device->WireProblems().back();
+  std::printf("    (device abandoned: %s)\n", problem.c_str());
+  std::fflush(stdout);
+  device.release();
+  abandoned_.push_back(problem);
+  return problem;
+}
+
+std::vector<std::string> SimBus::StopAll() {
+  for (auto* list : {&present_, &gone_}) {
+    for (auto& d : *list)
+      StopOrAbandon(d);
+  }
+  return abandoned_;
 }
 
 std::wstring SimBus::PathFor(const DevicePlan& plan) const {
@@ -204,25 +267,17 @@ void SimBus::Unplug(BusDeviceServer& device) {
     if (it->get() == &device) {
       gone_.push_back(std::move(*it));
       present_.erase(it);
-      break;
+      Publish();
+      StopOrAbandon(gone_.back());
+      return;
     }
   }
-  Publish();
-  device.Stop();
 }
 
 void SimBus::Publish() {
   std::wstring multi;
   for (const auto& d : present_) {
-    BusDevice entry;
-    entry.path = d->path();
-    entry.vendorId = d->plan().vendorId;
-    entry.productId = d->plan().productId;
-    entry.inputReportLength = d->plan().inputReportLength;
-    entry.outputReportLength = d->plan().outputReportLength;
-    entry.attributesReadable = d->plan().attributesReadable;
-    entry.capsReadable = d->plan().capsReadable;
-    multi += FormatBusDevice(entry);
+    multi += FormatBusDevice(d->plan());
     multi += L'\0';
   }
   multi += L'\0';

@@ -13,19 +13,16 @@
 #include <vector>
 
 #include "sim/simulated_unit.h"
+#include "platform/win32/scoped_handle.h"
 #include "tests/e2e/driver/support.h"
 #include "tests/e2e/hid_bus.h"
 
 namespace e2e {
 
-struct DevicePlan {
-  std::wstring tag;  // unique on the bus; part of the path
-  std::uint16_t vendorId = 0;
-  std::uint16_t productId = 2;
-  std::uint16_t inputReportLength = 65;
-  std::uint16_t outputReportLength = 65;
-  bool attributesReadable = true;
-  bool capsReadable = true;
+// A device as a scenario plans it: what the bus publishes about it (the path is the bus's to
+// give, when the device is plugged), and how it behaves.
+struct DevicePlan : BusDevice {
+  std::wstring tag;    // unique on the bus; part of the path
   bool isUnit = true;  // false: another HID device that must never receive a request
   sim::UnitConfig unit;
   std::vector<sim::Fault> faults;
@@ -43,7 +40,7 @@ class BusDeviceServer {
   BusDeviceServer& operator=(const BusDeviceServer&) = delete;
 
   const DevicePlan& plan() const { return plan_; }
-  const std::wstring& path() const { return path_; }
+  const std::wstring& path() const { return plan_.path; }
   // Copies of the unit's state, taken under its lock.
   std::vector<sim::RecordedRequest> Requests() const;
   std::size_t RequestCount() const;
@@ -56,22 +53,25 @@ class BusDeviceServer {
   std::vector<std::string> WireProblems() const;
 
   // Ends every connection and listener; the program's handle then fails like a vanished device.
-  void Stop();
+  // Waits at most `timeoutMs` for the pipe threads: false (and a wire problem naming what each
+  // stuck thread was doing) when one has not ended; the object must then outlive its threads.
+  bool Stop(double timeoutMs = 10000);
 
  private:
-  void Slot();
-  void Serve(HANDLE pipe, OVERLAPPED& ov);
+  void Slot(std::atomic<const char*>& phase);
+  void Serve(HANDLE pipe, OVERLAPPED& ov, std::atomic<const char*>& phase);
   void Problem(const std::string& what);
 
   DevicePlan plan_;
-  std::wstring path_;
   std::shared_ptr<sim::SimulatedUnit> unit_;
   mutable std::mutex mutex_;
   std::vector<std::string> problems_;
-  Handle stop_;
+  KernelObject stop_;
   std::atomic<int> connected_{0};
   std::atomic<int> totalConnections_{0};
   std::vector<std::thread> slots_;
+  // What each slot thread is doing, for a failure that names a stuck one; null once it ended.
+  std::vector<std::unique_ptr<std::atomic<const char*>>> phases_;
 };
 
 class SimBus {
@@ -88,6 +88,9 @@ class SimBus {
   BusDeviceServer& Plug(const DevicePlan& plan);
   // Takes the device off the list, then ends its pipe.
   void Unplug(BusDeviceServer& device);
+  // Ends every device's pipe; what did not end in time, now or when a device was unplugged (see
+  // BusDeviceServer::Stop), one a line.
+  std::vector<std::string> StopAll();
   void SetEnumerationFails(bool fails);
 
   // What the doubles reported back.
@@ -98,11 +101,15 @@ class SimBus {
  private:
   void Publish();
   DWORD ReadDword(const wchar_t* name) const;
+  // Stops `device`; one whose threads are stuck is let go, never destroyed under them, and what
+  // they were doing is returned (empty when it stopped).
+  std::string StopOrAbandon(std::unique_ptr<BusDeviceServer>& device);
 
   std::wstring name_;
   std::wstring keyPath_;
   std::vector<std::unique_ptr<BusDeviceServer>> present_;
   std::vector<std::unique_ptr<BusDeviceServer>> gone_;  // kept for their traces
+  std::vector<std::string> abandoned_;  // devices whose threads did not end, and why
 };
 
 }  // namespace e2e

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
 namespace e2e {
 
 double NowMs() {
@@ -53,31 +55,43 @@ std::string Printable(const std::wstring& w) {
   return quoted;
 }
 
+void Checks::Expect(bool ok, const std::string& what, Where where) {
+  if (ok)
+    return;
+  failures_.push_back(what);
+  if (testing::UnitTest::GetInstance()->current_test_info() != nullptr)
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << what;
+}
+
 void Checks::ExpectEq(const std::wstring& actual, const std::wstring& expected,
-                      const std::string& what) {
+                      const std::string& what, Where where) {
   if (actual == expected)
     return;
   std::size_t at = 0;
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
     ++at;
-  failures_.push_back(what + ": got " + Printable(actual) + ", expected " + Printable(expected) +
-                      " (first difference at character " + std::to_string(at) + ")");
+  Expect(false,
+         what + ": got " + Printable(actual) + ", expected " + Printable(expected) +
+             " (first difference at character " + std::to_string(at) + ")",
+         where);
 }
 
-void Checks::ExpectEq(std::uint64_t actual, std::uint64_t expected, const std::string& what) {
+void Checks::ExpectEq(std::uint64_t actual, std::uint64_t expected, const std::string& what,
+                      Where where) {
   if (actual != expected) {
-    failures_.push_back(what + ": got " + std::to_string(actual) + ", expected " +
-                        std::to_string(expected));
+    Expect(false,
+           what + ": got " + std::to_string(actual) + ", expected " + std::to_string(expected),
+           where);
   }
 }
 
-void Checks::Abort(const std::string& reason) {
+void Checks::Abort(const std::string& reason, Where where) {
   failures_.push_back(reason);
-  throw ScenarioAbort{reason};
+  throw ScenarioAbort{reason, where};
 }
 
 void WaitUntil(Checks& checks, double timeoutMs, const std::string& what,
-               const std::function<bool()>& ready, DWORD pollMs) {
+               const std::function<bool()>& ready, DWORD pollMs, Checks::Where where) {
   const double deadline = NowMs() + timeoutMs;
   for (;;) {
     if (ready())
@@ -85,9 +99,9 @@ void WaitUntil(Checks& checks, double timeoutMs, const std::string& what,
     if (NowMs() > deadline) {
       char ms[32];
       std::snprintf(ms, sizeof ms, "%.0f", timeoutMs);
-      checks.Abort("timed out after " + std::string(ms) + " ms waiting for " + what);
+      checks.Abort("timed out after " + std::string(ms) + " ms waiting for " + what, where);
     }
-    Sleep(pollMs);
+    Sleep(pollMs);  // the polling pace; the deadline above bounds the wait
   }
 }
 
