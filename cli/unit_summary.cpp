@@ -38,44 +38,30 @@ std::string JsonString(std::wstring_view text) {
   return JsonString(TerminalText(text));
 }
 
-const char* StateKeyword(const UnitSummary& unit) {
-  if (unit.accessDenied) {
-    return "permission-denied";
-  }
-  if (!unit.readiness) {
-    return "no-answer";
-  }
-  switch (*unit.readiness) {
-    case UnitReadiness::Ready:
-      return "ready";
-    case UnitReadiness::WrongMode:
-      return "wrong-mode";
-    case UnitReadiness::NoEsc:
-      return "no-esc";
-    case UnitReadiness::IncompatibleEsc:
-      return "incompatible-esc";
-  }
-  return "no-answer";
-}
+// How a unit's state is named: a fixed keyword for scripts and the catalogue's short label.
+struct StateNames {
+  const char* keyword;
+  MessageId label;
+};
 
-MessageId StateLabel(const UnitSummary& unit) {
+StateNames NamesOf(const UnitSummary& unit) {
   if (unit.accessDenied) {
-    return IDS_CLI_STATE_ACCESS_DENIED;
+    return {"permission-denied", IDS_CLI_STATE_ACCESS_DENIED};
   }
   if (!unit.readiness) {
-    return IDS_CLI_STATE_NO_ANSWER;
+    return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
   }
   switch (*unit.readiness) {
     case UnitReadiness::Ready:
-      return IDS_CLI_STATE_READY;
+      return {"ready", IDS_CLI_STATE_READY};
     case UnitReadiness::WrongMode:
-      return IDS_CLI_STATE_WRONG_MODE;
+      return {"wrong-mode", IDS_CLI_STATE_WRONG_MODE};
     case UnitReadiness::NoEsc:
-      return IDS_CLI_STATE_NO_ESC;
+      return {"no-esc", IDS_CLI_STATE_NO_ESC};
     case UnitReadiness::IncompatibleEsc:
-      return IDS_INCOMPATIBLE_CAPTION;
+      return {"incompatible-esc", IDS_INCOMPATIBLE_CAPTION};  // the dialog's own words for it
   }
-  return IDS_CLI_STATE_NO_ANSWER;
+  return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
 }
 
 // The dialog's words for the unit's state: its status text, or the failure with its numbers.
@@ -120,7 +106,7 @@ std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
   } else {
     line += UnitName(unit.productId);
   }
-  return line + L"  " + texts.Text(StateLabel(unit));
+  return line + L"  " + texts.Text(NamesOf(unit).label);
 }
 
 std::string SummaryJson(const UnitSummary& unit, const Catalogue& texts) {
@@ -135,7 +121,7 @@ std::string SummaryJson(const UnitSummary& unit, const Catalogue& texts) {
   } else {
     json += ", \"unitVersion\": null, \"bootloaderVersion\": null, \"escVersion\": null";
   }
-  json += std::string(", \"state\": \"") + StateKeyword(unit) + "\"";
+  json += std::string(", \"state\": \"") + NamesOf(unit).keyword + "\"";
   if (!unit.accessDenied && !unit.readiness) {
     json += ", \"result\": " + std::to_string(unit.identifyResult) +
             ", \"osError\": " + std::to_string(unit.osError);

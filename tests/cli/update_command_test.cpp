@@ -5,6 +5,7 @@
 
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/expected_requests.h"
+#include "tests/support/test_image.h"
 #include "ui/message_format.h"
 #include "update/firmware_package.h"
 
@@ -16,23 +17,13 @@ using sim::UnitConfig;
 
 constexpr std::size_t kIdentifyRequests = 3;
 
-std::vector<std::uint8_t> MakeImage(std::size_t length) {
-  std::vector<std::uint8_t> bytes(length);
-  std::uint32_t state = 0x2545F491u;
-  for (auto& byte : bytes) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
 class UpdateTest : public CliTest {
  protected:
-  UpdateTest() { image = MakeImage(1000); }
+  UpdateTest() { image = MakeTestImage(1000); }
 
   // The requests after identification.
   std::vector<sim::RecordedRequest> UpdateRequests(const sim::SimulatedUnit& unit) const {
@@ -53,7 +44,7 @@ class UpdateTest : public CliTest {
 };
 
 TEST_F(UpdateTest, YesRunsTheWholeUpdateAndEndsWithTheSuccessText) {
-  image = MakeImage(97744);
+  image = MakeTestImage(97744);
   auto unit = Plug("/dev/hidraw1");
 
   EXPECT_EQ(Run({"update", "--yes"}), 0);

@@ -10,22 +10,12 @@
 
 #include "tests/logic/logic_fixture.h"
 #include "tests/support/expected_requests.h"
+#include "tests/support/test_image.h"
 
 namespace {
 
 constexpr std::size_t kCarriedImageBytes = 97744;
 constexpr std::size_t kReportBytes = 65;  // the simulated unit's output report length
-
-// Deterministic bytes with every value occurring, 0xFF included.
-std::vector<std::uint8_t> MakeImage(std::size_t length) {
-  std::vector<std::uint8_t> image(length);
-  std::uint32_t state = 0x2545F491u;
-  for (auto& byte : image) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<std::uint8_t>(state >> 24);
-  }
-  return image;
-}
 
 std::wstring Hex8(std::uint32_t value) {
   std::wstring text;
@@ -115,7 +105,7 @@ class UpdateRunnerTest : public LogicTest {
 };
 
 TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAndProgress) {
-  UseImage(MakeImage(kCarriedImageBytes));
+  UseImage(MakeTestImage(kCarriedImageBytes));
   StartWithReadyUnit();
 
   runner().Run();
@@ -195,7 +185,7 @@ TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAn
 
 TEST_F(UpdateRunnerTest, SuccessInGerman) {
   UseLanguage(Language::German);
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   StartWithReadyUnit();
   runner().Run();
   ASSERT_EQ(view.messages.size(), 1u);
@@ -207,7 +197,7 @@ TEST_F(UpdateRunnerTest, SuccessInGerman) {
 }
 
 TEST_F(UpdateRunnerTest, SecondUpdateNeedsTheUnitToBeRemovedAndAReadyUnitToArrive) {
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   StartWithReadyUnit();
   runner().Run();
   ASSERT_EQ(view.hint, T(IDS_SUCCESS));
@@ -236,7 +226,7 @@ class ImageLengthTest : public UpdateRunnerTest, public ::testing::WithParamInte
 
 TEST_P(ImageLengthTest, CutsTheImageIntoBlocksWithAWordRoundedTail) {
   const ImageCase& c = GetParam();
-  UseImage(MakeImage(c.length));
+  UseImage(MakeTestImage(c.length));
   StartWithReadyUnit();
 
   runner().Run();
@@ -285,7 +275,7 @@ TEST_F(UpdateRunnerTest, MissingImageStartsNothingAndSaysWhy) {
 }
 
 TEST_F(UpdateRunnerTest, NoUnitReportsWithoutCodeLine) {
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   connection().ShowStartupState(link.Open());
   os.lastError = 1167;
 
@@ -329,7 +319,7 @@ class ConfirmationTest : public UpdateRunnerTest,
 
 TEST_P(ConfirmationTest, AsksAndGoesOnOnlyWhenConfirmed) {
   const ConfirmCase& c = GetParam();
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   sim::UnitConfig config;
   config.escFirmwareVersion = c.installed;
   StartWithReadyUnit(config);
@@ -543,7 +533,7 @@ class FailureTest : public UpdateRunnerTest, public ::testing::WithParamInterfac
 
 TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
   const FailureCase& c = GetParam();
-  UseImage(MakeImage(kCarriedImageBytes));
+  UseImage(MakeTestImage(kCarriedImageBytes));
   StartWithReadyUnit();
   unit->AddFault(c.fault);
   const ClobberingCatalogue clobbering(os);
@@ -601,7 +591,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, FailureTest, ::testing::ValuesIn(kFailureCases)
 
 TEST_F(UpdateRunnerTest, RefusedBlockShowsItsCodeInGerman) {
   UseLanguage(Language::German);
-  UseImage(MakeImage(480));
+  UseImage(MakeTestImage(480));
   StartWithReadyUnit();
   unit->AddFault({0x1B, 3, sim::FaultKind::Refuse, 5});
   os.lastError = 0;
@@ -631,7 +621,7 @@ class RemovalDuringBoxTest : public UpdateRunnerTest,
 
 TEST_P(RemovalDuringBoxTest, StopsAtTheLockStageWithoutCodeLine) {
   const RemovalCase& c = GetParam();
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   sim::UnitConfig config;
   config.escFirmwareVersion = c.installed;
   StartWithReadyUnit(config);
@@ -668,7 +658,7 @@ INSTANTIATE_TEST_SUITE_P(Boxes, RemovalDuringBoxTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
-  UseImage(MakeImage(480));
+  UseImage(MakeTestImage(480));
   StartWithReadyUnit();
   const auto first = unit;
   std::shared_ptr<sim::SimulatedUnit> second;
@@ -694,7 +684,7 @@ TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
 }
 
 TEST_F(UpdateRunnerTest, ArrivalDuringTheFailureBoxLeavesUpdateEnabledUnderTheRetryHint) {
-  UseImage(MakeImage(96));
+  UseImage(MakeTestImage(96));
   StartWithReadyUnit();
   unit->AddFault({0x0B, 1, sim::FaultKind::FailFlag, 0, 0x00});
   view.Script({MessageAnswer::Ok, {}});
