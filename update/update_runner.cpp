@@ -13,6 +13,7 @@
 #include "ui/message_catalogue.h"
 #include "ui/version_panel.h"
 #include "update/firmware_package.h"
+#include "update/image_integrity.h"
 #include "update/progress_window.h"
 
 namespace UpdateRunner {
@@ -114,6 +115,13 @@ void Run() {
   const std::span<const std::uint8_t> image = GetImage();
   if (image.empty()) {
     View().ShowMessage(Text(IDS_IMAGE_MISSING), Text(IDS_UPDATE_FAILED), MessageIcon::Error,
+                       MessageButtons::Ok);
+    return;
+  }
+  // The same for an image that is not the one the build recorded: a damaged copy of the program
+  // must not flash a damaged image.
+  if (!ImageIntact(image, ExpectedImageDigest())) {
+    View().ShowMessage(Text(IDS_IMAGE_DAMAGED), Text(IDS_UPDATE_FAILED), MessageIcon::Error,
                        MessageButtons::Ok);
     return;
   }

@@ -13,6 +13,7 @@
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/progress_window.h"
+#include "update/sha256.h"
 #include "update/update_runner.h"
 
 namespace {
@@ -102,7 +103,7 @@ void FullUpdate(benchmark::State& state) {
   BindDialogView(&dialog);
   BindProgressWindow(&progress);
   BindTextLookup(&TableTextLookup);
-  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
+  BindImageSource([&image] { return std::span<const std::uint8_t>(image); }, Sha256Of(image));
   TheUnitLink().BindTransport(&transport);
   if (TheUnitLink().Open() != 0) {
     state.SkipWithError("the instant unit did not identify");

@@ -17,6 +17,7 @@
 #include "ui/connection_view.h"
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
+#include "update/sha256.h"
 #include "update/update_runner.h"
 
 namespace {
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::vector<std::uint8_t> image =
       input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 400));
-  BindImageSource([&image] { return std::span<const std::uint8_t>(image); });
+  BindImageSource([&image] { return std::span<const std::uint8_t>(image); }, Sha256Of(image));
 
   for (int box = 0; box < 4; ++box) {
     RecordingView::Reply reply;

@@ -16,11 +16,12 @@
 
 namespace {
 
-// The identifiers the program fetches, plus the one for a build without its image.
-const std::set<MessageId> kListed = {40000, 40001, 40002, 40003, 40008, 40009, 40011, 40012,
-                                     40015, 40016, 40017, 40020, 40022, 40023, 40025, 40026,
-                                     40027, 40028, 40029, 40030, 40032, 40033, 40034, 40035,
-                                     40036, 40037, 40038, 40039, 40040, 40041};
+// The identifiers the program fetches, plus the ones for a build without its image and for an
+// image that is not the one the build recorded.
+const std::set<MessageId> kListed = {40000, 40001, 40002, 40003, 40005, 40008, 40009, 40011,
+                                     40012, 40015, 40016, 40017, 40020, 40022, 40023, 40025,
+                                     40026, 40027, 40028, 40029, 40030, 40032, 40033, 40034,
+                                     40035, 40036, 40037, 40038, 40039, 40040, 40041};
 
 TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInBothLanguages) {
   for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
@@ -44,6 +45,7 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
                                                    {IDS_INSTRUCTIONS, 40001},
                                                    {IDS_UPDATE_FAILED, 40002},
                                                    {IDS_IMAGE_MISSING, 40003},
+                                                   {IDS_IMAGE_DAMAGED, 40005},
                                                    {IDS_SET_ADDRESS_FAILED, 40008},
                                                    {IDS_WRITE_BLOCK_FAILED, 40009},
                                                    {IDS_NOTIFY_FAILED, 40011},

@@ -10,6 +10,7 @@
 
 #include "tests/logic/logic_fixture.h"
 #include "ui/connection_view.h"
+#include "update/sha256.h"
 #include "update/update_runner.h"
 
 namespace {
@@ -120,7 +121,7 @@ class UpdateRunnerTest : public LogicTest {
 
   void UseImage(std::vector<std::uint8_t> bytes) {
     image = std::move(bytes);
-    BindImageSource([this] { return std::span<const std::uint8_t>(image); });
+    BindImageSource([this] { return std::span<const std::uint8_t>(image); }, Sha256Of(image));
   }
 
   // A ready unit found at start-up; the trace, clock and records start afresh from here.

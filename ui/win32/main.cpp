@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include "carried_image_digest.h"
+
 #include "platform/win32/hid_library.h"
 #include "platform/win32/win32_hid_transport.h"
 #include "platform/win32/win32_os_services.h"
@@ -38,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   static Win32ProgressWindow progress;
   BindOsServices(&os);
   TheUnitLink().BindTransport(&transport);
-  BindImageSource(&CarriedImage);
+  BindImageSource(&CarriedImage, CARRIED_IMAGE_SHA256);
   BindProgressWindow(&progress);
   TheUnitLink().Close();
 

@@ -1,0 +1,5 @@
+#include "update/image_integrity.h"
+
+bool ImageIntact(std::span<const std::uint8_t> image, const Sha256Digest& expected) {
+  return Sha256Of(image) == expected;
+}
