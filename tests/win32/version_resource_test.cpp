@@ -1,11 +1,12 @@
 // What Explorer and the loader read from the built program (run under Wine by CTest): the version
-// resource in English and German, and the manifest's version.
+// resource in English and German, the manifest's version and its DPI awareness.
 //
 // usage: version_resource_test <program.exe> [GoogleTest options]
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,26 @@ TEST_F(Manifest, AssemblyVersionIsTheFileVersion) {
   EXPECT_NE(text_.substr(identity, end - identity).find("version=\"" + version + "\""),
             std::string::npos)
       << text_.substr(identity, end - identity);
+}
+
+// Read through the loader's own activation-context parser, as Windows reads it at start-up: a
+// misplaced namespace or element would leave the program DPI-unaware, stretched as a bitmap.
+TEST(ManifestSettings, DeclareSystemDpiAwareness) {
+  ACTCTXW request{};
+  request.cbSize = sizeof(request);
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = g_program.c_str();
+  request.lpResourceName = MAKEINTRESOURCEW(1);
+  const HANDLE context = CreateActCtxW(&request);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+  wchar_t value[16] = {};
+  SIZE_T written = 0;
+  const BOOL found =
+      QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                           L"dpiAware", value, std::size(value), &written);
+  ReleaseActCtx(context);
+  ASSERT_TRUE(found) << "no dpiAware setting, error " << GetLastError();
+  EXPECT_STREQ(value, L"true");
 }
 
 }  // namespace
