@@ -26,3 +26,12 @@ elseif(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME windows_version_resource
            COMMAND version_resource_test "$<TARGET_FILE:pelora-updater>")
 endif()
+
+# The main dialog's texts against their controls; run by tests/e2e at each DPI.
+add_executable(dialog_fit_test dialog_fit_test.cpp)
+target_link_libraries(dialog_fit_test PRIVATE updater_gtest_mingw updater_win32_portable
+                                              updater_logic user32 gdi32)
+target_compile_definitions(dialog_fit_test PRIVATE UNICODE _UNICODE NOMINMAX)
+if(MINGW)
+  target_link_options(dialog_fit_test PRIVATE -static -municode)
+endif()
