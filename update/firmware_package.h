@@ -11,7 +11,7 @@
 inline constexpr std::uint8_t FIRMWARE_VERSION_MAJOR = UPDATER_FIRMWARE_VERSION_MAJOR;
 inline constexpr std::uint8_t FIRMWARE_VERSION_MINOR = UPDATER_FIRMWARE_VERSION_MINOR;
 inline constexpr std::uint16_t FIRMWARE_VERSION =
-    (FIRMWARE_VERSION_MAJOR << 8) | FIRMWARE_VERSION_MINOR;
+    static_cast<std::uint16_t>((FIRMWARE_VERSION_MAJOR << 8) | FIRMWARE_VERSION_MINOR);
 inline constexpr std::array<std::uint32_t, 2> SUPPORTED_ESC_TYPES = {0x1422605A, 0x0A06405A};
 inline constexpr wchar_t SUPPORTED_MODEL_NAME[] = L"PELORA";
 
