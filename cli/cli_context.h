@@ -9,6 +9,7 @@
 #include "protocol/hid_transport.h"
 #include "protocol/os_services.h"
 #include "ui/message_catalogue.h"
+#include "update/image_integrity.h"
 #include "update/update_procedure.h"
 
 // Keeps an interrupt from stopping an update unasked while it writes the ESC: raised from the
@@ -30,6 +31,6 @@ struct CliContext {
   HidTransport& transport;  // the same bus, as the link sees it
   OsServices& os;
   InterruptShield& shield;
-  std::span<const std::uint8_t> image;  // the carried firmware; empty when the build has none
-  std::string udevRule;                 // where the access rule for the unit's node is
+  CarriedFirmware firmware;  // the image and the digest the build recorded for it
+  std::string udevRule;      // where the access rule for the unit's node is
 };

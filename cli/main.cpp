@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "carried_image_digest.h"
 #include "cli/carried_image.h"
 #include "cli/commands.h"
 #include "cli/hidapi_unit_bus.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
   HidapiTransport transport;
   HidapiUnitBus bus(transport);
   PosixInterruptShield shield(console, texts);
-  CliContext context{
-      console, texts, bus, transport, os, shield, CarriedImage(), UPDATER_UDEV_RULE_PATH};
+  const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};
+  CliContext context{console, texts, bus, transport, os, shield, firmware, UPDATER_UDEV_RULE_PATH};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

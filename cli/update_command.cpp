@@ -8,6 +8,7 @@
 #include "ui/failure_text.h"
 #include "ui/message_format.h"
 #include "update/firmware_package.h"
+#include "update/image_integrity.h"
 #include "update/unit_readiness.h"
 
 namespace {
@@ -127,23 +128,27 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
     return RefuseUnit(*unit.readiness, context);
   }
 
-  // A build without its image is refused before anything is asked or sent.
-  if (context.image.empty()) {
-    context.console.Err(texts.Text(IDS_IMAGE_MISSING) + L"\n");
+  // A build without its image, or with an image that is not the one the build recorded, is
+  // refused before anything is asked or sent, as in the dialog.
+  const ImageCheck check = CheckCarriedFirmware(context.firmware);
+  if (check != ImageCheck::Intact) {
+    context.console.Err(
+        texts.Text(check == ImageCheck::Missing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED) + L"\n");
     return ExitStatus::NoImage;
   }
+  const std::span<const std::uint8_t> image = context.firmware.image;
 
   if (const auto declined = Confirm(link, arguments.yes, context)) {
     return *declined;
   }
 
-  const std::size_t blocks = (context.image.size() + BLOCK_BYTES - 1) / BLOCK_BYTES;
+  const std::size_t blocks = (image.size() + BLOCK_BYTES - 1) / BLOCK_BYTES;
   TerminalProgress progress(context.console, texts, blocks);
   UpdateProcedure procedure(link, progress, context.os);
   context.console.Out(L"\n");
   context.shield.Raise();
   const UpdateOutcome outcome =
-      procedure.Run(context.image, texts.Text(IDS_TRANSFER_RUNNING), &context.shield.stop());
+      procedure.Run(image, texts.Text(IDS_TRANSFER_RUNNING), &context.shield.stop());
   context.shield.Lower();
   if (!outcome.succeeded()) {
     // No closing request: the unit is abandoned in whatever state the failure left it.

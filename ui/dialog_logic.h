@@ -11,6 +11,7 @@
 #include "ui/message_catalogue.h"
 #include "ui/update_runner.h"
 #include "ui/version_panel.h"
+#include "update/image_integrity.h"
 #include "update/progress_window.h"
 #include "update/update_procedure.h"
 
@@ -26,13 +27,13 @@ class DialogLogic {
     OsServices& os;
   };
 
-  DialogLogic(const Seams& seams, std::span<const std::uint8_t> image)
+  DialogLogic(const Seams& seams, const CarriedFirmware& firmware)
       : panel(seams.view, seams.link),
         reporter(seams.view, seams.link, seams.texts, panel),
         connection(seams.view, seams.link, seams.texts, panel),
         procedure(seams.link, seams.progress, seams.os),
-        runner({seams.view, seams.link, seams.texts, panel, reporter, procedure, seams.os}, image) {
-  }
+        runner({seams.view, seams.link, seams.texts, panel, reporter, procedure, seams.os},
+               firmware) {}
   DialogLogic(const DialogLogic&) = delete;
   DialogLogic& operator=(const DialogLogic&) = delete;
 

@@ -30,12 +30,15 @@ void UpdateRunner::Run() {
     return;
   }
 
-  // A build without its image is refused before anything is asked or sent: confirming an update
-  // that cannot start would only mislead, and with no blocks the run would end in "success" right
-  // after erasing the ESC. The link and the dialog stay as they are.
-  if (image_.empty()) {
-    parts_.view.ShowMessage(texts.Text(IDS_IMAGE_MISSING), texts.Text(IDS_UPDATE_FAILED),
-                            MessageIcon::Error, MessageButtons::Ok);
+  // A build without its image, or with an image that is not the one the build recorded, is
+  // refused before anything is asked or sent: confirming an update that cannot start would only
+  // mislead, an empty image would end in "success" right after erasing the ESC, and a damaged
+  // copy of the program must not flash a damaged image. The link and the dialog stay as they are.
+  const ImageCheck check = CheckCarriedFirmware(firmware_);
+  if (check != ImageCheck::Intact) {
+    parts_.view.ShowMessage(
+        texts.Text(check == ImageCheck::Missing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED),
+        texts.Text(IDS_UPDATE_FAILED), MessageIcon::Error, MessageButtons::Ok);
     return;
   }
 
@@ -43,7 +46,8 @@ void UpdateRunner::Run() {
     return;
   }
 
-  const UpdateOutcome outcome = parts_.procedure.Run(image_, texts.Text(IDS_TRANSFER_RUNNING));
+  const UpdateOutcome outcome =
+      parts_.procedure.Run(firmware_.image, texts.Text(IDS_TRANSFER_RUNNING));
   if (!outcome.succeeded()) {
     parts_.reporter.Report(texts.Text(StageFailureMessage(*outcome.failedStage)),
                            texts.Text(IDS_UPDATE_FAILED), outcome.result, outcome.osError);

@@ -9,6 +9,7 @@
 #include "ui/error_reporter.h"
 #include "ui/message_catalogue.h"
 #include "ui/version_panel.h"
+#include "update/image_integrity.h"
 #include "update/update_procedure.h"
 
 // What the Update button does: the checks and the two questions before an update, the update
@@ -25,9 +26,8 @@ class UpdateRunner {
     OsServices& os;
   };
 
-  // `image` is the carried firmware, used in place; empty when the build carries none.
-  UpdateRunner(const Parts& parts, std::span<const std::uint8_t> image)
-      : parts_(parts), image_(image) {}
+  UpdateRunner(const Parts& parts, const CarriedFirmware& firmware)
+      : parts_(parts), firmware_(firmware) {}
 
   void Run();
 
@@ -35,5 +35,5 @@ class UpdateRunner {
   bool Confirmed();
 
   Parts parts_;
-  std::span<const std::uint8_t> image_;
+  CarriedFirmware firmware_;
 };

@@ -3,12 +3,15 @@
 #include <array>
 #include <cstdint>
 
+#include "firmware_version.h"  // generated from UPDATER_FIRMWARE_VERSION
+
 // The package this build carries: one firmware for one ESC model. The image itself comes from
 // the front end (a resource on Windows, compiled-in bytes elsewhere).
 
-inline constexpr std::uint8_t FIRMWARE_VERSION_MAJOR = 3;
-inline constexpr std::uint8_t FIRMWARE_VERSION_MINOR = 3;
-inline constexpr std::uint16_t FIRMWARE_VERSION = 0x0303;
+inline constexpr std::uint8_t FIRMWARE_VERSION_MAJOR = UPDATER_FIRMWARE_VERSION_MAJOR;
+inline constexpr std::uint8_t FIRMWARE_VERSION_MINOR = UPDATER_FIRMWARE_VERSION_MINOR;
+inline constexpr std::uint16_t FIRMWARE_VERSION =
+    static_cast<std::uint16_t>((FIRMWARE_VERSION_MAJOR << 8) | FIRMWARE_VERSION_MINOR);
 inline constexpr std::array<std::uint32_t, 2> SUPPORTED_ESC_TYPES = {0x1422605A, 0x0A06405A};
 inline constexpr wchar_t SUPPORTED_MODEL_NAME[] = L"PELORA";
 

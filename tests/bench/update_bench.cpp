@@ -14,6 +14,7 @@
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/progress_window.h"
+#include "update/sha256.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ void FullUpdate(benchmark::State& state) {
   }
   const TableCatalogue texts(Language::English);
   UnitLink link(transport, os);
-  DialogLogic logic({dialog, link, texts, progress, os}, image);
+  DialogLogic logic({dialog, link, texts, progress, os}, CarriedFirmware{image, Sha256Of(image)});
   if (link.Open() != 0) {
     state.SkipWithError("the instant unit did not identify");
     return;

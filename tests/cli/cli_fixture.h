@@ -117,7 +117,8 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{console, *texts, bus, transport, os, shield, image, kRule};
+    CliContext context{console, *texts, bus, transport, os, shield, CarriedFirmware{image, digest},
+                       kRule};
     return RunCommandLine(args, context);
   }
 
@@ -133,4 +134,5 @@ class CliTest : public ::testing::Test {
   FakeShield shield;
   std::optional<TableCatalogue> texts{Language::English};
   std::vector<std::uint8_t> image;
+  Sha256Digest digest{};  // what the build recorded; a test sets it with its image
 };

@@ -107,7 +107,7 @@ TEST_F(ListTest, WaitsBoundedForAUnitPluggedInLater) {
   transport.devices().clear();
   PluggingOs clock;
   clock.atTwoSeconds = [&] { transport.devices().push_back(device); };
-  CliContext context{console, *texts, bus, transport, clock, shield, image, kRule};
+  CliContext context{console, *texts, bus, transport, clock, shield, {}, kRule};
 
   EXPECT_EQ(RunCommandLine({"list", "--wait", "5"}, context), 0);
   EXPECT_EQ(clock.nowMs, 2000u) << "the wait ends when the unit is there";

@@ -8,6 +8,7 @@
 #include "tests/support/test_image.h"
 #include "ui/message_format.h"
 #include "update/firmware_package.h"
+#include "update/sha256.h"
 
 namespace {
 
@@ -23,7 +24,13 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class UpdateTest : public CliTest {
  protected:
-  UpdateTest() { image = MakeTestImage(1000); }
+  UpdateTest() { UseImage(MakeTestImage(1000)); }
+
+  // The image the build carries, with the digest the build recorded for it.
+  void UseImage(std::vector<std::uint8_t> bytes) {
+    image = std::move(bytes);
+    digest = Sha256Of(image);
+  }
 
   // The requests after identification.
   std::vector<sim::RecordedRequest> UpdateRequests(const sim::SimulatedUnit& unit) const {
@@ -44,7 +51,7 @@ class UpdateTest : public CliTest {
 };
 
 TEST_F(UpdateTest, YesRunsTheWholeUpdateAndEndsWithTheSuccessText) {
-  image = MakeTestImage(97744);
+  UseImage(MakeTestImage(97744));
   auto unit = Plug("/dev/hidraw1");
 
   EXPECT_EQ(Run({"update", "--yes"}), 0);
@@ -299,13 +306,29 @@ TEST_F(UpdateTest, DeviceThatIsNoUnitIsRefused) {
   EXPECT_EQ(console.err, "There is no programming unit at /dev/hidraw9.\n");
 }
 
-TEST_F(UpdateTest, WithoutAnImageNothingIsAskedOrSent) {
-  image.clear();
+TEST_F(UpdateTest, WithoutAnIntactImageNothingIsAskedOrSent) {
+  const struct {
+    const char* name;
+    void (*damage)(std::vector<std::uint8_t>&);
+    MessageId message;
+  } cases[] = {
+      {"missing", [](std::vector<std::uint8_t>& bytes) { bytes.clear(); }, IDS_IMAGE_MISSING},
+      {"one byte changed", [](std::vector<std::uint8_t>& bytes) { bytes[500] ^= 0x04; },
+       IDS_IMAGE_DAMAGED},
+  };
   auto unit = Plug("/dev/hidraw1");
-  EXPECT_EQ(Run({"update", "--yes"}), 7);
-  EXPECT_EQ(console.err, T(IDS_IMAGE_MISSING) + "\n");
-  EXPECT_FALSE(Contains(console.out, T(IDS_NOTE_TEXT)));
-  EXPECT_TRUE(UpdateRequests(*unit).empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    console.out.clear();
+    console.err.clear();
+    unit->ClearRequests();
+    UseImage(MakeTestImage(1000));
+    c.damage(image);  // after the build recorded its digest
+    EXPECT_EQ(Run({"update", "--yes"}), 7);
+    EXPECT_EQ(console.err, T(c.message) + "\n");
+    EXPECT_FALSE(Contains(console.out, T(IDS_NOTE_TEXT)));
+    EXPECT_TRUE(UpdateRequests(*unit).empty());
+  }
 }
 
 TEST_F(UpdateTest, UsageErrorsSayWhatIsWrong) {

@@ -1,6 +1,9 @@
 // list, JSON, German, --wait, --device, access and refusals: the program's answers before any
 // update request is sent.
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "tests/cli_e2e/scenario.h"
@@ -129,6 +132,36 @@ TEST_F(ListScenario, UnitWhoseLengthsCannotBeLearnedIsRefused) {
   EXPECT_EQ(result.exitCode, 5);
   EXPECT_EQ(result.err, Text(IDS_CLI_IDENTIFY_FAILED) + "\n");
   EXPECT_TRUE(bus.Requests(path).empty());
+}
+
+// A damaged copy of the program (one byte of its carried image changed, as a broken download
+// might) refuses to update and sends nothing.
+TEST_F(ListScenario, DamagedCopyOfTheProgramSendsNothing) {
+  std::ifstream original(PELORA_UPDATE, std::ios::binary);
+  std::vector<char> program{std::istreambuf_iterator<char>(original),
+                            std::istreambuf_iterator<char>()};
+  ASSERT_GE(image.size(), 4096u);
+  const auto at =
+      std::search(program.begin(), program.end(), image.begin() + 2048, image.begin() + 2048 + 256,
+                  [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+  ASSERT_NE(at, program.end()) << "the carried image is not in the program file";
+  at[100] = static_cast<char>(at[100] ^ 0x10);
+  const std::filesystem::path copy =
+      std::filesystem::path(bus.socketPath()).parent_path() / "damaged-pelora-update";
+  {
+    std::ofstream out(copy, std::ios::binary);
+    out.write(program.data(), static_cast<std::streamsize>(program.size()));
+  }
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+
+  const std::string path = bus.Plug(Unit());
+  standin::ProgramOptions options = Program({"update", "--yes"});
+  options.argv[0] = copy.string();
+  const standin::ProgramResult result = standin::RunProgram(options);
+  EXPECT_EQ(result.exitCode, 7) << result.err;
+  EXPECT_EQ(result.err, Text(IDS_IMAGE_DAMAGED) + "\n");
+  EXPECT_FALSE(Contains(result.out, Text(IDS_NOTE_TEXT)));
+  EXPECT_TRUE(UpdateRequests(path).empty());
 }
 
 TEST_F(ListScenario, UsageAndVersion) {

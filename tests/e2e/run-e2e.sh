@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Harness of the end-to-end tests under Wine.
 #
-#   run-e2e.sh setup   WORK HID_DLL SETUPAPI_DLL   fresh prefix with the doubles, Xvfb, wineserver
+#   run-e2e.sh setup   WORK HID_DLL SETUPAPI_DLL [DPI]   fresh prefix with the doubles and Wine's
+#                                                  fonts at DPI (96 unless given), Xvfb, wineserver
 #   run-e2e.sh run     WORK LANG DRIVER EXE IMAGE GROUP...   one driver run (LANG: en, de or fr)
+#   run-e2e.sh exec    WORK PROGRAM ARG...         any Windows program in the prefix, on its display
 #   run-e2e.sh cleanup WORK                        stops the wineserver and Xvfb
 #
 # E2E_SCREENSHOTS=1 saves a PNG of the screen at each scenario's key moments under WORK/screenshots.
@@ -10,7 +12,7 @@ set -euo pipefail
 
 install_missing() {
   local missing=()
-  for package in wine wine64 xvfb imagemagick; do
+  for package in wine wine64 fonts-wine xvfb imagemagick; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$package")
     fi
@@ -51,17 +53,36 @@ stop_xvfb() {
   fi
 }
 
-# Fresh prefix with the doubles in place of Wine's hid.dll and setupapi.dll.
+# Fresh prefix at the given DPI with the doubles in place of Wine's hid.dll and setupapi.dll.
 make_prefix() {
-  local work=$1 hid=$2 setupapi=$3
+  local work=$1 hid=$2 setupapi=$3 dpi=$4
   export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   rm -rf "$WINEPREFIX"
   local start=$SECONDS
   timeout 180 wine wineboot --init >"$work/wineboot.log" 2>&1
+  set_dpi "$dpi"
   timeout 60 wineserver -w
   cp "$hid" "$WINEPREFIX/drive_c/windows/system32/hid.dll"
   cp "$setupapi" "$WINEPREFIX/drive_c/windows/system32/setupapi.dll"
+  install_wine_fonts
   echo "run-e2e: prefix made in $((SECONDS - start)) s"
+}
+
+# Wine's own fonts (Debian's fonts-wine), which this Wine does not look for by itself: without
+# them the dialog font is a stand-in with other metrics and the caption's buttons draw letters.
+install_wine_fonts() {
+  local fonts=/usr/share/wine/fonts
+  if ! compgen -G "$fonts/*.ttf" >/dev/null; then
+    echo "run-e2e: no TrueType fonts in $fonts (package fonts-wine)" >&2
+    return 1
+  fi
+  cp "$fonts"/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
+# The desktop's pixel density, read by each Wine process as it starts.
+set_dpi() {
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    </dev/null >/dev/null 2>&1
 }
 
 # Windows path of an absolute Unix path through drive Z: (mapped to / in every prefix). Calling
@@ -92,13 +113,13 @@ command=${1:-}
 shift || true
 case "$command" in
   setup)
-    work=$1 hid=$2 setupapi=$3
+    work=$1 hid=$2 setupapi=$3 dpi=${4:-96}
     install_missing
     mkdir -p "$work"
     stop_xvfb "$work"
     start_xvfb "$work"
     export DISPLAY="$(cat "$work/display")"
-    make_prefix "$work" "$hid" "$setupapi"
+    make_prefix "$work" "$hid" "$setupapi" "$dpi"
     # A persistent wineserver saves each driver run its start-up. Background processes get no
     # inherited stdout, or the test runner would wait for them to close it.
     wineserver -p </dev/null >/dev/null 2>&1
@@ -106,7 +127,22 @@ case "$command" in
     timeout 60 wine wineboot </dev/null >/dev/null 2>&1
     rm -rf "$work/out" "$work/screenshots"
     mkdir -p "$work/out" "$work/screenshots"
-    echo "run-e2e: Xvfb on $DISPLAY, prefix $WINEPREFIX"
+    echo "run-e2e: Xvfb on $DISPLAY, prefix $WINEPREFIX at $dpi DPI"
+    ;;
+  exec)
+    work=$1
+    shift
+    [[ -f "$work/display" && -d "$work/prefix" ]] || { echo "run-e2e: run setup first" >&2; exit 1; }
+    export DISPLAY="$(cat "$work/display")" WINEPREFIX="$work/prefix" WINEDEBUG=-all
+    # Its output goes to a file followed until it ends, for the same reason as the driver's.
+    log="$work/out/exec-$$.log"
+    : >"$log"
+    timeout 600 wine "$@" </dev/null >"$log" 2>&1 &
+    program_pid=$!
+    tail -n +1 -f --pid=$program_pid "$log"
+    status=0
+    wait $program_pid || status=$?
+    exit $status
     ;;
   run)
     work=$1 language=$2 driver=$3 exe=$4 image=$5

@@ -16,6 +16,7 @@
 #include "tests/support/timeline.h"
 #include "ui/dialog_logic.h"
 #include "ui/message_catalogue.h"
+#include "update/sha256.h"
 
 namespace {
 
@@ -40,7 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   UnitLink link(transport, os);
   const std::vector<std::uint8_t> image =
       input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 400));
-  DialogLogic logic({view, link, texts, progress, os}, image);
+  // Mostly the image the "build" recorded; now and then one that is not, which must send nothing.
+  const Sha256Digest digest = input.ConsumeBool() ? Sha256Of(image) : Sha256Digest{};
+  DialogLogic logic({view, link, texts, progress, os}, CarriedFirmware{image, digest});
 
   for (int box = 0; box < 4; ++box) {
     RecordingView::Reply reply;

@@ -21,6 +21,7 @@
 #include "ui/dialog_view.h"
 #include "ui/message_catalogue.h"
 #include "update/firmware_package.h"
+#include "update/sha256.h"
 
 inline constexpr wchar_t kUnitPath[] =
     L"\\\\?\\hid#vid_1209&pid_0002#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
@@ -49,7 +50,8 @@ class LogicTest : public ::testing::Test {
   // example over another image or in another language.
   void Rewire() {
     logic.reset();
-    logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, os}, image);
+    logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, os},
+                  CarriedFirmware{image, digest});
   }
 
   // Texts from `other` instead of the built-in table (it must outlive the test).
@@ -58,8 +60,14 @@ class LogicTest : public ::testing::Test {
     Rewire();
   }
 
+  // The image the build carries, with the digest the build recorded for it (by default its own).
   void UseImage(std::vector<std::uint8_t> bytes) {
+    const Sha256Digest recorded = Sha256Of(bytes);
+    UseImage(std::move(bytes), recorded);
+  }
+  void UseImage(std::vector<std::uint8_t> bytes, const Sha256Digest& recorded) {
     image = std::move(bytes);
+    digest = recorded;
     Rewire();
   }
 
@@ -124,5 +132,6 @@ class LogicTest : public ::testing::Test {
   RecordingView view;
   RecordingProgress progress;
   std::vector<std::uint8_t> image;
+  Sha256Digest digest{};
   std::optional<DialogLogic> logic;
 };

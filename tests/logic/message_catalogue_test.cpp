@@ -16,13 +16,14 @@
 
 namespace {
 
-// The identifiers the dialog fetches, the one for a build without its image, and the command
+// The identifiers the dialog fetches, the ones for a build without its image, for an image that
+// is not the one the build recorded and for a window that cannot be created, and the command
 // line's own texts from 40100 on.
 const std::set<MessageId> kListed = [] {
-  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40008, 40009, 40011, 40012,
-                             40015, 40016, 40017, 40020, 40022, 40023, 40025, 40026,
-                             40027, 40028, 40029, 40030, 40032, 40033, 40034, 40035,
-                             40036, 40037, 40038, 40039, 40040, 40041};
+  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009,
+                             40011, 40012, 40015, 40016, 40017, 40020, 40022, 40023,
+                             40025, 40026, 40027, 40028, 40029, 40030, 40032, 40033,
+                             40034, 40035, 40036, 40037, 40038, 40039, 40040, 40041};
   for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_EXIT_STATUS; ++id) {
     ids.insert(id);
   }
@@ -51,6 +52,8 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
                                                    {IDS_INSTRUCTIONS, 40001},
                                                    {IDS_UPDATE_FAILED, 40002},
                                                    {IDS_IMAGE_MISSING, 40003},
+                                                   {IDS_IMAGE_DAMAGED, 40005},
+                                                   {IDS_WINDOW_FAILED, 40006},
                                                    {IDS_SET_ADDRESS_FAILED, 40008},
                                                    {IDS_WRITE_BLOCK_FAILED, 40009},
                                                    {IDS_NOTIFY_FAILED, 40011},

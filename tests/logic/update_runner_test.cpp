@@ -11,6 +11,7 @@
 #include "tests/logic/logic_fixture.h"
 #include "tests/support/expected_requests.h"
 #include "tests/support/test_image.h"
+#include "update/sha256.h"
 
 namespace {
 

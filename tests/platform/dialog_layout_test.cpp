@@ -101,9 +101,9 @@ void PrintTo(const ProgressCase& c, std::ostream* out) {
 
 class ProgressPlacementTest : public testing::TestWithParam<ProgressCase> {};
 
-TEST_P(ProgressPlacementTest, CentresA400By50Window) {
+TEST_P(ProgressPlacementTest, CentresA400By50WindowAt96Dpi) {
   const ProgressCase& c = GetParam();
-  EXPECT_EQ(PlaceProgressWindow(c.dialog), (Placement{c.x, c.y, 400, 50}));
+  EXPECT_EQ(PlaceProgressWindow(c.dialog, 96), (Placement{c.x, c.y, 400, 50}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/win32/dpi_scale.h"
+
 Placement PlaceLogo(const ScreenRect& dialog, const ScreenRect& versionGroup,
                     std::int32_t bitmapWidth, std::int32_t bitmapHeight,
                     std::int32_t dialogFrameWidth, std::int32_t captionHeight) {
@@ -17,11 +19,12 @@ Placement PlaceLogo(const ScreenRect& dialog, const ScreenRect& versionGroup,
   return logo;
 }
 
-Placement PlaceProgressWindow(const ScreenRect& dialog) {
+Placement PlaceProgressWindow(const ScreenRect& dialog, std::int32_t dpi) {
+  const std::int32_t width = ScaleForDpi(PROGRESS_WINDOW_WIDTH, dpi);
+  const std::int32_t height = ScaleForDpi(PROGRESS_WINDOW_HEIGHT, dpi);
   // Halves by arithmetic shift, as for any signed screen coordinate.
-  return {dialog.left + ((dialog.right - dialog.left) >> 1) - PROGRESS_WINDOW_WIDTH / 2,
-          dialog.top + ((dialog.bottom - dialog.top) >> 1) - PROGRESS_WINDOW_HEIGHT / 2,
-          PROGRESS_WINDOW_WIDTH, PROGRESS_WINDOW_HEIGHT};
+  return {dialog.left + ((dialog.right - dialog.left) >> 1) - width / 2,
+          dialog.top + ((dialog.bottom - dialog.top) >> 1) - height / 2, width, height};
 }
 
 bool ShouldRaiseProgress(std::uintptr_t remembered, std::uintptr_t foreground,

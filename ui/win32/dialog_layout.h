@@ -26,11 +26,12 @@ Placement PlaceLogo(const ScreenRect& dialog, const ScreenRect& versionGroup,
                     std::int32_t bitmapWidth, std::int32_t bitmapHeight,
                     std::int32_t dialogFrameWidth, std::int32_t captionHeight);
 
+// The progress window's size at 96 DPI.
 inline constexpr std::int32_t PROGRESS_WINDOW_WIDTH = 400;
 inline constexpr std::int32_t PROGRESS_WINDOW_HEIGHT = 50;
 
-// The progress window, centred on the main dialog.
-Placement PlaceProgressWindow(const ScreenRect& dialog);
+// The progress window at the system DPI, centred on the main dialog.
+Placement PlaceProgressWindow(const ScreenRect& dialog, std::int32_t dpi);
 
 // Whether RaiseOnceIfForeground raises now: nothing raised yet in this transfer (the remembered
 // window is neither of the two) and one of the two is in the foreground.

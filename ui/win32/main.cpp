@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include "carried_image_digest.h"
+
 #include "platform/win32/hid_library.h"
 #include "platform/win32/win32_hid_transport.h"
 #include "platform/win32/win32_os_services.h"
@@ -39,7 +41,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   UnitLink link(transport, os);
   Win32DialogView view;
   Win32ProgressWindow progress(instance, view);
-  DialogLogic logic({view, link, texts, progress, os}, CarriedImage(instance));
+  DialogLogic logic({view, link, texts, progress, os},
+                    CarriedFirmware{CarriedImage(instance), CARRIED_IMAGE_SHA256});
   MainDialogState state{instance, hid, texts, view, logic, link, {}, {}};
 
   const DLGTEMPLATE* dialog = MainDialogTemplate(instance, language);
@@ -49,8 +52,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                                       reinterpret_cast<LPARAM>(&state));
   if (ended == -1) {
     // No window to show anything in: say so in a box of its own, and fail the run.
-    ReportStartFailure(texts, L"",
-                       dialog == nullptr ? ERROR_RESOURCE_NAME_NOT_FOUND : GetLastError());
+    const DWORD error = dialog == nullptr ? ERROR_RESOURCE_NAME_NOT_FOUND : GetLastError();
+    ReportStartFailure(texts, texts.Text(IDS_WINDOW_FAILED), error);
     return 1;
   }
   return 0;

@@ -25,11 +25,15 @@ bool CommonControls::Load() {
 }
 
 void ReportStartFailure(const Catalogue& texts, std::wstring_view subject, unsigned long error) {
-  wchar_t reason[512] = L"";
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                 reason, static_cast<DWORD>(std::size(reason)), nullptr);
   std::wstring text(subject);
-  if (!text.empty()) {
+  // A failing call that left no error (0) has no reason to add: the system's text for 0 would
+  // read "success".
+  wchar_t reason[512] = L"";
+  if (error != 0) {
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   reason, static_cast<DWORD>(std::size(reason)), nullptr);
+  }
+  if (!text.empty() && reason[0] != L'\0') {
     text += L"\r\n\r\n";
   }
   text += reason;

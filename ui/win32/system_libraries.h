@@ -19,6 +19,6 @@ class CommonControls {
   ModuleHandle module_;
 };
 
-// Tells the user that the program cannot start: `subject` (may be empty), then the system's
-// description of `error`, under the catalogue's application-error caption.
+// Tells the user that the program cannot start: `subject`, then the system's description of
+// `error` (none for 0), under the catalogue's application-error caption.
 void ReportStartFailure(const Catalogue& texts, std::wstring_view subject, unsigned long error);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/win32/dialog_layout.h"
+#include "ui/win32/system_dpi.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ void Win32ProgressWindow::Open(std::wstring_view title) {
   const HWND dialog = owner_.window();
   RECT frame{};
   GetWindowRect(dialog, &frame);
-  const Placement place = PlaceProgressWindow({frame.left, frame.top, frame.right, frame.bottom});
+  const Placement place =
+      PlaceProgressWindow({frame.left, frame.top, frame.right, frame.bottom}, SystemDpi());
   // Neither WS_CHILD nor WS_POPUP: Windows gives such a top-level window a caption of its own,
   // without system menu or sizing frame.
   window_.reset(CreateWindowExW(0, PROGRESS_CLASSW, std::wstring(title).c_str(),

@@ -10,6 +10,7 @@
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
+#include "tests/e2e/driver/release_scenarios.h"
 
 namespace e2e {
 
@@ -980,6 +981,13 @@ std::vector<Scenario> ScenariosOf(const std::string& group, Coverage coverage) {
     out = PlantedDllScenarios();
   } else if (group == "bench") {
     out = BenchScenarios();
+  } else if (group == "damaged-image") {
+    out = DamagedImageScenarios();
+    for (Scenario& broken : BrokenDialogScenarios()) {
+      out.push_back(std::move(broken));
+    }
+  } else if (group == "dpi") {
+    out = DpiScenarios();
   }
   return out;
 }

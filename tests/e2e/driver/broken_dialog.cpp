@@ -1,0 +1,116 @@
+// A copy of the program whose main dialog cannot be created (its template names a control class
+// that does not exist) must say so and end with a non-zero exit code, not vanish with 0.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/e2e/driver/hardening.h"
+#include "tests/e2e/driver/release_scenarios.h"
+
+namespace e2e {
+
+namespace {
+
+void Append(std::vector<std::uint8_t>& bytes, const void* data, std::size_t size) {
+  const auto* from = static_cast<const std::uint8_t*>(data);
+  bytes.insert(bytes.end(), from, from + size);
+}
+
+void AppendWide(std::vector<std::uint8_t>& bytes, const wchar_t* text) {
+  Append(bytes, text, (std::wcslen(text) + 1) * sizeof(wchar_t));
+}
+
+// A dialog template with one control of an unknown window class: creating the control fails, and
+// without DS_NOFAILCREATE so does the whole dialog.
+std::vector<std::uint8_t> UncreatableDialog() {
+  std::vector<std::uint8_t> bytes;
+  DLGTEMPLATE dialog{};
+  dialog.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+  dialog.cdit = 1;
+  dialog.cx = 120;
+  dialog.cy = 60;
+  Append(bytes, &dialog, sizeof dialog);
+  const WORD none = 0;
+  Append(bytes, &none, sizeof none);  // no menu
+  Append(bytes, &none, sizeof none);  // the standard dialog class
+  AppendWide(bytes, L"broken");
+  bytes.resize((bytes.size() + 3) & ~std::size_t{3}, 0);  // items start on a DWORD
+  DLGITEMTEMPLATE item{};
+  item.style = WS_CHILD | WS_VISIBLE;
+  item.cx = 50;
+  item.cy = 14;
+  item.id = 1;
+  Append(bytes, &item, sizeof item);
+  AppendWide(bytes, L"NoSuchWindowClass");
+  AppendWide(bytes, L"");
+  Append(bytes, &none, sizeof none);  // no creation data
+  return bytes;
+}
+
+bool ReplaceDialogs(const std::wstring& exe) {
+  const std::vector<std::uint8_t> dialog = UncreatableDialog();
+  HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+  if (update == nullptr)
+    return false;
+  bool ok = true;
+  for (const WORD language :
+       {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)}) {
+    ok = ok && UpdateResourceW(update, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language,
+                               const_cast<std::uint8_t*>(dialog.data()),
+                               static_cast<DWORD>(dialog.size())) != FALSE;
+  }
+  return EndUpdateResourceW(update, ok ? FALSE : TRUE) != FALSE && ok;
+}
+
+void RunBrokenDialog(Session& s) {
+  Checks& k = s.checks();
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring dir =
+      std::wstring(temp) + L"e2e-broken-dialog-" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring copy = dir + L"\\broken-dialog-updater.exe";
+  if (!CopyFileW(s.settings().exePath.c_str(), copy.c_str(), FALSE))
+    k.Abort("cannot copy the program to " + Narrow(copy));
+  if (!ReplaceDialogs(copy))
+    k.Abort("cannot replace the dialog template of " + Narrow(copy));
+  Program::ConfigureWine(copy, true);
+
+  RunSettings settings = s.settings();
+  settings.exePath = copy;
+  {
+    Session run(settings, "broken-dialog");
+    try {
+      run.Plug(ReadyUnit());
+      Program& p = run.program();
+      p.Start();
+      const MessageBoxInfo box = p.WaitForBox(20000, "the box that the dialog could not be made");
+      run.checks().ExpectEq(box.caption, Msg(IDS_APP_ERROR, run.lang()), "box caption");
+      run.checks().Expect(box.buttons == std::vector<int>{IDOK}, "the box should offer OK alone");
+      run.checks().Expect(
+          box.text.rfind(Msg(IDS_WINDOW_FAILED, run.lang()), 0) == 0,
+          "the box should say that the window could not be created, says " + Printable(box.text));
+      run.Screenshot("box");
+      p.AnswerBox(box, IDOK);
+      const DWORD exitCode = p.WaitExit(15000);
+      run.checks().ExpectEq(exitCode, 1, "the exit code of a program whose dialog failed");
+      std::printf("    broken dialog: box \"%s\", exit code %lu\n", Printable(box.text).c_str(),
+                  exitCode);
+    } catch (const ScenarioAbort& abort) {
+      k.Expect(false, "broken-dialog copy aborted: " + abort.reason, abort.where);
+    }
+    run.TearDown();
+  }
+  DeleteFileW(copy.c_str());
+  RemoveDirectoryW(dir.c_str());
+}
+
+}  // namespace
+
+std::vector<Scenario> BrokenDialogScenarios() {
+  return {{"copy-whose-dialog-cannot-be-created", RunBrokenDialog}};
+}
+
+}  // namespace e2e

@@ -1,0 +1,287 @@
+// Whether every text the program can show in its main dialog fits its control, measured as the
+// control draws it: dialog template 110 is taken from the built program in each language and
+// created hidden in this process, every text the program may put into a control is set in turn
+// and measured with the control's own font and wrapping against its client rectangle. A static
+// control wraps a text that is too wide at a space or hyphen and shows only what fits in its
+// height, and every control clips what does not fit: either way the label loses words.
+//
+// Run under Wine with Windows' dialog font metrics (fonts-wine in the prefix) at several desktop
+// DPI by the end-to-end harness (tests/e2e/dpi_runs.cmake).
+//
+// usage: dialog_fit_test <program.exe> <expected DPI> [GoogleTest options]
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "ui/message_catalogue.h"
+#include "ui/win32/dialog_layout.h"
+#include "ui/win32/dpi_scale.h"
+#include "ui/win32/window_title.h"
+
+namespace {
+
+std::wstring g_program;
+int g_expectedDpi = 0;
+HMODULE g_module = nullptr;
+
+struct UiLanguage {
+  const char* name;
+  LANGID id;
+  Language language;
+};
+
+void PrintTo(const UiLanguage& ui, std::ostream* out) {
+  *out << ui.name;
+}
+
+const UiLanguage kLanguages[] = {
+    {"English", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), Language::English},
+    {"German", MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), Language::German},
+};
+
+// The texts the program sets at run time, besides each control's template text: the catalogue's
+// row labels, the unit names and the version forms of ui/version_panel.cpp (the widest of each).
+std::map<int, std::vector<std::wstring>> RunTimeTexts(Language language) {
+  const std::vector<std::wstring> versions = {L"0.0.0", L"255.255"};
+  std::vector<std::wstring> escVersions = versions;
+  escVersions.push_back(L"----------");
+  return {
+      {IDC_LABEL_UNIT, {TableText(IDS_LABEL_UNIT, language), L"TORVEX", L"MAVIRA"}},
+      {IDC_LABEL_BOOTLOADER, {TableText(IDS_LABEL_BOOTLOADER, language)}},
+      {IDC_LABEL_ESC, {TableText(IDS_LABEL_ESC, language)}},
+      {IDC_VERSION_UNIT, versions},
+      {IDC_VERSION_BOOTLOADER, versions},
+      {IDC_VERSION_ESC, escVersions},
+  };
+}
+
+// The room a text needs and the room it has, in pixels.
+struct Fit {
+  SIZE need{};
+  SIZE have{};
+  bool fits() const { return need.cx <= have.cx && need.cy <= have.cy; }
+};
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+// Measures `text` as `control` would draw it, with its font, wrapping and margins.
+Fit Measure(HWND control, const std::wstring& text) {
+  RECT client{};
+  GetClientRect(control, &client);
+  const LONG style = GetWindowLongW(control, GWL_STYLE);
+  const bool isStatic = _wcsicmp(ClassOf(control).c_str(), L"Static") == 0;
+
+  HDC dc = GetDC(control);
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  const HGDIOBJ previous = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+
+  Fit fit;
+  fit.have = {client.right, client.bottom};
+  UINT format = DT_CALCRECT | DT_EXPANDTABS;
+  if (isStatic) {
+    // A static control draws into its whole client area, wrapping words.
+    const LONG type = style & SS_TYPEMASK;
+    format |= DT_WORDBREAK | (type == SS_RIGHT ? DT_RIGHT : type == SS_CENTER ? DT_CENTER : 0);
+    if (style & SS_NOPREFIX) {
+      format |= DT_NOPREFIX;
+    }
+  } else if ((style & BS_TYPEMASK) == BS_GROUPBOX) {
+    // The caption sits on the frame, 7 pixels (at 96 DPI) in from either side.
+    format |= DT_SINGLELINE;
+    const int inset = MulDiv(7, g_expectedDpi, 96);
+    fit.have = {client.right - 2 * inset, metrics.tmHeight};
+  } else {
+    // A push button draws its label inside its 3-D edge and, for the default button, a 1-pixel
+    // border; the focus rectangle needs one pixel more.
+    format |= DT_SINGLELINE;
+    const int edgeX = GetSystemMetrics(SM_CXEDGE) + 1;
+    const int edgeY = GetSystemMetrics(SM_CYEDGE) + 1;
+    fit.have = {client.right - 2 * edgeX, client.bottom - 2 * edgeY};
+  }
+  RECT needed = {0, 0, fit.have.cx, 0};
+  DrawTextW(dc, text.c_str(), -1, &needed, format);
+  fit.need = {needed.right - needed.left, needed.bottom - needed.top};
+
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  return fit;
+}
+
+INT_PTR CALLBACK QuietDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The main dialog in one language, created from the program's template but never shown.
+class MainDialog {
+ public:
+  explicit MainDialog(LANGID language) {
+    const HRSRC found = FindResourceExW(g_module, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language);
+    const HGLOBAL loaded = found != nullptr ? LoadResource(g_module, found) : nullptr;
+    const auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(loaded));
+    if (dialogTemplate != nullptr) {
+      window_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, nullptr,
+                                           &QuietDialog, 0);
+    }
+  }
+  ~MainDialog() {
+    if (window_ != nullptr) {
+      DestroyWindow(window_);
+    }
+  }
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  HWND window() const { return window_; }
+
+  std::vector<HWND> Controls() const {
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(window_, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      controls.push_back(child);
+    }
+    return controls;
+  }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) {
+    out += c < 0x80 ? static_cast<char>(c) : '?';
+  }
+  return out;
+}
+
+// "text" in quotes, ASCII only. Appended piecewise: GCC 12 warns falsely (-Wrestrict) about
+// operator+ on a temporary here.
+std::string Quoted(const std::wstring& text) {
+  std::string quoted = "\"";
+  quoted += Narrow(text);
+  quoted += '"';
+  return quoted;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+class DialogFit : public ::testing::TestWithParam<UiLanguage> {};
+
+TEST_P(DialogFit, EveryTextFitsItsControl) {
+  const UiLanguage& ui = GetParam();
+  MainDialog dialog(ui.id);
+  ASSERT_NE(dialog.window(), nullptr) << "template 110 could not be created";
+  const auto runTime = RunTimeTexts(ui.language);
+
+  int measured = 0;
+  for (HWND control : dialog.Controls()) {
+    // The hint box scrolls; every other control must show its whole text.
+    if (_wcsicmp(ClassOf(control).c_str(), L"Edit") == 0) {
+      continue;
+    }
+    const int id = GetDlgCtrlID(control);
+    std::vector<std::wstring> texts = {TextOf(control)};
+    if (const auto more = runTime.find(id); more != runTime.end()) {
+      texts.insert(texts.end(), more->second.begin(), more->second.end());
+    }
+    for (const std::wstring& text : texts) {
+      SetWindowTextW(control, text.c_str());
+      const Fit fit = Measure(control, text);
+      ++measured;
+      std::printf("  %s %5d %-34s needs %3ldx%-3ld has %3ldx%-3ld%s\n", ui.name, id,
+                  Quoted(text).c_str(), fit.need.cx, fit.need.cy, fit.have.cx, fit.have.cy,
+                  fit.fits() ? "" : "  DOES NOT FIT");
+      EXPECT_TRUE(fit.fits()) << ui.name << " control " << id << " " << Quoted(text) << " needs "
+                              << fit.need.cx << "x" << fit.need.cy << " pixels, has " << fit.have.cx
+                              << "x" << fit.have.cy;
+    }
+  }
+  // Nine labels, group box and buttons with their run-time texts: nothing was skipped silently.
+  EXPECT_GE(measured, 20);
+}
+
+// The width of `text` in the caption font.
+int CaptionTextWidth(const std::wstring& text) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  const HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(nullptr);
+  const HGDIOBJ previous = SelectObject(dc, font);
+  SIZE need{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &need);
+  SelectObject(dc, previous);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+  return need.cx;
+}
+
+// The title the program sets fits the caption beside the icon and the close button.
+TEST_P(DialogFit, TitleFitsTheCaption) {
+  MainDialog dialog(GetParam().id);
+  ASSERT_NE(dialog.window(), nullptr);
+  RECT frame{};
+  GetWindowRect(dialog.window(), &frame);
+  // Frame on both sides, the small icon, the close button and a margin of one button.
+  const int have = (frame.right - frame.left) - 2 * GetSystemMetrics(SM_CXFIXEDFRAME) -
+                   GetSystemMetrics(SM_CXSMICON) - 2 * GetSystemMetrics(SM_CXSIZE);
+  const std::wstring title = MainWindowTitle();
+  EXPECT_LE(CaptionTextWidth(title), have) << Quoted(title);
+}
+
+// The progress window's title (it has no icon or buttons) fits the window as it is sized at
+// this DPI, within its frame.
+TEST_P(DialogFit, ProgressTitleFitsItsWindow) {
+  const std::wstring title = TableText(IDS_TRANSFER_RUNNING, GetParam().language);
+  const int have = ScaleForDpi(PROGRESS_WINDOW_WIDTH, g_expectedDpi) -
+                   2 * GetSystemMetrics(SM_CXFIXEDFRAME) - 2 * GetSystemMetrics(SM_CXEDGE);
+  EXPECT_LE(CaptionTextWidth(title), have) << Quoted(title);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, DialogFit, ::testing::ValuesIn(kLanguages),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The desktop density is the one this run was set up for, so each run measures what it claims.
+TEST(Screen, HasTheExpectedDpi) {
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), g_expectedDpi);
+  EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), g_expectedDpi);
+  ReleaseDC(nullptr, screen);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 3) {
+    std::printf("usage: dialog_fit_test <program.exe> <expected DPI> [GoogleTest options]\n");
+    return 2;
+  }
+  // The program declares itself DPI-aware in its manifest; this process does the same by call,
+  // so that both see the same metrics.
+  SetProcessDPIAware();
+  g_program = argv[1];
+  g_expectedDpi = _wtoi(argv[2]);
+  g_module = LoadLibraryExW(g_program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (g_module == nullptr) {
+    std::printf("cannot load %ls (%lu)\n", g_program.c_str(), GetLastError());
+    return 2;
+  }
+  return RUN_ALL_TESTS();
+}
