@@ -1,12 +1,13 @@
 // A copy of the program whose main dialog cannot be created (its template names a control class
 // that does not exist) must say so and end with a non-zero exit code, not vanish with 0.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
+#include "tests/e2e/driver/program_copy.h"
 #include "tests/e2e/driver/release_scenarios.h"
 
 namespace e2e {
@@ -18,8 +19,14 @@ void Append(std::vector<std::uint8_t>& bytes, const void* data, std::size_t size
   bytes.insert(bytes.end(), from, from + size);
 }
 
-void AppendWide(std::vector<std::uint8_t>& bytes, const wchar_t* text) {
-  Append(bytes, text, (std::wcslen(text) + 1) * sizeof(wchar_t));
+// A template's strings are UTF-16, each ended by a zero unit.
+void AppendWide(std::vector<std::uint8_t>& bytes, std::wstring_view text) {
+  for (const wchar_t unit : text) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>((unit >> 8) & 0xFF));
+  }
+  bytes.push_back(0);
+  bytes.push_back(0);
 }
 
 // A dialog template with one control of an unknown window class: creating the control fails, and
@@ -65,46 +72,27 @@ bool ReplaceDialogs(const std::wstring& exe) {
 }
 
 void RunBrokenDialog(Session& s) {
-  Checks& k = s.checks();
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring dir =
-      std::wstring(temp) + L"e2e-broken-dialog-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(dir.c_str(), nullptr);
-  const std::wstring copy = dir + L"\\broken-dialog-updater.exe";
-  if (!CopyFileW(s.settings().exePath.c_str(), copy.c_str(), FALSE))
-    k.Abort("cannot copy the program to " + Narrow(copy));
-  if (!ReplaceDialogs(copy))
-    k.Abort("cannot replace the dialog template of " + Narrow(copy));
-  Program::ConfigureWine(copy, true);
+  ProgramCopy copy(s, L"broken-dialog", L"broken-dialog-updater.exe");
+  if (!ReplaceDialogs(copy.path()))
+    s.checks().Abort("cannot replace the dialog template of " + Narrow(copy.path()));
 
-  RunSettings settings = s.settings();
-  settings.exePath = copy;
-  {
-    Session run(settings, "broken-dialog");
-    try {
-      run.Plug(ReadyUnit());
-      Program& p = run.program();
-      p.Start();
-      const MessageBoxInfo box = p.WaitForBox(20000, "the box that the dialog could not be made");
-      run.checks().ExpectEq(box.caption, Msg(IDS_APP_ERROR, run.lang()), "box caption");
-      run.checks().Expect(box.buttons == std::vector<int>{IDOK}, "the box should offer OK alone");
-      run.checks().Expect(
-          box.text.rfind(Msg(IDS_WINDOW_FAILED, run.lang()), 0) == 0,
-          "the box should say that the window could not be created, says " + Printable(box.text));
-      run.Screenshot("box");
-      p.AnswerBox(box, IDOK);
-      const DWORD exitCode = p.WaitExit(15000);
-      run.checks().ExpectEq(exitCode, 1, "the exit code of a program whose dialog failed");
-      std::printf("    broken dialog: box \"%s\", exit code %lu\n", Printable(box.text).c_str(),
-                  exitCode);
-    } catch (const ScenarioAbort& abort) {
-      k.Expect(false, "broken-dialog copy aborted: " + abort.reason, abort.where);
-    }
-    run.TearDown();
-  }
-  DeleteFileW(copy.c_str());
-  RemoveDirectoryW(dir.c_str());
+  copy.Run("broken-dialog", [](Session& run) {
+    run.Plug(ReadyUnit());
+    Program& p = run.program();
+    p.Start();
+    const MessageBoxInfo box = p.WaitForBox(20000, "the box that the dialog could not be made");
+    run.checks().ExpectEq(box.caption, Msg(IDS_APP_ERROR, run.lang()), "box caption");
+    run.checks().Expect(box.buttons == std::vector<int>{IDOK}, "the box should offer OK alone");
+    run.checks().Expect(
+        box.text.rfind(Msg(IDS_WINDOW_FAILED, run.lang()), 0) == 0,
+        "the box should say that the window could not be created, says " + Printable(box.text));
+    run.Screenshot("box");
+    p.AnswerBox(box, IDOK);
+    const DWORD exitCode = p.WaitExit(15000);
+    run.checks().ExpectEq(exitCode, 1, "the exit code of a program whose dialog failed");
+    std::printf("    broken dialog: box \"%s\", exit code %lu\n", Printable(box.text).c_str(),
+                exitCode);
+  });
 }
 
 }  // namespace

@@ -7,32 +7,13 @@
 
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
+#include "tests/e2e/driver/program_copy.h"
 #include "tests/e2e/driver/release_scenarios.h"
 #include "tests/e2e/driver/screen_pixels.h"
 
 namespace e2e {
 
 namespace {
-
-std::vector<std::uint8_t> ReadWholeFile(const std::wstring& path) {
-  std::vector<std::uint8_t> bytes;
-  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-    std::uint8_t buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-      bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  if (f == nullptr)
-    return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
-}
 
 // The carried image as the loader finds it in `exe` (resource 146).
 std::vector<std::uint8_t> CarriedResource(const std::wstring& exe) {
@@ -54,7 +35,8 @@ void RunDamagedImage(Session& s) {
   const std::vector<std::uint8_t>& image = s.image();
   if (image.empty())
     k.Abort("the firmware image could not be read");
-  std::vector<std::uint8_t> program = ReadWholeFile(s.settings().exePath);
+  ProgramCopy copy(s, L"damaged", L"damaged-updater.exe");
+  std::vector<std::uint8_t> program = ReadFileBytes(copy.path());
   // The image is stored whole, once, in the program file: the resource's bytes.
   const auto found = std::search(program.begin(), program.end(), image.begin(), image.end());
   if (found == program.end())
@@ -64,19 +46,11 @@ void RunDamagedImage(Session& s) {
   const std::size_t offset =
       static_cast<std::size_t>(found - program.begin()) + image.size() / 2 + 13;
   program[offset] ^= 0x01;
-
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring dir =
-      std::wstring(temp) + L"e2e-damaged-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(dir.c_str(), nullptr);
-  const std::wstring copy = dir + L"\\damaged-updater.exe";
-  if (!WriteWholeFile(copy, program))
-    k.Abort("cannot write the damaged copy " + Narrow(copy));
-  Program::ConfigureWine(copy, true);
+  if (!WriteFileBytes(copy.path(), program))
+    k.Abort("cannot write the damaged copy " + Narrow(copy.path()));
 
   // The change is inside the resource, as the loader sees it: one byte of the image, no more.
-  const std::vector<std::uint8_t> carried = CarriedResource(copy);
+  const std::vector<std::uint8_t> carried = CarriedResource(copy.path());
   std::size_t differing = 0;
   for (std::size_t i = 0; i < carried.size() && i < image.size(); ++i)
     differing += carried[i] != image[i];
@@ -86,40 +60,29 @@ void RunDamagedImage(Session& s) {
   std::printf("    damaged copy: byte %zu of the image (file offset %zu) changed\n",
               image.size() / 2 + 13, offset);
 
-  RunSettings settings = s.settings();
-  settings.exePath = copy;
-  {
-    Session run(settings, "copy");
-    try {
-      BusDeviceServer& unit = run.Plug(ReadyUnit());
-      Program& p = run.program();
-      p.Start();
-      p.WaitForDialog();
-      const Panel ready{L"MAVIRA", L"1.2", L"1.5", L"3.2", true};
-      run.ExpectDialog(Msg(IDS_READY, run.lang()), true, ready, "start-up of the damaged copy");
-      p.PressButton(IDC_UPDATE);
-      const MessageBoxInfo box = p.WaitForBox(10000, "the damaged-image box");
-      run.checks().ExpectEq(box.caption, Msg(IDS_UPDATE_FAILED, run.lang()), "box caption");
-      run.checks().ExpectEq(box.text, Msg(IDS_IMAGE_DAMAGED, run.lang()), "box text");
-      run.checks().Expect(box.buttons == std::vector<int>{IDOK}, "the box should offer OK alone");
-      const std::string icon = BoxIcon(box.window);
-      run.checks().Expect(icon == "error", "the box should show the error icon, shows " + icon);
-      run.Screenshot("box");
-      p.AnswerBox(box, IDOK);
-      p.WaitNoBox(10000, "the dialog to settle");
-      // Nothing sent, nothing changed: the identification at start-up is all the unit heard.
-      run.ExpectDialog(Msg(IDS_READY, run.lang()), true, ready, "after the box");
-      run.ExpectRequests(unit, expected::ReadyIdentification(), "trace");
-      run.checks().ExpectEq(unit.OpenConnections(), 1, "the unit stays open");
-      run.CloseAndFinish();
-    } catch (const ScenarioAbort& abort) {
-      // The copy's other checks report for themselves; its abort ends only the copy's run.
-      k.Expect(false, "damaged copy aborted: " + abort.reason, abort.where);
-    }
-    run.TearDown();
-  }
-  DeleteFileW(copy.c_str());
-  RemoveDirectoryW(dir.c_str());
+  copy.Run("damaged copy", [](Session& run) {
+    BusDeviceServer& unit = run.Plug(ReadyUnit());
+    Program& p = run.program();
+    p.Start();
+    p.WaitForDialog();
+    const Panel ready{L"MAVIRA", L"1.2", L"1.5", L"3.2", true};
+    run.ExpectDialog(Msg(IDS_READY, run.lang()), true, ready, "start-up of the damaged copy");
+    p.PressButton(IDC_UPDATE);
+    const MessageBoxInfo box = p.WaitForBox(10000, "the damaged-image box");
+    run.checks().ExpectEq(box.caption, Msg(IDS_UPDATE_FAILED, run.lang()), "box caption");
+    run.checks().ExpectEq(box.text, Msg(IDS_IMAGE_DAMAGED, run.lang()), "box text");
+    run.checks().Expect(box.buttons == std::vector<int>{IDOK}, "the box should offer OK alone");
+    const std::string icon = BoxIcon(box.window);
+    run.checks().Expect(icon == "error", "the box should show the error icon, shows " + icon);
+    run.Screenshot("box");
+    p.AnswerBox(box, IDOK);
+    p.WaitNoBox(10000, "the dialog to settle");
+    // Nothing sent, nothing changed: the identification at start-up is all the unit heard.
+    run.ExpectDialog(Msg(IDS_READY, run.lang()), true, ready, "after the box");
+    run.ExpectRequests(unit, expected::ReadyIdentification(), "trace");
+    run.checks().ExpectEq(unit.OpenConnections(), 1, "the unit stays open");
+    run.CloseAndFinish();
+  });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
+#include "tests/e2e/driver/program_copy.h"
 
 namespace e2e {
 
@@ -31,11 +32,6 @@ void RunPlanted(Session& s) {
   if (!Exists(probe))
     k.Abort("the probe DLL is missing: " + Narrow(probe));
 
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring dir =
-      std::wstring(temp) + L"e2e-planted-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(dir.c_str(), nullptr);
   // Its own name gives the copy its own Wine settings: hid (the double) and comctl32 native
   // first, so that Wine takes a planted one whenever the program's search for it reaches the
   // folder (System32 holds the double and Wine's builtin stand-in). The other names keep Wine's
@@ -43,8 +39,8 @@ void RunPlanted(Session& s) {
   // (its user32 imports version.dll; its uxtheme delay-loads msimg32 and was seen to take the
   // planted one), so those rows would judge Wine. The import-list test keeps them out of the
   // program's static imports.
-  const std::wstring exe = dir + L"\\downloaded-updater.exe";
-  Program::ConfigureWine(exe, true);
+  ProgramCopy copy(s, L"planted", L"downloaded-updater.exe");
+  const std::wstring& dir = copy.folder();
   HKEY overrides;
   if (RegCreateKeyExW(HKEY_CURRENT_USER,
                       L"Software\\Wine\\AppDefaults\\downloaded-updater.exe\\DllOverrides", 0,
@@ -54,8 +50,6 @@ void RunPlanted(Session& s) {
                    sizeof order);
     RegCloseKey(overrides);
   }
-  k.Expect(CopyFileW(s.settings().exePath.c_str(), exe.c_str(), FALSE) != 0,
-           "copying the program beside the planted DLLs");
   for (const wchar_t* name : kPlanted) {
     const std::wstring planted = dir + L"\\" + name;
     DeleteFileW((planted + L".loaded").c_str());
@@ -72,23 +66,14 @@ void RunPlanted(Session& s) {
 
   // The copy runs as the user would start it from that folder, with a ready unit; reaching the
   // ready state shows it took the working hid.dll (the suite's double) from System32.
-  RunSettings settings = s.settings();
-  settings.exePath = exe;
-  {
-    Session run(settings, "planted-copy");
-    try {
-      run.Plug(ReadyUnit());
-      run.program().Start();
-      run.program().WaitForDialog();
-      run.ExpectDialog(Msg(IDS_READY, run.lang()), true, {L"MAVIRA", L"1.2", L"1.5", L"3.2", true},
-                       "start-up beside planted DLLs");
-      run.CloseAndFinish();
-    } catch (const ScenarioAbort& abort) {
-      // The copy's other checks report for themselves; its abort ends only the copy's run.
-      k.Expect(false, "program copy aborted: " + abort.reason, abort.where);
-    }
-    run.TearDown();
-  }
+  copy.Run("planted-copy", [](Session& run) {
+    run.Plug(ReadyUnit());
+    run.program().Start();
+    run.program().WaitForDialog();
+    run.ExpectDialog(Msg(IDS_READY, run.lang()), true, {L"MAVIRA", L"1.2", L"1.5", L"3.2", true},
+                     "start-up beside planted DLLs");
+    run.CloseAndFinish();
+  });
   for (const wchar_t* name : kPlanted) {
     const bool loaded = Exists(dir + L"\\" + name + L".loaded");
     std::printf("    planted %ls: %s\n", name, loaded ? "LOADED" : "not loaded");
@@ -99,9 +84,8 @@ void RunPlanted(Session& s) {
     DeleteFileW((dir + L"\\" + name).c_str());
     DeleteFileW((dir + L"\\" + name + L".loaded").c_str());
   }
-  for (const std::wstring& file : {exe, control, control + L".loaded"})
+  for (const std::wstring& file : {control, control + L".loaded"})
     DeleteFileW(file.c_str());
-  RemoveDirectoryW(dir.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/e2e/driver/session.h"
 
+#include "tests/e2e/driver/program_copy.h"
+
 #include <cstdio>
 #include <map>
 
@@ -35,13 +37,7 @@ const std::vector<std::uint8_t>& ReadImage(const std::wstring& path) {
   static std::map<std::wstring, std::vector<std::uint8_t>> cache;
   std::vector<std::uint8_t>& image = cache[path];
   if (image.empty()) {
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-      std::uint8_t buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        image.insert(image.end(), buf, buf + n);
-      std::fclose(f);
-    }
+    image = ReadFileBytes(path);
   }
   return image;
 }
