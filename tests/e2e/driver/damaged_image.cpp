@@ -60,7 +60,7 @@ void RunDamagedImage(Session& s) {
   std::printf("    damaged copy: byte %zu of the image (file offset %zu) changed\n",
               image.size() / 2 + 13, offset);
 
-  copy.Run("damaged copy", [](Session& run) {
+  copy.Run("damaged-copy", [](Session& run) {
     BusDeviceServer& unit = run.Plug(ReadyUnit());
     Program& p = run.program();
     p.Start();
