@@ -37,8 +37,8 @@ TEST_F(TerminalScenario, WholeUpdateTypedYesWithBarAndOneHarmlessCtrlC) {
   const std::optional<int> status = terminal.WaitForExit(120s);
   ASSERT_TRUE(status.has_value()) << terminal.Screen();
   EXPECT_EQ(*status, 0) << terminal.Screen();
-  EXPECT_TRUE(Contains(terminal.Screen(), Text(IDS_SUCCESS))) << terminal.Screen();
-  EXPECT_TRUE(Contains(terminal.Screen(), "100%  2037/2037 blocks")) << terminal.Screen();
+  EXPECT_TRUE(terminal.WaitForText(Text(IDS_SUCCESS), 5s));
+  EXPECT_TRUE(terminal.WaitForText("100%  2037/2037 blocks", 5s));
 
   // The requests, byte for byte, and the flash content.
   ExpectUpdateRequests(path, SIZE_MAX);
