@@ -9,27 +9,20 @@
 namespace {
 
 UnitSummary Identify(const UnitListing& listing, CliContext& context) {
-  UnitSummary unit;
-  unit.path = listing.path;
-  unit.productId = listing.productId;
   OpenedDevice opened;
   if (context.bus.OpenPath(listing.path, opened) != RESULT_OK) {
-    const auto denied = context.bus.DeniedPaths();
-    unit.accessDenied = std::find(denied.begin(), denied.end(), listing.path) != denied.end();
+    UnitSummary unit;
+    unit.path = listing.path;
+    unit.productId = listing.productId;
+    unit.accessDenied = IsAccessDenied(listing.path, context);
     if (!unit.accessDenied) {
       unit.identifyResult = RESULT_NO_DEVICE;  // gone or unopenable since it was listed
     }
     return unit;
   }
   UnitLink link(context.transport, context.os);
-  unit.identifyResult = link.Open(std::move(opened));
-  if (unit.identifyResult != RESULT_OK) {
-    unit.osError = context.os.LastOsError();
-    return unit;
-  }
-  unit.identity = link.identity();
-  unit.readiness = JudgeUnit(link.identity());
-  return unit;
+  const ResultCode result = link.Open(std::move(opened));
+  return SummarizeIdentification(listing.path, link, result, context.os);
 }
 
 }  // namespace

@@ -8,11 +8,9 @@ namespace {
 std::wstring VersionText() {
   wchar_t vendor[8];
   std::swprintf(vendor, 8, L"%04x", static_cast<unsigned>(MAKER_VENDOR_ID));
-  return L"pelora-update " + std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." +
-         std::to_wstring(FIRMWARE_VERSION_MINOR) + L"\nTALVERO " + SUPPORTED_MODEL_NAME +
-         L" firmware " + std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." +
-         std::to_wstring(FIRMWARE_VERSION_MINOR) + L", programming units with USB vendor ID 0x" +
-         vendor + L"\n";
+  const std::wstring version = FirmwareVersionText();
+  return L"pelora-update " + version + L"\nTALVERO " + SUPPORTED_MODEL_NAME + L" firmware " +
+         version + L", programming units with USB vendor ID 0x" + vendor + L"\n";
 }
 
 }  // namespace

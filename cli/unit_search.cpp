@@ -9,12 +9,12 @@ namespace {
 // Often enough that a plugged-in unit is taken at once, rarely enough to cost nothing.
 constexpr std::uint32_t POLL_INTERVAL_MS = 250;
 
-bool IsDenied(const std::string& path, const CliContext& context) {
+}  // namespace
+
+bool IsAccessDenied(const std::string& path, const CliContext& context) {
   const auto denied = context.bus.DeniedPaths();
   return std::find(denied.begin(), denied.end(), path) != denied.end();
 }
-
-}  // namespace
 
 void ReportAccessDenied(const std::string& path, CliContext& context) {
   const std::wstring texts[] = {WideFromUtf8(path), WideFromUtf8(context.udevRule)};
@@ -52,7 +52,7 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::stri
     return context.transport.FindAndOpen(opened) == RESULT_OK;
   };
   if (!WaitForUnit(waitSeconds, context, found)) {
-    if (device && IsDenied(*device, context)) {
+    if (device && IsAccessDenied(*device, context)) {
       ReportAccessDenied(*device, context);
       return ExitStatus::AccessDenied;
     }

@@ -21,5 +21,8 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::stri
 bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
                  const std::function<bool()>& present);
 
+// Whether the unit at `path` refused this user at the last enumeration or open.
+bool IsAccessDenied(const std::string& path, const CliContext& context);
+
 // The access refusal of `path`, with the rule that lifts it.
 void ReportAccessDenied(const std::string& path, CliContext& context);

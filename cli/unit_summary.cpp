@@ -83,6 +83,22 @@ std::wstring UnitName(std::uint16_t productId) {
 
 }  // namespace
 
+UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, ResultCode result,
+                                    OsServices& os) {
+  UnitSummary unit;
+  unit.identifyResult = result;
+  if (result != RESULT_OK) {
+    unit.osError = os.LastOsError();
+  }
+  unit.path = std::move(path);
+  unit.productId = link.identity().productId();
+  if (result == RESULT_OK) {
+    unit.identity = link.identity();
+    unit.readiness = JudgeUnit(link.identity());
+  }
+  return unit;
+}
+
 MessageId StatusMessage(UnitReadiness readiness) {
   switch (readiness) {
     case UnitReadiness::Ready:

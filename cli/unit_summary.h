@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/os_services.h"
 #include "protocol/result_code.h"
 #include "protocol/unit_link.h"
 #include "ui/message_catalogue.h"
@@ -18,6 +19,11 @@ struct UnitSummary {
   std::optional<UnitIdentity> identity;   // when identified
   std::optional<UnitReadiness> readiness;
 };
+
+// The unit on `link` after identification: `result` is what UnitLink::Open returned; after a
+// failure the system's error is read from `os` before anything else.
+UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, ResultCode result,
+                                    OsServices& os);
 
 // "path  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready", the version rows as the dialog shows
 // them and the state in the catalogue's words.

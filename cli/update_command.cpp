@@ -111,18 +111,13 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
     return *refused;
   }
 
-  UnitSummary unit;
-  unit.path = TerminalText(link.devicePath());
-  unit.productId = link.identity().productId();
+  const UnitSummary unit =
+      SummarizeIdentification(TerminalText(link.devicePath()), link, identified, context.os);
   if (identified != RESULT_OK) {
-    unit.identifyResult = identified;
-    unit.osError = context.os.LastOsError();
     context.console.Err(
         FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), identified, unit.osError, texts) + L"\n");
     return ExitStatus::NotReady;
   }
-  unit.identity = link.identity();
-  unit.readiness = JudgeUnit(link.identity());
   context.console.Out(SummaryLine(unit, texts) + L"\n");
   if (*unit.readiness != UnitReadiness::Ready) {
     return RefuseUnit(*unit.readiness, context);
@@ -132,8 +127,7 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
   // refused before anything is asked or sent, as in the dialog.
   const ImageCheck check = CheckCarriedFirmware(context.firmware);
   if (check != ImageCheck::Intact) {
-    context.console.Err(
-        texts.Text(check == ImageCheck::Missing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED) + L"\n");
+    context.console.Err(texts.Text(ImageRefusalMessage(check)) + L"\n");
     return ExitStatus::NoImage;
   }
   const std::span<const std::uint8_t> image = context.firmware.image;
@@ -142,8 +136,7 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
     return *declined;
   }
 
-  const std::size_t blocks = (image.size() + BLOCK_BYTES - 1) / BLOCK_BYTES;
-  TerminalProgress progress(context.console, texts, blocks);
+  TerminalProgress progress(context.console, texts, BlocksForImage(image.size()));
   UpdateProcedure procedure(link, progress, context.os);
   context.console.Out(L"\n");
   context.shield.Raise();

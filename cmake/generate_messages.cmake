@@ -18,6 +18,7 @@
 # code page says).
 
 cmake_minimum_required(VERSION 3.25)
+include("${CMAKE_CURRENT_LIST_DIR}/hex_digits.cmake")
 
 foreach(required INPUT OUTPUT_DIR WEB_ADDRESS)
   if(NOT DEFINED ${required} OR "${${required}}" STREQUAL "")
@@ -146,19 +147,6 @@ function(escape_non_ascii text where out_cpp out_rc)
   endwhile()
   set(${out_cpp} "${cpp}" PARENT_SCOPE)
   set(${out_rc} "${rc}" PARENT_SCOPE)
-endfunction()
-
-# `width` lower-case hexadecimal digits of `value`.
-function(hex_digits value width out)
-  math(EXPR formatted "${value}" OUTPUT_FORMAT HEXADECIMAL)
-  string(SUBSTRING "${formatted}" 2 -1 digits)
-  string(TOLOWER "${digits}" digits)
-  string(LENGTH "${digits}" have)
-  while(have LESS width)
-    string(PREPEND digits "0")
-    math(EXPR have "${have} + 1")
-  endwhile()
-  set(${out} "${digits}" PARENT_SCOPE)
 endfunction()
 
 # Closes the message being read: both languages must be present.

@@ -18,6 +18,10 @@ MessageId StageFailureMessage(UpdateStage stage) {
   return IDS_WRITE_BLOCK_FAILED;
 }
 
+MessageId ImageRefusalMessage(ImageCheck check) {
+  return check == ImageCheck::Missing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED;
+}
+
 std::wstring FailureText(std::wstring_view message, ResultCode result, std::uint32_t lastError,
                          const Catalogue& texts) {
   std::wstring text(message);

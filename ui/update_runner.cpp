@@ -36,9 +36,8 @@ void UpdateRunner::Run() {
   // copy of the program must not flash a damaged image. The link and the dialog stay as they are.
   const ImageCheck check = CheckCarriedFirmware(firmware_);
   if (check != ImageCheck::Intact) {
-    parts_.view.ShowMessage(
-        texts.Text(check == ImageCheck::Missing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED),
-        texts.Text(IDS_UPDATE_FAILED), MessageIcon::Error, MessageButtons::Ok);
+    parts_.view.ShowMessage(texts.Text(ImageRefusalMessage(check)), texts.Text(IDS_UPDATE_FAILED),
+                            MessageIcon::Error, MessageButtons::Ok);
     return;
   }
 

@@ -4,6 +4,10 @@
 
 #include "protocol/unit_identity.h"
 
+std::wstring FirmwareVersionText() {
+  return std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." + std::to_wstring(FIRMWARE_VERSION_MINOR);
+}
+
 bool IsSupportedEscType(std::uint32_t escTypeId) {
   return std::find(SUPPORTED_ESC_TYPES.begin(), SUPPORTED_ESC_TYPES.end(), escTypeId) !=
          SUPPORTED_ESC_TYPES.end();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "firmware_version.h"  // generated from UPDATER_FIRMWARE_VERSION
 
@@ -14,6 +15,9 @@ inline constexpr std::uint16_t FIRMWARE_VERSION =
     static_cast<std::uint16_t>((FIRMWARE_VERSION_MAJOR << 8) | FIRMWARE_VERSION_MINOR);
 inline constexpr std::array<std::uint32_t, 2> SUPPORTED_ESC_TYPES = {0x1422605A, 0x0A06405A};
 inline constexpr wchar_t SUPPORTED_MODEL_NAME[] = L"PELORA";
+
+// "major.minor", as the program's title and version output name the carried firmware.
+std::wstring FirmwareVersionText();
 
 bool IsSupportedEscType(std::uint32_t escTypeId);
 

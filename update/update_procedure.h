@@ -13,6 +13,11 @@
 
 inline constexpr std::size_t BLOCK_BYTES = 48;
 
+// How many blocks an image of `imageBytes` is sent in; a shorter tail is a block of its own.
+inline constexpr std::size_t BlocksForImage(std::size_t imageBytes) {
+  return (imageBytes + BLOCK_BYTES - 1) / BLOCK_BYTES;
+}
+
 // The stages of an update in the order the unit needs them.
 enum class UpdateStage { Lock, OpenFlash, Erase, Address, Transfer };
 

@@ -219,9 +219,7 @@ bool HidapiTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> bu
     errno = EINVAL;
     return false;
   }
-  // The unit's input report ID, as the Windows transport stores it; hidraw puts the ID it
-  // received in the same byte.
-  buffer[0] = 0x02;
+  // hidraw puts the report ID in byte 0, where the link expects it.
   const int timeout = static_cast<int>(std::min<std::uint32_t>(options_.readTimeoutMs, INT_MAX));
   const int n = hid_read_timeout(AsDevice(handle), buffer.data(), buffer.size(), timeout);
   if (n < 0) {
@@ -239,14 +237,9 @@ bool HidapiTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> bu
 }
 
 void HidapiTransport::CloseDevice(DeviceHandle handle) {
-  const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& device) {
-    return reinterpret_cast<DeviceHandle>(device->device.get()) == handle;
-  });
-  if (it == open_.end()) {
-    errno = EBADF;
-    return;
+  if (const OpenDevice* device = Find(handle)) {
+    std::erase_if(open_, [&](const auto& open) { return open.get() == device; });
   }
-  open_.erase(it);
 }
 
 std::wstring WidenDevicePath(std::string_view path) {

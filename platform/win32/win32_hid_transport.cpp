@@ -11,6 +11,7 @@
 #include "platform/win32/hid_library.h"
 #include "platform/win32/scoped_handle.h"
 #include "protocol/unit_filter.h"
+#include "protocol/unit_report.h"
 
 namespace {
 
@@ -217,7 +218,7 @@ bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> 
   // ReadFile puts the delivered report's ID into byte 0; storing the unit's input report ID
   // there first leaves the byte the reply rules expect even when fewer bytes arrive.
   if (!buffer.empty()) {
-    buffer[0] = 0x02;
+    buffer[0] = REPORT_ID_IN;
   }
   OverlappedTransfer transfer(AsHandle(handle));
   return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_);

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr std::size_t kImageBytes = 97'744;
-constexpr std::size_t kBlocks = (kImageBytes + BLOCK_BYTES - 1) / BLOCK_BYTES;
+constexpr std::size_t kBlocks = BlocksForImage(kImageBytes);
 
 // A ready unit that accepts everything without delay.
 class InstantTransport : public HidTransport {

@@ -6,6 +6,5 @@ std::wstring MainWindowTitle() {
   // The template's own title is replaced by the model and the carried version; the empty last
   // part leaves the trailing space users have always seen.
   return std::wstring(L"TALVERO ") + SUPPORTED_MODEL_NAME + L" FW Updater " +
-         std::to_wstring(FIRMWARE_VERSION_MAJOR) + L"." + std::to_wstring(FIRMWARE_VERSION_MINOR) +
-         L" ";
+         FirmwareVersionText() + L" ";
 }

@@ -1,0 +1,12 @@
+# `width` lower-case hexadecimal digits of `value`.
+function(hex_digits value width out)
+  math(EXPR formatted "${value}" OUTPUT_FORMAT HEXADECIMAL)
+  string(SUBSTRING "${formatted}" 2 -1 digits)
+  string(TOLOWER "${digits}" digits)
+  string(LENGTH "${digits}" have)
+  while(have LESS width)
+    string(PREPEND digits "0")
+    math(EXPR have "${have} + 1")
+  endwhile()
+  set(${out} "${digits}" PARENT_SCOPE)
+endfunction()
