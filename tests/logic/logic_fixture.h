@@ -135,3 +135,32 @@ class LogicTest : public ::testing::Test {
   Sha256Digest digest{};
   std::optional<DialogLogic> logic;
 };
+
+// The dialog logic with a ready unit found at start-up, for the tests that press Update.
+class ReadyUnitTest : public LogicTest {
+ protected:
+  // A ready unit found at start-up; the trace, clock and records start afresh from here.
+  void StartWithReadyUnit(sim::UnitConfig config = {}) {
+    unit = Plug(kUnitPath, config);
+    connection().ShowStartupState(link.Open());
+    ASSERT_EQ(view.hint, T(IDS_READY));
+    unit->ClearRequests();
+    timeline.Clear();
+    os.waits.clear();
+    os.nowMs = 0;
+    os.lastError = 0;
+  }
+
+  // Update was refused before anything began: nothing sent or waited for, no progress shown,
+  // the link and the dialog as they were.
+  void ExpectNothingStarted(const std::wstring& hint) {
+    EXPECT_TRUE(unit->requests().empty());
+    EXPECT_TRUE(os.waits.empty());
+    EXPECT_TRUE(progress.titles.empty());
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_EQ(view.hint, hint);
+  }
+
+  std::shared_ptr<sim::SimulatedUnit> unit;
+};
