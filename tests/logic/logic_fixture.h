@@ -16,6 +16,7 @@
 #include "tests/support/recording_os.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/sim_units.h"
 #include "tests/support/timeline.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_view.h"
@@ -79,13 +80,7 @@ class LogicTest : public ::testing::Test {
   // Puts a programming unit on the bus (last in enumeration order).
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::wstring& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
-    auto unit = std::make_shared<sim::SimulatedUnit>(config);
-    sim::SimDevice device;
-    device.path = path;
-    device.productId = productId;
-    device.unit = unit;
-    transport.devices().push_back(device);
-    return unit;
+    return sim_units::Plug(transport, path, config, productId);
   }
 
   static DeviceEvent Arrival(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
