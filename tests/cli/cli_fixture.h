@@ -18,6 +18,7 @@
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
 #include "tests/support/fake_os.h"
+#include "tests/support/sim_units.h"
 #include "ui/message_catalogue.h"
 
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
@@ -107,13 +108,7 @@ class CliTest : public ::testing::Test {
 
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::string& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
-    auto unit = std::make_shared<sim::SimulatedUnit>(config);
-    sim::SimDevice device;
-    device.path = WideFromUtf8(path);
-    device.productId = productId;
-    device.unit = unit;
-    transport.devices().push_back(device);
-    return unit;
+    return sim_units::Plug(transport, WideFromUtf8(path), config, productId);
   }
 
   int Run(std::vector<std::string> args) {

@@ -15,6 +15,7 @@ namespace {
 using sim::Fault;
 using sim::FaultKind;
 using sim::UnitConfig;
+using sim_units::With;
 
 constexpr std::size_t kIdentifyRequests = 3;
 
@@ -242,12 +243,6 @@ TEST_P(NotReadyTest, ShowsTheDialogsGuidanceAndSendsNoUpdate) {
   }
   EXPECT_TRUE(Contains(console.err, T(IDS_CLI_INSTRUCTIONS)));
   EXPECT_TRUE(UpdateRequests(*unit).empty());
-}
-
-UnitConfig With(void (*change)(UnitConfig&)) {
-  UnitConfig config;
-  change(config);
-  return config;
 }
 
 INSTANTIATE_TEST_SUITE_P(

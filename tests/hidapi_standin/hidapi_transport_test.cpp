@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,10 +18,12 @@
 #include "tests/hidapi_standin/driver/descriptor_builder.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
 #include "tests/hidapi_standin/probe/probe_block.h"
+#include "tests/support/named_cases.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using named_cases::PrintTo;
 using standin::DevicePlan;
 using standin::ProgramResult;
 using standin::StandinLibrary;
@@ -171,10 +172,6 @@ struct LengthCase {
   std::uint32_t input;  // the lengths the link holds afterwards (0: never learned)
   std::uint32_t output;
 };
-
-void PrintTo(const LengthCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class ReportLengths : public HidapiThroughStandin,
                       public ::testing::WithParamInterface<LengthCase> {};

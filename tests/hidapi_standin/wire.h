@@ -90,7 +90,6 @@ class MessageReader {
   explicit MessageReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   bool ok() const { return ok_; }
-  bool AtEnd() const { return at_ == bytes_.size(); }
   std::uint8_t U8() { return static_cast<std::uint8_t>(Little(1)); }
   std::uint16_t U16() { return static_cast<std::uint16_t>(Little(2)); }
   std::uint32_t U32() { return Little(4); }

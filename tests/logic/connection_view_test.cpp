@@ -10,6 +10,8 @@
 
 namespace {
 
+using sim_units::With;
+
 const std::vector<std::wstring> kPlaceholders = {L"0.0.0", L"0.0.0", L"0.0.0"};
 // The default simulated unit: unit 0x102, bootloader 0x105, ESC 0x0302.
 const std::vector<std::wstring> kDefaultVersions = {L"1.2", L"1.5", L"3.2"};
@@ -28,12 +30,6 @@ struct ClassifyCase {
   // Names the case in failure messages instead of dumping its bytes.
   friend void PrintTo(const ClassifyCase& c, std::ostream* out) { *out << c.name; }
 };
-
-sim::UnitConfig With(void (*change)(sim::UnitConfig&)) {
-  sim::UnitConfig config;
-  change(config);
-  return config;
-}
 
 const ClassifyCase kClassifyCases[] = {
     {"NoUnit", false, {}, std::nullopt, Verdict::OpenFails, IDS_NO_UNIT},

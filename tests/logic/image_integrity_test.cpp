@@ -50,18 +50,7 @@ TEST(ImageIntegrity, RecordedDigestIsThatOfTheBuildsImageFile) {
 
 // An image that is not the recorded one is refused like a missing one: before any question,
 // with an error box of its own, nothing sent or waited for, the link and the dialog unchanged.
-class DamagedImageTest : public LogicTest, public ::testing::WithParamInterface<Language> {
- protected:
-  void StartWithReadyUnit() {
-    unit = Plug(kUnitPath);
-    connection().ShowStartupState(link.Open());
-    ASSERT_EQ(view.hint, T(IDS_READY));
-    unit->ClearRequests();
-    os.waits.clear();
-  }
-
-  std::shared_ptr<sim::SimulatedUnit> unit;
-};
+class DamagedImageTest : public ReadyUnitTest, public ::testing::WithParamInterface<Language> {};
 
 TEST_P(DamagedImageTest, StartsNothingAndSaysWhy) {
   UseLanguage(GetParam());
@@ -78,12 +67,7 @@ TEST_P(DamagedImageTest, StartsNothingAndSaysWhy) {
   EXPECT_EQ(view.messages[0].caption, T(IDS_UPDATE_FAILED));
   EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
   EXPECT_EQ(view.messages[0].buttons, MessageButtons::Ok);
-  EXPECT_TRUE(unit->requests().empty());
-  EXPECT_TRUE(os.waits.empty());
-  EXPECT_TRUE(progress.titles.empty());
-  EXPECT_TRUE(link.IsOpen());
-  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-  EXPECT_EQ(view.hint, T(IDS_READY));
+  ExpectNothingStarted(T(IDS_READY));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, DamagedImageTest,

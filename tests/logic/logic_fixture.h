@@ -16,6 +16,7 @@
 #include "tests/support/recording_os.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
+#include "tests/support/sim_units.h"
 #include "tests/support/timeline.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_view.h"
@@ -79,13 +80,7 @@ class LogicTest : public ::testing::Test {
   // Puts a programming unit on the bus (last in enumeration order).
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::wstring& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
-    auto unit = std::make_shared<sim::SimulatedUnit>(config);
-    sim::SimDevice device;
-    device.path = path;
-    device.productId = productId;
-    device.unit = unit;
-    transport.devices().push_back(device);
-    return unit;
+    return sim_units::Plug(transport, path, config, productId);
   }
 
   static DeviceEvent Arrival(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
@@ -134,4 +129,33 @@ class LogicTest : public ::testing::Test {
   std::vector<std::uint8_t> image;
   Sha256Digest digest{};
   std::optional<DialogLogic> logic;
+};
+
+// The dialog logic with a ready unit found at start-up, for the tests that press Update.
+class ReadyUnitTest : public LogicTest {
+ protected:
+  // A ready unit found at start-up; the trace, clock and records start afresh from here.
+  void StartWithReadyUnit(sim::UnitConfig config = {}) {
+    unit = Plug(kUnitPath, config);
+    connection().ShowStartupState(link.Open());
+    ASSERT_EQ(view.hint, T(IDS_READY));
+    unit->ClearRequests();
+    timeline.Clear();
+    os.waits.clear();
+    os.nowMs = 0;
+    os.lastError = 0;
+  }
+
+  // Update was refused before anything began: nothing sent or waited for, no progress shown,
+  // the link and the dialog as they were.
+  void ExpectNothingStarted(const std::wstring& hint) {
+    EXPECT_TRUE(unit->requests().empty());
+    EXPECT_TRUE(os.waits.empty());
+    EXPECT_TRUE(progress.titles.empty());
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_EQ(view.hint, hint);
+  }
+
+  std::shared_ptr<sim::SimulatedUnit> unit;
 };

@@ -56,23 +56,11 @@ bool IsClosingRequest(const sim::RecordedRequest& request) {
          (request.bytes[1] == 0x0B && request.bytes[3] == 0x00);
 }
 
-class UpdateRunnerTest : public LogicTest {
+class UpdateRunnerTest : public ReadyUnitTest {
  protected:
   void SetUp() override {
-    LogicTest::SetUp();
+    ReadyUnitTest::SetUp();
     timeline.requestCount = [this] { return unit ? unit->requests().size() : 0; };
-  }
-
-  // A ready unit found at start-up; the trace, clock and records start afresh from here.
-  void StartWithReadyUnit(sim::UnitConfig config = {}) {
-    unit = Plug(kUnitPath, config);
-    connection().ShowStartupState(link.Open());
-    ASSERT_EQ(view.hint, T(IDS_READY));
-    unit->ClearRequests();
-    timeline.Clear();
-    os.waits.clear();
-    os.nowMs = 0;
-    os.lastError = 0;
   }
 
   // The warning box as Run shows it first.
@@ -92,17 +80,6 @@ class UpdateRunnerTest : public LogicTest {
     EXPECT_TRUE(PanelEnabled(true));
     EXPECT_FALSE(progress.open);
   }
-
-  void ExpectNothingStarted(const std::wstring& hint) {
-    EXPECT_TRUE(unit->requests().empty());
-    EXPECT_TRUE(os.waits.empty());
-    EXPECT_TRUE(progress.titles.empty());
-    EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
-    EXPECT_EQ(view.hint, hint);
-  }
-
-  std::shared_ptr<sim::SimulatedUnit> unit;
 };
 
 TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAndProgress) {

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "tests/support/named_cases.h"
+
 namespace {
+
+using named_cases::PrintTo;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,10 +45,6 @@ struct ParsedCase {
   std::uint32_t feature;
   bool numbered;
 };
-
-void PrintTo(const ParsedCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class WellFormedDescriptor : public ::testing::TestWithParam<ParsedCase> {};
 
@@ -145,10 +144,6 @@ struct RefusedCase {
   Bytes descriptor;
   DescriptorError error;
 };
-
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class MalformedDescriptor : public ::testing::TestWithParam<RefusedCase> {};
 

@@ -13,6 +13,7 @@
 #include "tests/protocol/link_fixture.h"
 #include "tests/protocol/scripted_transport.h"
 #include "tests/support/named_cases.h"
+#include "tests/support/sim_units.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 using sim::Fault;
 using sim::FaultKind;
 using sim::UnitConfig;
+using sim_units::With;
 
 Bytes Counting(std::size_t n, std::uint8_t first) {
   Bytes bytes(n);
@@ -29,12 +31,6 @@ Bytes Counting(std::size_t n, std::uint8_t first) {
     bytes[i] = static_cast<std::uint8_t>(first + i);
   }
   return bytes;
-}
-
-UnitConfig Configured(void (*change)(UnitConfig&)) {
-  UnitConfig config;
-  change(config);
-  return config;
 }
 
 // --- opening --------------------------------------------------------------------------------
@@ -198,7 +194,7 @@ TEST_P(IdentifySequence, SendsOnlyWhatTheBranchCallsForAndReturnsItsCode) {
 }
 
 const UnitConfig kReady{};
-const UnitConfig kOtherMode = Configured([](UnitConfig& c) { c.unitMode = 1; });
+const UnitConfig kOtherMode = With([](UnitConfig& c) { c.unitMode = 1; });
 
 INSTANTIATE_TEST_SUITE_P(
     Branches, IdentifySequence,
@@ -213,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {}},
         IdentifyCase{"NoEsc",
-                     Configured([](UnitConfig& c) { c.escState = 0; }),
+                     With([](UnitConfig& c) { c.escState = 0; }),
                      {},
                      RESULT_OK,
                      {0x08},
@@ -221,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {}},
         IdentifyCase{"EscNotReady",
-                     Configured([](UnitConfig& c) { c.escState = 2; }),
+                     With([](UnitConfig& c) { c.escState = 2; }),
                      {},
                      RESULT_OK,
                      {0x08},
@@ -229,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {}},
         IdentifyCase{"EscInfoRefusedWithZeroStillReadsBootBlock",
-                     Configured([](UnitConfig& c) { c.refuseEscInfoWithZero = true; }),
+                     With([](UnitConfig& c) { c.refuseEscInfoWithZero = true; }),
                      {},
                      RESULT_OK,
                      {0x08, 0x1D, 0x22},
@@ -261,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      {}},
         IdentifyCase{"BootInfoRefusedWithZeroIsSuccessWithoutBlock",
-                     Configured([](UnitConfig& c) { c.refuseBootInfoWithZero = true; }),
+                     With([](UnitConfig& c) { c.refuseBootInfoWithZero = true; }),
                      {},
                      RESULT_OK,
                      {0x08, 0x1D, 0x22},

@@ -12,8 +12,6 @@ class NoWaitOs : public OsServices {
   void Wait(std::uint32_t milliseconds) override { nowMs += milliseconds; }
   std::uint32_t LastOsError() override { return lastError; }
 
-  std::uint64_t Now() const { return nowMs; }
-
   std::uint64_t nowMs = 0;
   std::uint32_t lastError = 0;
 };

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tests/hidapi_standin/wire.h"
+
 extern char** environ;
 
 namespace standin {
@@ -170,20 +172,7 @@ void ChildProcess::Collect() {
 }
 
 bool ChildProcess::Input(std::string_view text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::send(input_.get(), data, left, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return SendAll(input_.get(), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 void ChildProcess::CloseInput() {

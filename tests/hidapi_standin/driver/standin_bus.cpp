@@ -181,11 +181,6 @@ void StandinBus::SetPermissionDenied(const std::string& path, bool denied) {
   }
 }
 
-bool StandinBus::IsPresent(const std::string& path) const {
-  const std::lock_guard lock(mutex_);
-  return FindPresent(path) != nullptr;
-}
-
 void StandinBus::WithUnit(const std::string& path,
                           const std::function<void(sim::SimulatedUnit&)>& use) {
   const std::lock_guard lock(mutex_);

@@ -63,7 +63,6 @@ class StandinBus {
   void Unplug(const std::string& path);
   void SetPermissionDenied(const std::string& path, bool denied);
 
-  bool IsPresent(const std::string& path) const;
   // Runs `use` on the unit at `path` (present or unplugged) under the bus lock.
   void WithUnit(const std::string& path, const std::function<void(sim::SimulatedUnit&)>& use);
   std::vector<sim::RecordedRequest> Requests(const std::string& path);
