@@ -138,7 +138,7 @@ ResultCode HidapiTransport::OpenFirst(const std::optional<std::string>& onlyPath
 }
 
 ResultCode HidapiTransport::FindAndOpen(OpenedDevice& out) {
-  return OpenFirst(devicePath_, out);
+  return OpenFirst(std::nullopt, out);
 }
 
 ResultCode HidapiTransport::OpenPath(const std::string& path, OpenedDevice& out) {

@@ -39,7 +39,7 @@ class HidapiTransport final : public HidTransport {
   HidapiTransport(const HidapiTransport&) = delete;
   HidapiTransport& operator=(const HidapiTransport&) = delete;
 
-  // The first unit in enumeration order that opens; with a device path set, only that path.
+  // The first unit in enumeration order that opens.
   ResultCode FindAndOpen(OpenedDevice& out) override;
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
@@ -51,8 +51,6 @@ class HidapiTransport final : public HidTransport {
   // Opens the unit at `path` (as ListUnits gives it): RESULT_NOT_FOUND when no unit is listed
   // there or it cannot be opened (see openFailures()).
   ResultCode OpenPath(const std::string& path, OpenedDevice& out);
-  // Makes FindAndOpen (and so UnitLink::Open) consider only `path`; nullopt: every unit.
-  void SetDevicePath(std::optional<std::string> path) { devicePath_ = std::move(path); }
   // The units the last FindAndOpen or OpenPath found but could not open, in the order tried.
   const std::vector<OpenFailure>& openFailures() const { return openFailures_; }
 
@@ -66,7 +64,6 @@ class HidapiTransport final : public HidTransport {
   bool initialised_ = false;
   // hidapi's hid_get_report_descriptor where the installed library has it (0.14 on), else null.
   int (*getReportDescriptor_)(hid_device_*, unsigned char*, std::size_t) = nullptr;
-  std::optional<std::string> devicePath_;
   std::vector<OpenFailure> openFailures_;
   std::vector<std::unique_ptr<OpenDevice>> open_;
 };

@@ -16,7 +16,9 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/hidapi/hidapi_transport.h"
@@ -37,8 +39,7 @@ void PrintOpen(const UnitLink& link, ResultCode result, std::uint32_t error) {
   std::printf(
       "open result=%d errno=%u path=%s pid=%u in=%u out=%u state=%u unit=0x%08X fw=0x%04X "
       "type=0x%08X boot=0x%08X\n",
-      result, error,
-      link.devicePath().empty() ? "-" : NarrowDevicePath(link.devicePath()).c_str(),
+      result, error, link.devicePath().empty() ? "-" : NarrowDevicePath(link.devicePath()).c_str(),
       link.identity().productId(), link.reportLengths().input, link.reportLengths().output,
       link.identity().escState(), link.identity().unitVersion(),
       link.identity().escFirmwareVersion(), link.identity().escTypeId(),
@@ -64,8 +65,17 @@ int main(int argc, char** argv) {
 
   MonotonicOsServices os;
   HidapiTransport transport(options);
-  transport.SetDevicePath(device);
   UnitLink link(transport, os);
+  // With --device, open takes that unit only, as pelora-update --device does.
+  const auto open = [&]() -> ResultCode {
+    if (!device) {
+      return link.Open();
+    }
+    link.Close();
+    OpenedDevice opened;
+    const ResultCode found = transport.OpenPath(*device, opened);
+    return found == RESULT_OK ? link.Open(std::move(opened)) : found;
+  };
 
   for (int i = first; i < argc; ++i) {
     const std::string step = argv[i];
@@ -78,7 +88,7 @@ int main(int argc, char** argv) {
       }
       std::printf("units count=%zu\n", units.size());
     } else if (step == "open") {
-      const ResultCode result = link.Open();
+      const ResultCode result = open();
       PrintOpen(link, result, os.LastOsError());
       PrintFailures(transport);
     } else if (step.rfind("open-path=", 0) == 0) {
