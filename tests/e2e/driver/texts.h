@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 
 namespace e2e {
 
