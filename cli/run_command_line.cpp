@@ -27,7 +27,8 @@ ExitStatus Run(const Arguments& arguments, CliContext& context) {
   switch (arguments.command) {
     case CliCommand::Help:
       return Print(context.texts.Text(IDS_CLI_HELP) + L"\n\n" +
-                       context.texts.Text(IDS_CLI_HELP_EXIT_STATUS) + L"\n",
+                       context.texts.Text(IDS_CLI_HELP_EXIT_STATUS) + L"\n\n" +
+                       context.texts.Text(IDS_CLI_HELP_MORE) + L"\n",
                    context);
     case CliCommand::Version:
       return Print(VersionText(context), context);

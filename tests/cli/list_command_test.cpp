@@ -90,9 +90,9 @@ TEST_F(ListTest, JsonCarriesTheSameForScriptsAndAlwaysParses) {
   EXPECT_EQ(units[0]["message"], T(IDS_CLI_READY));
   EXPECT_EQ(units[1]["result"], -3);
   EXPECT_EQ(units[1]["osError"], 31);
-  EXPECT_EQ(units[1]["message"],
-            T(IDS_CLI_IDENTIFY_FAILED) +
-                "\nThe system shows following errorcode: 0xfffffffd-0x0000001f");
+  EXPECT_EQ(
+      units[1]["message"],
+      T(IDS_CLI_IDENTIFY_FAILED) + "\nThe system shows following errorcode: 0xfffffffd-0x0000001f");
   EXPECT_EQ(units[4]["path"], "/dev/odd\"name\\\x01\xef\xbf\xbd") << "invalid UTF-8 replaced";
 }
 

@@ -316,9 +316,8 @@ TEST_F(UpdateTest, ABusyUnitIsRefusedBeforeAnythingIsSent) {
   auto unit = Plug("/dev/hidraw1");
   claims.busy = {"/dev/hidraw1"};
   EXPECT_EQ(Run({"update", "--yes"}), 8);
-  EXPECT_EQ(console.err, Utf8FromWide(FormatWithText(texts->Text(IDS_CLI_UNIT_BUSY),
-                                                     L"/dev/hidraw1")) +
-                             "\n");
+  EXPECT_EQ(console.err,
+            Utf8FromWide(FormatWithText(texts->Text(IDS_CLI_UNIT_BUSY), L"/dev/hidraw1")) + "\n");
   EXPECT_TRUE(unit->requests().empty()) << "not even an identification";
   EXPECT_EQ(transport.openHandles(), 0);
 }
@@ -370,7 +369,8 @@ TEST_F(UpdateTest, UsageErrorsSayWhatIsWrong) {
 
 TEST_F(UpdateTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), 0);
-  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n\n" + T(IDS_CLI_HELP_EXIT_STATUS) + "\n");
+  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n\n" + T(IDS_CLI_HELP_EXIT_STATUS) + "\n\n" +
+                             T(IDS_CLI_HELP_MORE) + "\n");
   console.out.clear();
   EXPECT_EQ(Run({"--version"}), 0);
   EXPECT_TRUE(console.out.starts_with("pelora-update 3.3\n")) << console.out;

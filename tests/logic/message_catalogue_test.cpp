@@ -24,7 +24,7 @@ const std::set<MessageId> kListed = [] {
                              40011, 40012, 40015, 40016, 40017, 40020, 40022, 40023,
                              40025, 40026, 40027, 40028, 40029, 40030, 40032, 40033,
                              40034, 40035, 40036, 40037, 40038, 40039, 40040, 40041};
-  for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_EXIT_STATUS; ++id) {
+  for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_MORE; ++id) {
     ids.insert(id);
   }
   return ids;
@@ -84,7 +84,7 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
     EXPECT_EQ(name, number);
   }
   // Every dialog text has its name checked here; the command line's follow them.
-  EXPECT_EQ(std::size(names), kListed.size() - (IDS_CLI_HELP_EXIT_STATUS - IDS_CLI_READY + 1));
+  EXPECT_EQ(std::size(names), kListed.size() - (IDS_CLI_HELP_MORE - IDS_CLI_READY + 1));
 }
 
 // Texts whose exact letters carry something easy to lose on the way from the source file: escapes,
