@@ -42,9 +42,8 @@ TEST_F(SafetyScenario, ASecondProgramFindsTheUnitBusySendsNothingAndTheKilledHol
   // Past the lock, in the erase's long wait: the moment the second copy struck.
   ASSERT_TRUE(WaitForRequests(path, 3)) << first.ErrorSoFar();
 
-  const std::string busy =
-      Utf8FromWide(FormatWithText(TableText(IDS_CLI_UNIT_BUSY, Language::English),
-                                  WideFromUtf8(path)));
+  const std::string busy = Utf8FromWide(
+      FormatWithText(TableText(IDS_CLI_UNIT_BUSY, Language::English), WideFromUtf8(path)));
   const standin::ProgramResult second = Run({"update", "--yes"});
   EXPECT_EQ(second.exitCode, 8) << second.err;
   EXPECT_EQ(second.err, busy + "\n");
@@ -83,8 +82,9 @@ TEST_F(SafetyScenario, ClosedOutputAndErrorAndOneSigtermStillUpdateTheUnitExactl
 
 TEST_F(SafetyScenario, AFullOutputIsAnErrorWithAMessage) {
   bus.Plug({});
-  const std::string message = "pelora-update: the output could not be written (No space left on "
-                              "device).\n";
+  const std::string message =
+      "pelora-update: the output could not be written (No space left on "
+      "device).\n";
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--version"}, {"--help"}, {"list"}, {"list", "--json"}}) {
     SCOPED_TRACE(args.back());
