@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "win32/string_block.h"
+#include "win32/ui_language.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ std::span<const std::uint8_t> FindData(HINSTANCE instance, HRSRC found) {
 }  // namespace
 
 LANGID ChooseUiLanguage() {
-  return IsGermanUiLanguage(GetUserDefaultUILanguage())
-             ? MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)
-             : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  const auto languages = BuiltInLanguages();
+  return languages[LanguageForUiLanguage(GetUserDefaultUILanguage(), languages)].windowsLanguageId;
 }
 
 std::wstring ResourceCatalogue::Text(MessageId id) const {

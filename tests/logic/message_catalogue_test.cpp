@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -205,6 +206,22 @@ TEST(MessageFormat, PlaceholdersAreReplacedLiterallyAndNothingElse) {
   EXPECT_EQ(FormatWithHexPair(L"%08x %08x %08x %s", 1, 2), L"00000001 00000002 %08x %s");
 }
 
+// The catalogue language whose Windows language id a resource script's "LANGUAGE 0xPP, 0xSS"
+// line gives (primary language, sublanguage); none when it is no catalogue language's.
+std::optional<Language> LanguageTagged(const std::string& line) {
+  unsigned primary = 0;
+  unsigned sublanguage = 0;
+  if (std::sscanf(line.c_str(), "LANGUAGE 0x%x, 0x%x", &primary, &sublanguage) != 2) {
+    return std::nullopt;
+  }
+  for (std::size_t index = 0; index < BuiltInLanguages().size(); ++index) {
+    if (BuiltInLanguages()[index].windowsLanguageId == (sublanguage << 10 | primary)) {
+      return LanguageAt(index);
+    }
+  }
+  return std::nullopt;
+}
+
 // Reads the generated resource script part back and turns its L"..." entries into wide text,
 // per language, so the Windows string tables can be compared with the host table. The script is
 // ASCII; \r, \n and \xXXXX (exactly four digits in a wide resource string) are its escapes.
@@ -217,10 +234,8 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
   std::optional<Language> language;
   std::string line;
   while (std::getline(content, line)) {
-    if (line.starts_with("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US")) {
-      language = Language::English;
-    } else if (line.starts_with("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN")) {
-      language = Language::German;
+    if (line.starts_with("LANGUAGE ")) {
+      language = LanguageTagged(line);
     }
     const std::size_t quote = line.find(", L\"");
     if (!language || quote == std::string::npos || line.back() != '"') {
@@ -249,7 +264,7 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
 // The same texts, with every line break as "\r\n" as Windows' controls need it.
 TEST(MessageCatalogue, WindowsStringTablesHoldTheSameTexts) {
   const auto strings = ReadResourceStrings(UPDATER_GENERATED_DIR "/strings.rc");
-  ASSERT_EQ(strings.size(), 2 * kListed.size());
+  ASSERT_EQ(strings.size(), BuiltInLanguages().size() * kListed.size());
   for (const auto& [key, text] : strings) {
     std::wstring expected;
     for (const wchar_t c : TableText(key.second, key.first)) {
@@ -268,9 +283,9 @@ TEST(MessageCatalogue, WindowsStringTablesAreAsciiWithTaggedLanguages) {
   content << file.rdbuf();
   const std::string rc = content.str();
   const std::size_t pragma = rc.find("#pragma code_page(65001)\n");
-  const std::size_t english =
-      rc.find("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n");
-  const std::size_t german = rc.find("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN\nSTRINGTABLE\nBEGIN\n");
+  // Windows' English (US) and German (Germany), as the catalogue declares them.
+  const std::size_t english = rc.find("LANGUAGE 0x09, 0x01\nSTRINGTABLE\nBEGIN\n");
+  const std::size_t german = rc.find("LANGUAGE 0x07, 0x01\nSTRINGTABLE\nBEGIN\n");
   ASSERT_NE(pragma, std::string::npos);
   ASSERT_NE(english, std::string::npos);
   ASSERT_NE(german, std::string::npos);
