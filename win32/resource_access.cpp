@@ -43,8 +43,9 @@ std::span<const std::uint8_t> CarriedImage(HINSTANCE instance) {
   return FindData(instance, FindResourceW(instance, MAKEINTRESOURCEW(IDR_FIRMWARE), RT_RCDATA));
 }
 
-const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance, LANGID language) {
-  const auto data = FindData(
-      instance, FindResourceExW(instance, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language));
+const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance) {
+  const auto data =
+      FindData(instance, FindResourceExW(instance, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN),
+                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)));
   return data.empty() ? nullptr : reinterpret_cast<const DLGTEMPLATE*>(data.data());
 }

@@ -30,5 +30,5 @@ class ResourceCatalogue final : public Catalogue {
 // The carried firmware image, in place for the life of the module; empty when it is missing.
 std::span<const std::uint8_t> CarriedImage(HINSTANCE instance);
 
-// Dialog template 110 in `language`; nullptr when missing.
-const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance, LANGID language);
+// Dialog template 110, the one for every language; nullptr when missing.
+const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance);

@@ -18,32 +18,37 @@
 namespace {
 
 // The identifiers the dialog fetches, the ones for a build without its image, for an image that
-// is not the one the build recorded and for a window that cannot be created, and the command
-// line's own texts from 40100 on.
+// is not the one the build recorded and for a window that cannot be created, the texts of the
+// dialog's template from 40050 on, and the command line's own texts from 40100 on.
 const std::set<MessageId> kListed = [] {
-  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009,
-                             40011, 40012, 40015, 40016, 40017, 40020, 40022, 40023,
-                             40025, 40026, 40027, 40028, 40029, 40030, 40032, 40033,
-                             40034, 40035, 40036, 40037, 40038, 40039, 40040, 40041};
+  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009, 40011,
+                             40012, 40015, 40016, 40017, 40020, 40022, 40023, 40025, 40026,
+                             40027, 40028, 40029, 40030, 40032, 40033, 40034, 40035, 40036,
+                             40037, 40038, 40039, 40040, 40041, 40050, 40051, 40052, 40053};
   for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_EXIT_STATUS; ++id) {
     ids.insert(id);
   }
   return ids;
 }();
 
-TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInBothLanguages) {
+// Texts that are the same word in German; every other one is translated.
+const std::set<MessageId> kSameInGerman = {IDS_DIALOG_UPDATE};
+
+TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInEveryLanguage) {
+  ASSERT_GE(BuiltInLanguages().size(), 2u);
   for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
     const auto message = static_cast<MessageId>(id);
-    const std::wstring english = TableText(message, Language::English);
-    const std::wstring german = TableText(message, Language::German);
-    if (kListed.contains(message)) {
-      EXPECT_FALSE(english.empty()) << id;
-      EXPECT_FALSE(german.empty()) << id;
-      EXPECT_NE(english, german) << id;
-      EXPECT_LT(english.size(), 2048u) << id;
-      EXPECT_LT(german.size(), 2048u) << id;
-    } else {
-      EXPECT_TRUE(english.empty() && german.empty()) << id;
+    for (std::size_t language = 0; language < BuiltInLanguages().size(); ++language) {
+      const std::wstring text = BuiltInTable().Text(message, language);
+      if (kListed.contains(message)) {
+        EXPECT_FALSE(text.empty()) << id << " " << BuiltInLanguages()[language].code;
+        EXPECT_LT(text.size(), 2048u) << id;
+      } else {
+        EXPECT_TRUE(text.empty()) << id << " " << BuiltInLanguages()[language].code;
+      }
+    }
+    if (kListed.contains(message) && !kSameInGerman.contains(message)) {
+      EXPECT_NE(TableText(message, Language::English), TableText(message, Language::German)) << id;
     }
   }
 }
@@ -80,7 +85,11 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
                                                    {IDS_NOTE_TEXT, 40038},
                                                    {IDS_LABEL_UNIT, 40039},
                                                    {IDS_LABEL_BOOTLOADER, 40040},
-                                                   {IDS_LABEL_ESC, 40041}};
+                                                   {IDS_LABEL_ESC, 40041},
+                                                   {IDS_DIALOG_CLOSE, 40050},
+                                                   {IDS_DIALOG_UPDATE, 40051},
+                                                   {IDS_DIALOG_HINT_LABEL, 40052},
+                                                   {IDS_DIALOG_VERSION_GROUP, 40053}};
   for (const auto& [name, number] : names) {
     EXPECT_EQ(name, number);
   }
@@ -101,6 +110,15 @@ const ExactText kExactTexts[] = {
     {IDS_UPDATE_FAILED, Language::German, L"Update fehlgeschlagen!"},
     {IDS_LABEL_ESC, Language::English, L"ESC"},
     {IDS_LABEL_ESC, Language::German, L"Regler"},
+    // The dialog's own texts, as its template held them.
+    {IDS_DIALOG_CLOSE, Language::English, L"Close"},
+    {IDS_DIALOG_CLOSE, Language::German, L"Beenden"},
+    {IDS_DIALOG_UPDATE, Language::English, L"Update"},
+    {IDS_DIALOG_UPDATE, Language::German, L"Update"},
+    {IDS_DIALOG_HINT_LABEL, Language::English, L"Hint:"},
+    {IDS_DIALOG_HINT_LABEL, Language::German, L"Hinweisfenster:"},
+    {IDS_DIALOG_VERSION_GROUP, Language::English, L"Installed firmware version"},
+    {IDS_DIALOG_VERSION_GROUP, Language::German, L"Installierte Firmware Versionen"},
     {IDS_ERROR_CODES, Language::English, L"The system shows following errorcode: 0x%08x-0x%08x"},
     {IDS_ERROR_CODES, Language::German, L"Das System meldet Fehlercode 0x%08x-0x%08x"},
     {IDS_NOTIFY_FAILED, Language::German,

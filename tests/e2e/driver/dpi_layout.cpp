@@ -12,7 +12,6 @@ namespace e2e {
 namespace {
 
 constexpr std::uint8_t kWriteBlock = 0x1B;
-constexpr int kHintLabel = -1;  // the hint box's label has no number of its own (IDC_STATIC)
 
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
@@ -40,7 +39,7 @@ void ExpectTextsShown(Session& s, int dpi) {
       {IDC_VERSION_UNIT, false, true},
       {IDC_VERSION_BOOTLOADER, false, true},
       {IDC_VERSION_ESC, false, true},
-      {kHintLabel, false, false},
+      {IDC_HINT_LABEL, false, false},
       {IDC_CLOSE, true, false},
       {IDC_UPDATE, true, false},
   };
@@ -125,7 +124,7 @@ void RunDpiLayout(Session& s) {
   const int width = window.right - window.left, height = window.bottom - window.top;
   std::printf("    progress window %dx%d at %ld,%ld; dialog %ld,%ld-%ld,%ld\n", width, height,
               window.left, window.top, dialog.left, dialog.top, dialog.right, dialog.bottom);
-  k.ExpectEq(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(MulDiv(400, dpi, 96)),
+  k.ExpectEq(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(MulDiv(420, dpi, 96)),
              "progress window width at " + tag);
   k.ExpectEq(static_cast<std::uint64_t>(height), static_cast<std::uint64_t>(MulDiv(50, dpi, 96)),
              "progress window height at " + tag);
