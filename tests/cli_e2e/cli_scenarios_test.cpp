@@ -57,10 +57,11 @@ TEST_F(ListScenario, GermanLocaleGermanTexts) {
   noEsc.unit.escState = 0;
   const std::string path = bus.Plug(noEsc);
 
+  // 86 columns in one line: the state goes on a line of its own.
   const standin::ProgramResult list = Run({"list"}, {}, Language::German);
-  EXPECT_EQ(
-      list.out,
-      path + "  MAVIRA 1.2  Regler-Bootloader 0.0  Regler 0.0  kein updatef\xC3\xA4higer Regler\n");
+  EXPECT_EQ(list.out, path +
+                          "  MAVIRA 1.2  Regler-Bootloader 0.0  Regler 0.0\n"
+                          "  kein updatef\xC3\xA4higer Regler\n");
 
   const standin::ProgramResult update = Run({"update", "--yes"}, {}, Language::German);
   EXPECT_EQ(update.exitCode, 5);
