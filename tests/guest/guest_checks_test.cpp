@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/console.h"
 #include "tests/guest/guest_results.h"
 #include "tests/support/expected_requests.h"
-#include "ui/message_catalogue.h"
-#include "ui/message_format.h"
+#include "texts/message_catalogue.h"
+#include "texts/message_format.h"
+#include "texts/text_encoding.h"
 
 namespace guest {
 namespace {
@@ -32,7 +32,7 @@ std::vector<std::uint8_t> Image() {
 }
 
 std::string Text(MessageId id) {
-  return TerminalText(TableText(id, Language::English));
+  return Utf8FromWide(TableText(id, Language::English));
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -138,7 +138,7 @@ TEST(GuestUdev, WithoutTheRuleTheNodeIsRootsAndTheUserIsToldToInstallIt) {
   EXPECT_EQ(list.status, 4) << Describe(list);
   const std::wstring texts[] = {WideFromUtf8(node),
                                 L"/usr/lib/udev/rules.d/70-pelora-update.rules"};
-  EXPECT_EQ(list.err, TerminalText(FormatWithTexts(
+  EXPECT_EQ(list.err, Utf8FromWide(FormatWithTexts(
                           TableText(IDS_CLI_ACCESS_DENIED, Language::English), texts)) +
                           "\n")
       << Describe(list);
