@@ -26,10 +26,8 @@ Placement PlaceLogo(const ScreenRect& dialog, const ScreenRect& versionGroup,
                     std::int32_t bitmapWidth, std::int32_t bitmapHeight,
                     std::int32_t dialogFrameWidth, std::int32_t captionHeight);
 
-// The progress window's size at 96 DPI. 420 wide, not 400: its title in a language 40 % longer
-// than English needs 396 of the 390 pixels a 400-pixel window leaves for it at 96 DPI
-// (tests/win32/dialog_fit_test.cpp with the pseudo-language).
-inline constexpr std::int32_t PROGRESS_WINDOW_WIDTH = 420;
+// The progress window's size at 96 DPI.
+inline constexpr std::int32_t PROGRESS_WINDOW_WIDTH = 400;
 inline constexpr std::int32_t PROGRESS_WINDOW_HEIGHT = 50;
 
 // The progress window at the system DPI, centred on the main dialog.

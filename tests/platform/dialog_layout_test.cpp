@@ -101,19 +101,19 @@ void PrintTo(const ProgressCase& c, std::ostream* out) {
 
 class ProgressPlacementTest : public testing::TestWithParam<ProgressCase> {};
 
-TEST_P(ProgressPlacementTest, CentresA420By50WindowAt96Dpi) {
+TEST_P(ProgressPlacementTest, CentresA400By50WindowAt96Dpi) {
   const ProgressCase& c = GetParam();
-  EXPECT_EQ(PlaceProgressWindow(c.dialog, 96), (Placement{c.x, c.y, 420, 50}));
+  EXPECT_EQ(PlaceProgressWindow(c.dialog, 96), (Placement{c.x, c.y, 400, 50}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Dialogs, ProgressPlacementTest,
-    testing::Values(ProgressCase{"EvenSize", {100, 50, 556, 430}, 118, 215},
-                    ProgressCase{"OddSizeRoundsDown", {0, 0, 457, 331}, 18, 140},
-                    ProgressCase{"NegativeScreenPosition", {-501, -301, -100, -100}, -511, -226},
+    testing::Values(ProgressCase{"EvenSize", {100, 50, 556, 430}, 128, 215},
+                    ProgressCase{"OddSizeRoundsDown", {0, 0, 457, 331}, 28, 140},
+                    ProgressCase{"NegativeScreenPosition", {-501, -301, -100, -100}, -501, -226},
                     // An inverted rectangle halves by arithmetic shift: -5 >> 1 is -3, not -2.
                     ProgressCase{
-                        "InvertedRectangleShiftsArithmetically", {10, 10, 5, 5}, -203, -18}),
+                        "InvertedRectangleShiftsArithmetically", {10, 10, 5, 5}, -193, -18}),
     [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
 
 struct RaiseCase {

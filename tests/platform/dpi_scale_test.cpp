@@ -37,20 +37,20 @@ TEST(DpiScale, ScalesSizesFor96DpiRoundingLikeMulDiv) {
 
 TEST(DpiScale, PlacesTheProgressWindowScaledAndCentred) {
   const ScreenRect dialog{100, 50, 556, 430};
-  EXPECT_EQ(PlaceProgressWindow(dialog, 96), (Placement{118, 215, 420, 50}));
-  EXPECT_EQ(PlaceProgressWindow(dialog, 144), (Placement{13, 203, 630, 75}));
-  EXPECT_EQ(PlaceProgressWindow(dialog, 192), (Placement{-92, 190, 840, 100}));
+  EXPECT_EQ(PlaceProgressWindow(dialog, 96), (Placement{128, 215, 400, 50}));
+  EXPECT_EQ(PlaceProgressWindow(dialog, 144), (Placement{28, 203, 600, 75}));
+  EXPECT_EQ(PlaceProgressWindow(dialog, 192), (Placement{-72, 190, 800, 100}));
 }
 
-// At every DPI the window keeps its 420:50 shape (to the rounding of its height) and its centre
-// on the dialog's centre (to the pixel the halving drops).
+// At every DPI the window keeps its 8:1 shape (to the rounding of its height) and its centre on
+// the dialog's centre (to the pixel the halving drops).
 TEST(DpiScale, ProgressWindowKeepsItsProportionsAndCentringAtEveryDpi) {
   const ScreenRect dialogs[] = {{100, 50, 556, 430}, {0, 0, 457, 331}, {-501, -301, -100, -100}};
   for (std::int32_t dpi = 96; dpi <= 288; dpi += 12) {
     for (const ScreenRect& dialog : dialogs) {
       const Placement window = PlaceProgressWindow(dialog, dpi);
-      EXPECT_EQ(window.width, ScaleForDpi(420, dpi)) << dpi;
-      EXPECT_LE(std::abs(5 * window.width - 42 * window.height), 42) << dpi;
+      EXPECT_EQ(window.width, ScaleForDpi(400, dpi)) << dpi;
+      EXPECT_LE(std::abs(window.width - 8 * window.height), 8) << dpi;
       // Twice the centres, to stay in whole pixels.
       const std::int32_t dialogX = dialog.left + dialog.right;
       const std::int32_t dialogY = dialog.top + dialog.bottom;

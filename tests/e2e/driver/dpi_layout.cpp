@@ -124,7 +124,7 @@ void RunDpiLayout(Session& s) {
   const int width = window.right - window.left, height = window.bottom - window.top;
   std::printf("    progress window %dx%d at %ld,%ld; dialog %ld,%ld-%ld,%ld\n", width, height,
               window.left, window.top, dialog.left, dialog.top, dialog.right, dialog.bottom);
-  k.ExpectEq(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(MulDiv(420, dpi, 96)),
+  k.ExpectEq(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(MulDiv(400, dpi, 96)),
              "progress window width at " + tag);
   k.ExpectEq(static_cast<std::uint64_t>(height), static_cast<std::uint64_t>(MulDiv(50, dpi, 96)),
              "progress window height at " + tag);

@@ -492,9 +492,9 @@ struct ProgressWatch {
     }
     k.ExpectEq(title, Msg(IDS_TRANSFER_RUNNING, s.lang()), "progress window title");
     const RECT& d = dialogRect;
-    k.ExpectEq(static_cast<std::uint64_t>(rect.right - rect.left), 420, "progress window width");
+    k.ExpectEq(static_cast<std::uint64_t>(rect.right - rect.left), 400, "progress window width");
     k.ExpectEq(static_cast<std::uint64_t>(rect.bottom - rect.top), 50, "progress window height");
-    k.Expect(rect.left == d.left + ((d.right - d.left) >> 1) - 210 &&
+    k.Expect(rect.left == d.left + ((d.right - d.left) >> 1) - 200 &&
                  rect.top == d.top + ((d.bottom - d.top) >> 1) - 25,
              "progress window should be centred on the dialog: at " + std::to_string(rect.left) +
                  "," + std::to_string(rect.top) + ", dialog " + std::to_string(d.left) + "," +
