@@ -1,6 +1,9 @@
 #include "cli/unit_summary.h"
 
 #include <nlohmann/json.hpp>
+#include <vector>
+
+#include "cli/line_fit.h"
 
 #include "texts/failure_text.h"
 #include "texts/message_format.h"
@@ -86,17 +89,21 @@ UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, Requ
 }
 
 std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
-  std::wstring line = WideFromUtf8(unit.path) + L"  " + UnitName(unit.productId);
+  std::vector<std::wstring> fields = {WideFromUtf8(unit.path)};
   if (unit.identity) {
     const VersionTexts versions = VersionTextsFor(*unit.identity);
     const ReadVersions read = VersionsOf(unit);
     const std::wstring unknown = texts.Text(IDS_CLI_VERSION_UNKNOWN);
     // An ESC without firmware shows the dialog's dashes; a version not read says so.
     const std::wstring esc = read.bootloader ? read.esc.value_or(versions.esc) : unknown;
-    line += L" " + *read.unit + L"  " + texts.Text(IDS_LABEL_BOOTLOADER) + L" " +
-            read.bootloader.value_or(unknown) + L"  " + texts.Text(IDS_LABEL_ESC) + L" " + esc;
+    fields.push_back(versions.unitName + L" " + *read.unit);
+    fields.push_back(texts.Text(IDS_LABEL_BOOTLOADER) + L" " + read.bootloader.value_or(unknown));
+    fields.push_back(texts.Text(IDS_LABEL_ESC) + L" " + esc);
+  } else {
+    fields.push_back(UnitName(unit.productId));
   }
-  return line + L"  " + texts.Text(NamesOf(unit).label);
+  fields.push_back(texts.Text(NamesOf(unit).label));
+  return FitFields(fields);
 }
 
 std::string SummaryJson(const std::vector<UnitSummary>& units, const CarriedSummary& carried,

@@ -31,7 +31,7 @@ UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, Requ
 
 // "path  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready", the version rows as the dialog shows
 // them ("unknown" where identification did not read them) and the state in the catalogue's
-// words.
+// words; broken into indented lines where it would pass 80 columns (FitFields).
 std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts);
 // Every unit as a JSON array, one object each: `state` is a fixed keyword for scripts, `message`
 // the dialog's text for that state; versions not read are null.
