@@ -51,10 +51,11 @@ TmuxSession::TmuxSession(const TerminalOptions& options) {
   // terminal open half a second after the program ends before it tells the status: a pane whose
   // terminal closes right after the program's last write was seen to lose that output.
   exitStatusFile_ = folder_ + "/exit-status";
-  arguments.insert(arguments.end(), {"--", "sh", "-c",
-                                     "trap : INT TSTP; status=$1; shift; \"$@\"; code=$?; sleep 0.5; "
-                                     "echo $code > \"$status\"",
-                                     "sh", exitStatusFile_});
+  arguments.insert(arguments.end(),
+                   {"--", "sh", "-c",
+                    "trap : INT TSTP; status=$1; shift; \"$@\"; code=$?; sleep 0.5; "
+                    "echo $code > \"$status\"",
+                    "sh", exitStatusFile_});
   arguments.insert(arguments.end(), options.argv.begin(), options.argv.end());
   bool ok = false;
   const std::string said = Tmux(arguments, &ok);
