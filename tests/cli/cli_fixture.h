@@ -18,6 +18,7 @@
 #include "protocol/unit_filter.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
+#include "tests/support/fake_claims.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/sim_units.h"
 #include "texts/message_catalogue.h"
@@ -91,24 +92,6 @@ class SimUnitBus final : public UnitBus {
  private:
   sim::SimTransport& transport_;
   std::vector<std::string> denied_;
-};
-
-// Claims as another program would hold them: the paths in `busy` are held elsewhere.
-class FakeClaims final : public UnitClaims {
- public:
-  ClaimResult Claim(const DevicePath& path) override {
-    ClaimResult result;
-    if (std::find(busy.begin(), busy.end(), path) != busy.end()) {
-      result.outcome = ClaimOutcome::Busy;
-      return result;
-    }
-    ++claimed;
-    result.outcome = ClaimOutcome::Claimed;
-    result.claim = std::make_unique<UnitClaim>();
-    return result;
-  }
-  std::vector<std::string> busy;
-  int claimed = 0;
 };
 
 class FixedAccessAdvice final : public AccessAdvice {
