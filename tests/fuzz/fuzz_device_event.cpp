@@ -1,4 +1,4 @@
-// The conversion of WM_DEVICECHANGE parameters into a DeviceEvent from arbitrary broadcast bytes
+// The conversion of WM_DEVICECHANGE parameters into a DeviceBroadcast from arbitrary broadcast bytes
 // and stated sizes. The broadcast sits in an allocation of exactly its length so that a read
 // past it is a sanitizer report.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint64_t code = 0;
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
-      code = DEVICE_EVENT_ARRIVAL;
+      code = DBT_CODE_DEVICE_ARRIVAL;
       break;
     case 1:
-      code = DEVICE_EVENT_REMOVE_COMPLETE;
+      code = DBT_CODE_DEVICE_REMOVE_COMPLETE;
       break;
     default:
       code = input.ConsumeIntegral<std::uint64_t>();
@@ -31,17 +31,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(broadcast.get(), bytes.data(), bytes.size());
   }
 
-  const DeviceEvent event =
-      DeviceEventFromBroadcast(code, std::span<const std::uint8_t>(broadcast.get(), bytes.size()));
+  const DeviceBroadcast event =
+      ReadDeviceBroadcast(code, std::span<const std::uint8_t>(broadcast.get(), bytes.size()));
 
   FUZZ_CHECK(event.code == code);
-  if (code != DEVICE_EVENT_ARRIVAL && code != DEVICE_EVENT_REMOVE_COMPLETE) {
-    FUZZ_CHECK(event.deviceType == 0 && event.path.empty());
+  const bool arrivalOrRemoval =
+      code == DBT_CODE_DEVICE_ARRIVAL || code == DBT_CODE_DEVICE_REMOVE_COMPLETE;
+  FUZZ_CHECK((event.change() == DeviceChange::Other) == !arrivalOrRemoval);
+  if (!arrivalOrRemoval) {
+    FUZZ_CHECK(event.deviceType == 0 && event.interfacePath.empty());
   }
-  if (!event.path.empty()) {
-    FUZZ_CHECK(event.deviceType == DEVICE_TYPE_INTERFACE);
-    FUZZ_CHECK(BROADCAST_INTERFACE_NAME_AT + 2 * event.path.size() <= bytes.size());
-    FUZZ_CHECK(event.path.find(L'\0') == std::wstring::npos);
+  if (!event.interfacePath.empty()) {
+    FUZZ_CHECK(event.isDeviceInterface());
+    FUZZ_CHECK(BROADCAST_INTERFACE_NAME_AT + 2 * event.interfacePath.size() <= bytes.size());
+    FUZZ_CHECK(event.interfacePath.find(L'\0') == std::wstring::npos);
   }
   return 0;
 }

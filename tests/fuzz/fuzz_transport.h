@@ -9,6 +9,9 @@
 #include "protocol/hid_transport.h"
 #include "tests/fuzz/fuzz_check.h"
 
+// Fuzz targets build for the host only, where device paths are byte strings.
+inline const DevicePath FUZZ_DEVICE_PATH = "/dev/hidraw-fuzz";
+
 // A transport whose every answer comes from the fuzz input: whether a unit is found, its report
 // lengths (0 to 65,535), whether each write and read succeeds, and the reply bytes.
 class FuzzTransport : public HidTransport {
@@ -28,7 +31,7 @@ class FuzzTransport : public HidTransport {
         // Open() must close the previous handle before it opens again.
         FUZZ_CHECK(openHandles == 0);
         out.handle = 0x1234;
-        out.path = L"\\\\?\\hid#fuzz";
+        out.path = FUZZ_DEVICE_PATH;
         out.productId = input_.ConsumeIntegral<std::uint16_t>();
         ++openHandles;
         return 0;
@@ -44,18 +47,19 @@ class FuzzTransport : public HidTransport {
     return true;
   }
 
-  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+  IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
     // Touch every byte so the sanitizers see a read past the request buffer.
     for (std::uint8_t byte : report) {
       checksum += byte;
     }
     ++writes;
-    return input_.ConsumeIntegralInRange<int>(0, 15) != 0;
+    return Outcome();
   }
 
-  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
-    if (input_.ConsumeIntegralInRange<int>(0, 15) == 0) {
-      return false;
+  IoResult ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+    const IoResult outcome = Outcome();
+    if (!outcome.ok) {
+      return outcome;
     }
     // The reply is the next bytes of the input; the rest of the report stays as the reader left
     // it, like a device that delivers a shorter report.
@@ -63,7 +67,7 @@ class FuzzTransport : public HidTransport {
         input_.ConsumeIntegralInRange<std::size_t>(0, std::min<std::size_t>(buffer.size(), 64));
     const auto bytes = input_.ConsumeBytes<std::uint8_t>(length);
     std::copy(bytes.begin(), bytes.end(), buffer.begin());
-    return true;
+    return IoResult::Success();
   }
 
   void CloseDevice(DeviceHandle handle) override {
@@ -76,6 +80,14 @@ class FuzzTransport : public HidTransport {
   std::uint32_t writes = 0;
 
  private:
+  // One transfer in 16 fails, with an arbitrary OS error.
+  IoResult Outcome() {
+    if (input_.ConsumeIntegralInRange<int>(0, 15) != 0) {
+      return IoResult::Success();
+    }
+    return IoResult::Failure(input_.ConsumeIntegral<std::uint32_t>());
+  }
+
   FuzzedDataProvider& input_;
   std::uint16_t maxReportLength_;
 };

@@ -8,7 +8,7 @@
 #include "protocol/unit_link.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_transport.h"
-#include "tests/support/fake_os.h"
+#include "tests/support/fake_clock.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ bool IsReset(const UnitLink& link) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   FuzzTransport transport(input);
-  NoWaitOs os;
-  UnitLink link(transport, os);
+  NoWaitClock clock;
+  UnitLink link(transport, clock);
 
-  ResultCode result = link.Open();
-  FUZZ_CHECK(result != 0 || link.IsOpen());
+  RequestResult result = link.Open();
+  FUZZ_CHECK(result.code != 0 || link.IsOpen());
   for (int step = 0; step < 64 && input.remaining_bytes() > 0; ++step) {
     const std::uint32_t writesBefore = transport.writes;
     switch (input.ConsumeIntegralInRange<int>(0, 8)) {
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto words = input.ConsumeIntegralInRange<std::size_t>(0, 20);
         result = link.WriteBlock(block, words);
         if (words > 14 || block.size() < 4 * words) {
-          FUZZ_CHECK(result == RESULT_NO_DEVICE && transport.writes == writesBefore);
+          FUZZ_CHECK(result.code == RESULT_NO_DEVICE && transport.writes == writesBefore);
         }
         break;
       }

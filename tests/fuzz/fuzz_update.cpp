@@ -10,7 +10,7 @@
 #include "protocol/unit_link.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_transport.h"
-#include "tests/support/fake_os.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
@@ -22,9 +22,9 @@ namespace {
 
 DeviceEvent EventFrom(FuzzedDataProvider& input) {
   DeviceEvent event;
-  event.code = input.ConsumeBool() ? DEVICE_EVENT_ARRIVAL : DEVICE_EVENT_REMOVE_COMPLETE;
-  event.deviceType = input.ConsumeBool() ? DEVICE_TYPE_INTERFACE : 0;
-  event.path = input.ConsumeBool() ? L"\\\\?\\HID#FUZZ" : L"\\\\?\\hid#other";
+  event.change = input.ConsumeBool() ? DeviceChange::Arrival : DeviceChange::Removal;
+  event.deviceInterface = input.ConsumeBool();
+  event.path = input.ConsumeBool() ? FUZZ_DEVICE_PATH : DevicePath("/dev/hidraw-other");
   return event;
 }
 
@@ -33,17 +33,17 @@ DeviceEvent EventFrom(FuzzedDataProvider& input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   FuzzTransport transport(input, 128);
-  NoWaitOs os;
+  NoWaitClock clock;
   Timeline timeline;
   RecordingView view(timeline);
   RecordingProgress progress(timeline);
   const TableCatalogue texts(Language::English);
-  UnitLink link(transport, os);
+  UnitLink link(transport, clock);
   const std::vector<std::uint8_t> image =
       input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 400));
   // Mostly the image the "build" recorded; now and then one that is not, which must send nothing.
   const Sha256Digest digest = input.ConsumeBool() ? Sha256Of(image) : Sha256Digest{};
-  DialogLogic logic({view, link, texts, progress, os}, CarriedFirmware{image, digest});
+  DialogLogic logic({view, link, texts, progress, clock}, CarriedFirmware{image, digest});
 
   for (int box = 0; box < 4; ++box) {
     RecordingView::Reply reply;
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.Script(reply);
   }
 
-  logic.connection.ShowStartupState(link.Open());
+  logic.connection.ShowStartupState(link.Open().code);
   for (int run = 0; run < 2 && input.remaining_bytes() > 0; ++run) {
     const std::uint32_t writesBefore = transport.writes;
     const std::size_t boxesBefore = view.messages.size();
