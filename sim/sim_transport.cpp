@@ -1,6 +1,8 @@
 #include "sim/sim_transport.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "protocol/unit_filter.h"
@@ -17,6 +19,19 @@ SimTransport::OpenEntry* SimTransport::Find(DeviceHandle handle) {
   const auto it = std::find_if(open_.begin(), open_.end(),
                                [&](const OpenEntry& entry) { return entry.handle == handle; });
   return it == open_.end() ? nullptr : &*it;
+}
+
+std::shared_ptr<SimulatedUnit> SimTransport::Plug(DevicePath path, const DevicePlan& plan) {
+  const std::vector<std::string> unplayable = Unplayable(plan, Rig::Host);
+  for (const std::string& what : unplayable) {
+    std::fprintf(stderr, "simulated bus: cannot play %s (device \"%s\")\n", what.c_str(),
+                 plan.name.c_str());
+  }
+  if (!unplayable.empty()) {
+    std::abort();
+  }
+  devices_.push_back({std::move(path), plan, MakeUnit(plan)});
+  return devices_.back().unit;
 }
 
 void SimTransport::Unplug(const DevicePath& path) {
@@ -43,15 +58,15 @@ class SimTransport::Walk final : public HidInterfaceWalk {
     return false;
   }
   bool OpenCurrent() override {
-    const SimDevice& device = bus_.devices_[index_];
-    if (device.accessDenied || !device.openable) {
+    const DevicePlan& device = bus_.devices_[index_].plan;
+    if (device.accessDenied || device.busy) {
       return false;
     }
-    bus_.opened.push_back(device.path);
+    bus_.opened.push_back(bus_.devices_[index_].path);
     return true;
   }
   std::optional<UsbIds> ReadIds() override {
-    const SimDevice& device = bus_.devices_[index_];
+    const DevicePlan& device = bus_.devices_[index_].plan;
     if (!device.attributesReadable) {
       return std::nullopt;
     }
@@ -59,10 +74,9 @@ class SimTransport::Walk final : public HidInterfaceWalk {
   }
   void CloseCurrent() override {}
   OpenedDevice TakeCurrent(std::uint16_t productId) override {
-    const SimDevice& device = bus_.devices_[index_];
     const DeviceHandle handle = bus_.nextHandle_++;
-    bus_.open_.push_back({handle, device.unit, device, false});
-    return {handle, device.path, productId};
+    bus_.open_.push_back({handle, bus_.devices_[index_], false});
+    return {handle, bus_.devices_[index_].path, productId};
   }
 
  private:
@@ -84,18 +98,19 @@ ResultCode SimTransport::OpenPath(const DevicePath& path, OpenedDevice& out, boo
     if (device.path != path || (device.unit != nullptr && device.unit->vanished())) {
       continue;
     }
-    if (device.accessDenied) {
+    const DevicePlan& plan = device.plan;
+    if (plan.accessDenied) {
       accessDenied = true;
       return RESULT_NOT_FOUND;
     }
-    if (!device.openable || !device.attributesReadable ||
-        !IsProgrammingUnit({device.vendorId, device.productId})) {
+    if (plan.busy || !plan.attributesReadable ||
+        !IsProgrammingUnit({plan.vendorId, plan.productId})) {
       return RESULT_NOT_FOUND;
     }
     opened.push_back(device.path);
     const DeviceHandle handle = nextHandle_++;
-    open_.push_back({handle, device.unit, device, false});
-    out = {handle, device.path, device.productId};
+    open_.push_back({handle, device, false});
+    out = {handle, device.path, plan.productId};
     return RESULT_OK;
   }
   return RESULT_NOT_FOUND;
@@ -103,12 +118,13 @@ ResultCode SimTransport::OpenPath(const DevicePath& path, OpenedDevice& out, boo
 
 bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   const OpenEntry* entry = Find(handle);
-  if (entry == nullptr || entry->unplugged || (entry->unit != nullptr && entry->unit->vanished()) ||
-      !entry->device.capsReadable) {
+  if (entry == nullptr || entry->unplugged ||
+      (entry->device.unit != nullptr && entry->device.unit->vanished()) ||
+      !entry->device.plan.capsReadable) {
     return false;
   }
-  out.input = entry->device.inputReportLength;
-  out.output = entry->device.outputReportLength;
+  out.input = entry->device.plan.inputReportLength;
+  out.output = entry->device.plan.outputReportLength;
   return true;
 }
 
@@ -117,18 +133,18 @@ IoResult SimTransport::WriteReport(DeviceHandle handle, std::span<const std::uin
   if (entry == nullptr) {
     return IoResult::Failure(SIM_ERROR_INVALID_HANDLE);
   }
-  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
+  if (entry->unplugged || (entry->device.unit != nullptr && entry->device.unit->vanished())) {
     return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
   }
   // The HID stack takes output reports of exactly the capability length only.
-  if (report.size() != entry->device.outputReportLength) {
+  if (report.size() != entry->device.plan.outputReportLength) {
     return IoResult::Failure(SIM_ERROR_INVALID_PARAMETER);
   }
-  if (entry->unit == nullptr) {
+  if (entry->device.unit == nullptr) {
     return IoResult::Success();  // some other device: it takes the report and never answers
   }
-  if (!entry->unit->Write(report, clock_ ? clock_() : 0)) {
-    if (entry->unit->vanished()) {
+  if (!entry->device.unit->Write(report, clock_ ? clock_() : 0)) {
+    if (entry->device.unit->vanished()) {
       entry->unplugged = true;
       return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
     }
@@ -142,16 +158,16 @@ IoResult SimTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> b
   if (entry == nullptr) {
     return IoResult::Failure(SIM_ERROR_INVALID_HANDLE);
   }
-  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
+  if (entry->unplugged || (entry->device.unit != nullptr && entry->device.unit->vanished())) {
     return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
   }
-  if (buffer.size() != entry->device.inputReportLength) {
+  if (buffer.size() != entry->device.plan.inputReportLength) {
     return IoResult::Failure(SIM_ERROR_INVALID_PARAMETER);
   }
-  if (entry->unit == nullptr) {
+  if (entry->device.unit == nullptr) {
     return IoResult::Failure(SIM_ERROR_TIMEOUT);
   }
-  switch (entry->unit->Read(buffer, clock_ ? clock_() : 0)) {
+  switch (entry->device.unit->Read(buffer, clock_ ? clock_() : 0)) {
     case SimulatedUnit::ReadOutcome::Reply:
       return IoResult::Success();
     case SimulatedUnit::ReadOutcome::Failed:

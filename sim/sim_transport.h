@@ -6,23 +6,16 @@
 #include <vector>
 
 #include "protocol/hid_transport.h"
-#include "protocol/vendor.h"
+#include "sim/device_plan.h"
 #include "sim/simulated_unit.h"
 
 namespace sim {
 
-// One HID interface on the simulated bus: a programming unit (unit != nullptr) or any other
-// HID device.
+// One HID interface on the simulated bus: where it is, as planned, and its unit (null for a
+// device that is no unit).
 struct SimDevice {
   DevicePath path;
-  std::uint16_t vendorId = MAKER_VENDOR_ID;
-  std::uint16_t productId = 2;
-  bool openable = true;            // false: held exclusively elsewhere
-  bool accessDenied = false;       // true: this user may not open it (the node's permissions)
-  bool attributesReadable = true;  // false: attributes cannot be read, so it never matches
-  bool capsReadable = true;        // false: report lengths cannot be read
-  std::uint32_t inputReportLength = 65;
-  std::uint32_t outputReportLength = 65;
+  DevicePlan plan;
   std::shared_ptr<SimulatedUnit> unit;
 };
 
@@ -41,6 +34,10 @@ class SimTransport : public HidTransport {
   explicit SimTransport(Clock clock);
 
   std::vector<SimDevice>& devices() { return devices_; }
+  // Puts the planned device on the bus, last in enumeration order; returns its unit (null for a
+  // device that is no unit). A plan this bus cannot play is a mistake in the test: it is named
+  // on stderr and the process ends.
+  std::shared_ptr<SimulatedUnit> Plug(DevicePath path, const DevicePlan& plan);
   // Removes a device from the bus (open handles to it then fail like a vanished unit).
   void Unplug(const DevicePath& path);
 
@@ -65,7 +62,6 @@ class SimTransport : public HidTransport {
   // open handle -> device (kept alive even after unplug)
   struct OpenEntry {
     DeviceHandle handle;
-    std::shared_ptr<SimulatedUnit> unit;
     SimDevice device;
     bool unplugged = false;
   };

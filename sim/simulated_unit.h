@@ -86,9 +86,6 @@ class SimulatedUnit {
   ReadOutcome Read(std::span<std::uint8_t> buffer, std::uint64_t nowMs);
 
   bool vanished() const { return vanished_; }
-  // Changes take effect from the next request (for example what the ESC reports after an update).
-  const UnitConfig& config() const { return config_; }
-  UnitConfig& config() { return config_; }
   const std::vector<RecordedRequest>& requests() const { return requests_; }
   void ClearRequests() { requests_.clear(); }
 

@@ -58,6 +58,10 @@ std::optional<sim::Fault> ParseFault(const std::string& text) {
     fault.code = static_cast<std::uint32_t>(*code);
   } else if (kind == "failflag" && parts.size() == 3) {
     fault.kind = sim::FaultKind::FailFlag;
+  } else if (kind == "writefail" && parts.size() == 3) {
+    fault.kind = sim::FaultKind::WriteFailure;
+  } else if (kind == "readfail" && parts.size() == 3) {
+    fault.kind = sim::FaultKind::ReadFailure;
   } else if (kind == "silent" && parts.size() == 3) {
     fault.kind = sim::FaultKind::Silent;
   } else if (kind == "vanish" && parts.size() == 3) {

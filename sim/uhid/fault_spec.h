@@ -9,9 +9,8 @@
 
 namespace uhid_unit {
 
-// Empty when the text is not a fault this device can show. Write and read failures are not
-// among them: a hidraw write to a uhid device succeeds once the kernel has queued the report,
-// and a read fails only when the device is gone, which `vanish` covers.
+// KIND is refuse (with CODE), failflag, writefail, readfail, silent or vanish. Empty when the text
+// is no fault; which faults this device can play is sim::Unplayable's to say.
 std::optional<sim::Fault> ParseFault(const std::string& text);
 
 }  // namespace uhid_unit

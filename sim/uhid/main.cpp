@@ -16,7 +16,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -27,15 +26,14 @@
 #include <string>
 #include <vector>
 
+#include "sim/device_plan.h"
 #include "sim/simulated_unit.h"
 #include "sim/uhid/fault_spec.h"
 #include "sim/uhid/uhid_device.h"
-#include "tests/hidapi_standin/driver/descriptor_builder.h"
 
 namespace uhid_unit {
 namespace {
 
-constexpr std::size_t kReportBytes = 64;  // report-ID byte and 63 data bytes, both ways
 constexpr std::uint16_t kBusUsb = 0x03;
 constexpr int kPollMs = 20;
 
@@ -43,6 +41,15 @@ volatile sig_atomic_t stopRequested = 0;
 
 void OnStopSignal(int) {
   stopRequested = 1;
+}
+
+// A ready unit with reports of the report-ID byte and 63 data bytes, both ways.
+sim::DevicePlan Plan() {
+  sim::DevicePlan plan;
+  plan.name = "uhid";
+  plan.inputReportLength = 64;
+  plan.outputReportLength = 64;
+  return plan;
 }
 
 std::uint64_t NowUs() {
@@ -55,9 +62,7 @@ std::uint64_t NowUs() {
 struct Options {
   std::string results;
   std::string control;
-  std::uint16_t product = 2;
-  std::optional<std::uint16_t> escVersion;
-  std::vector<sim::Fault> faults;
+  sim::DevicePlan plan = Plan();
 };
 
 // One request as the unit saw it, with the times in microseconds (the model keeps milliseconds).
@@ -73,20 +78,14 @@ class UnitOnBus {
   explicit UnitOnBus(Options options) : options_(std::move(options)) {}
 
   bool Plug() {
-    sim::UnitConfig config;
-    if (options_.escVersion) {
-      config.escFirmwareVersion = *options_.escVersion;
+    sim::DevicePlan plan = options_.plan;
+    if (plugs_ > 0) {
+      plan.faults.clear();
     }
-    unit_ = std::make_unique<sim::SimulatedUnit>(config);
-    if (plugs_ == 0) {
-      for (const sim::Fault& fault : options_.faults) {
-        unit_->AddFault(fault);
-      }
-    }
+    unit_ = sim::MakeUnit(plan);
     ++plugs_;
-    const DeviceIdentity identity{"simulated programming unit", kBusUsb, UPDATER_VENDOR_ID,
-                                  options_.product,
-                                  standin::BuildReportDescriptor(kReportBytes, kReportBytes)};
+    const DeviceIdentity identity{"simulated programming unit", kBusUsb, plan.vendorId,
+                                  plan.productId, sim::ReportDescriptorOf(plan)};
     if (!device_.Create(identity)) {
       std::fprintf(stderr, "uhid_unit: cannot create the device: %s\n", std::strerror(errno));
       return false;
@@ -164,7 +163,7 @@ class UnitOnBus {
     if (unit_->requests().size() > before) {
       trace_.push_back({plugs_, requestUs, std::nullopt, {report.begin(), report.end()}});
     }
-    std::array<std::uint8_t, kReportBytes> reply{};
+    std::vector<std::uint8_t> reply(options_.plan.inputReportLength);
     const std::uint64_t replyUs = NowUs();
     if (unit_->Read(reply, replyUs / 1000) != sim::SimulatedUnit::ReadOutcome::Reply) {
       return;  // a silent unit: the reader waits in vain
@@ -213,7 +212,7 @@ class UnitOnBus {
 
   Options options_;
   UhidDevice device_;
-  std::unique_ptr<sim::SimulatedUnit> unit_;
+  std::shared_ptr<sim::SimulatedUnit> unit_;
   int plugs_ = 0;
   std::vector<TraceLine> trace_;  // every request of every plug-in, in order
 };
@@ -230,21 +229,26 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     } else if (arg == "--control") {
       options.control = value;
     } else if (arg == "--product" && (value == "1" || value == "2")) {
-      options.product = static_cast<std::uint16_t>(std::stoi(value));
+      options.plan.productId = static_cast<std::uint16_t>(std::stoi(value));
     } else if (arg == "--esc-version") {
-      options.escVersion = static_cast<std::uint16_t>(std::strtoul(value.c_str(), nullptr, 0));
+      options.plan.unit.escFirmwareVersion =
+          static_cast<std::uint16_t>(std::strtoul(value.c_str(), nullptr, 0));
     } else if (arg == "--fault") {
       const std::optional<sim::Fault> fault = ParseFault(value);
       if (!fault) {
-        std::fprintf(stderr, "uhid_unit: not a fault this device can show: %s\n", value.c_str());
+        std::fprintf(stderr, "uhid_unit: not a fault: %s\n", value.c_str());
         return false;
       }
-      options.faults.push_back(*fault);
+      options.plan.faults.push_back(*fault);
     } else {
       return false;
     }
   }
-  return !options.results.empty();
+  const std::vector<std::string> unplayable = sim::Unplayable(options.plan, sim::Rig::Uhid);
+  for (const std::string& what : unplayable) {
+    std::fprintf(stderr, "uhid_unit: this device cannot play %s\n", what.c_str());
+  }
+  return !options.results.empty() && unplayable.empty();
 }
 
 }  // namespace

@@ -65,8 +65,8 @@ class SimUnitBus final : public UnitBus {
   std::vector<UnitListing> ListUnits() override {
     std::vector<UnitListing> units;
     for (const sim::SimDevice& device : transport_.devices()) {
-      if (IsProgrammingUnit({device.vendorId, device.productId})) {
-        units.push_back({device.path, device.productId});
+      if (IsProgrammingUnit({device.plan.vendorId, device.plan.productId})) {
+        units.push_back({device.path, device.plan.productId});
       }
     }
     return units;
@@ -82,7 +82,7 @@ class SimUnitBus final : public UnitBus {
   std::vector<std::string> DeniedPaths() const override {
     std::vector<std::string> denied = denied_;
     for (const sim::SimDevice& device : transport_.devices()) {
-      if (device.accessDenied) {
+      if (device.plan.accessDenied) {
         denied.push_back(device.path);
       }
     }

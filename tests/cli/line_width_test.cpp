@@ -59,7 +59,7 @@ class LineWidth : public CliTest {
       Plug(path + "d", otherEsc);
       Plug(path + "e", widest)->AddFault({0x08, 1, sim::FaultKind::ReadFailure});
       Plug(path + "f", widest);
-      transport.devices().back().accessDenied = true;
+      transport.devices().back().plan.accessDenied = true;
     }
   }
 };

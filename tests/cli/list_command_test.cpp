@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -24,10 +26,12 @@ TEST_F(ListTest, ShowsEveryUnitWithItsVersionsAndState) {
   otherEsc.escTypeId = 0x12345678;
   otherEsc.escFirmwareVersion = 0xFFFF;
   Plug("/dev/hidraw4", otherEsc);
-  sim::SimDevice keyboard;
-  keyboard.path = "/dev/hidraw0";
+  sim::DevicePlan keyboard;
   keyboard.vendorId = 0x046D;
-  transport.devices().insert(transport.devices().begin(), keyboard);
+  keyboard.isUnit = false;
+  transport.Plug("/dev/hidraw0", keyboard);
+  std::rotate(transport.devices().begin(), transport.devices().end() - 1,
+              transport.devices().end());  // listed first
 
   EXPECT_EQ(Run({"list"}), 0);
   EXPECT_EQ(console.out,
@@ -137,7 +141,7 @@ TEST_F(ListTest, VersionSaysWhenTheBuildCarriesTheStandIn) {
 
 TEST_F(ListTest, AUnitThisUserMayNotOpenIsNamedWithTheRuleThatHelps) {
   Plug("/dev/hidraw5");
-  transport.devices()[0].accessDenied = true;
+  transport.devices()[0].plan.accessDenied = true;
 
   EXPECT_EQ(Run({"list"}), 4);
   EXPECT_EQ(console.out, "/dev/hidraw5  MAVIRA  permission denied\n");

@@ -281,7 +281,7 @@ TEST_F(UpdateTest, NoUnitGivesTheDialogsGuidance) {
 
 TEST_F(UpdateTest, DeniedAccessNamesTheNodeAndTheRule) {
   Plug("/dev/hidraw7");
-  transport.devices()[0].accessDenied = true;
+  transport.devices()[0].plan.accessDenied = true;
   EXPECT_EQ(Run({"update", "--yes"}), 4);
   EXPECT_TRUE(Contains(console.err, "/dev/hidraw7"));
   EXPECT_TRUE(Contains(console.err, "(how to get access)"));

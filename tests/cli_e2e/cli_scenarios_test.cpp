@@ -16,8 +16,8 @@
 namespace cli_e2e {
 namespace {
 
-standin::DevicePlan Unit(std::uint16_t productId = 2) {
-  standin::DevicePlan plan;
+sim::DevicePlan Unit(std::uint16_t productId = 2) {
+  sim::DevicePlan plan;
   plan.productId = productId;
   return plan;
 }
@@ -25,13 +25,13 @@ standin::DevicePlan Unit(std::uint16_t productId = 2) {
 class ListScenario : public Scenario {};
 
 TEST_F(ListScenario, ShowsEveryUnitAndSkipsOtherDevices) {
-  standin::DevicePlan mouse;
+  sim::DevicePlan mouse;
   mouse.vendorId = 0x046D;
   mouse.productId = 0xC077;
   mouse.isUnit = false;
   const std::string mousePath = bus.Plug(mouse);
   const std::string torvex = bus.Plug(Unit(1));
-  standin::DevicePlan wrongMode = Unit();
+  sim::DevicePlan wrongMode = Unit();
   wrongMode.unit.unitMode = 1;
   wrongMode.unit.unitVersion = 0x00000207;
   const std::string mavira = bus.Plug(wrongMode);
@@ -63,7 +63,7 @@ TEST_F(ListScenario, JsonForScriptsParsesAndSaysWhatTheBuildCarries) {
 }
 
 TEST_F(ListScenario, GermanLocaleGermanTexts) {
-  standin::DevicePlan noEsc = Unit();
+  sim::DevicePlan noEsc = Unit();
   noEsc.unit.escState = 0;
   const std::string path = bus.Plug(noEsc);
 
@@ -125,8 +125,8 @@ TEST_F(ListScenario, NoUnitAfterABoundedWait) {
 }
 
 TEST_F(ListScenario, PermissionDeniedNamesTheNodeAndTheRule) {
-  standin::DevicePlan denied = Unit();
-  denied.permissionDenied = true;
+  sim::DevicePlan denied = Unit();
+  denied.accessDenied = true;
   const std::string path = bus.Plug(denied);
 
   const standin::ProgramResult result = Run({"update", "--yes"});

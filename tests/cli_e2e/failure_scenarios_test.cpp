@@ -40,7 +40,7 @@ class StageFailure : public Scenario, public ::testing::WithParamInterface<Stage
 
 TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
   const StageCase& c = GetParam();
-  standin::DevicePlan plan;
+  sim::DevicePlan plan;
   plan.faults = {c.fault};
   const std::string path = bus.Plug(plan);
 
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
-  standin::DevicePlan plan;
+  sim::DevicePlan plan;
   plan.faults = {{0x1B, 2, sim::FaultKind::Silent}};
   const std::string path = bus.Plug(plan);
 
@@ -130,7 +130,7 @@ TEST_F(Scenario, UnpluggedDuringTheTransferFailsTheNextBlock) {
 
 TEST_F(Scenario, DeviceChoosesTheNamedUnitAndNeverOpensTheOther) {
   const std::string first = bus.Plug({});
-  standin::DevicePlan second;
+  sim::DevicePlan second;
   second.productId = 1;
   second.faults = {{0x1B, 1, sim::FaultKind::Refuse, 0x16}};  // ends the run at its first block
   const std::string chosen = bus.Plug(second);

@@ -1,11 +1,14 @@
 // The helpers the command-line tests stand on: a child process with input, output and a time
-// limit, and a program in a real terminal.
+// limit, a program in a real terminal, and the bus's refusal of what it cannot play.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
+#include <string>
 
 #include "tests/hidapi_standin/driver/child_process.h"
+#include "tests/hidapi_standin/driver/standin_bus.h"
 #include "tests/hidapi_standin/driver/tmux_session.h"
 
 namespace {
@@ -74,6 +77,19 @@ TEST(TmuxSession, ReportsAProgramEndedByCtrlCAsTheShellWould) {
   ASSERT_TRUE(terminal.WaitForText("started", 10s));
   EXPECT_TRUE(terminal.SendKeys({"C-c"}));
   EXPECT_EQ(terminal.WaitForExit(10s), 128 + SIGINT);
+}
+
+// hidapi reads no attributes from an open device: a plan that makes them fail would pass here
+// without the program ever meeting the failure.
+TEST(StandinBus, FailsTheTestThatPlugsWhatItCannotPlay) {
+  standin::StandinBus bus;
+  sim::DevicePlan plan;
+  plan.name = "noattr";
+  plan.attributesReadable = false;
+  std::string path = "(not plugged)";
+  EXPECT_NONFATAL_FAILURE(path = bus.Plug(plan),
+                          "the stand-in bus cannot play unreadable attributes (device \"noattr\")");
+  EXPECT_EQ(path, "");
 }
 
 }  // namespace

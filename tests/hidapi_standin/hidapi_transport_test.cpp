@@ -14,8 +14,8 @@
 
 #include "protocol/result_code.h"
 #include "protocol/unit_report.h"
+#include "sim/report_descriptor.h"
 #include "tests/hidapi_standin/driver/child_process.h"
-#include "tests/hidapi_standin/driver/descriptor_builder.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
 #include "tests/hidapi_standin/probe/probe_block.h"
 #include "tests/support/named_cases.h"
@@ -24,7 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using named_cases::PrintTo;
-using standin::DevicePlan;
+using sim::DevicePlan;
 using standin::ProgramResult;
 using standin::StandinLibrary;
 
@@ -123,7 +123,7 @@ const std::vector<std::uint8_t> kIdentifySequence = {CMD_IDENTIFY, CMD_READ_ESC_
 TEST_F(HidapiThroughStandin, OpensTheFirstUnitThatOpensListsEachUnitOnceAndOpensNothingElse) {
   const std::string other = bus.Plug(OtherDevice());
   DevicePlan denied = Unit(1);
-  denied.permissionDenied = true;
+  denied.accessDenied = true;
   const std::string deniedPath = bus.Plug(denied);
   DevicePlan busy = Unit(2);
   busy.busy = true;
@@ -189,7 +189,7 @@ TEST_P(ReportLengths, ComeFromTheDescriptorAndUnlearnableOnesRefuseTheUnit) {
   std::filesystem::create_directories(sysfs / node / "device");
   if (c.sysfsEntry) {
     const std::vector<std::uint8_t> descriptor =
-        standin::BuildReportDescriptor(plan.inputReportLength, plan.outputReportLength);
+        sim::BuildReportDescriptor(plan.inputReportLength, plan.outputReportLength);
     std::ofstream(sysfs / node / "device" / "report_descriptor", std::ios::binary)
         .write(reinterpret_cast<const char*>(descriptor.data()),
                static_cast<std::streamsize>(descriptor.size()));
@@ -307,7 +307,7 @@ TEST_F(HidapiThroughStandin, UnplugWhileOpenFailsTheNextWriteAndPlugsShowWhileRu
 
 TEST_F(HidapiThroughStandin, PermissionDeniedIsReportedWithThePathUntilTheNodeIsOpened) {
   DevicePlan plan = Unit();
-  plan.permissionDenied = true;
+  plan.accessDenied = true;
   const std::string path = bus.Plug(plan);
 
   ProgramResult result = Probe({"open", "open-path=" + path});

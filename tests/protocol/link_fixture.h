@@ -24,16 +24,14 @@ class LinkTest : public ::testing::Test {
  protected:
   // Puts a programming unit on the bus behind the devices already there.
   sim::SimulatedUnit& Plug(sim::UnitConfig config = {}, Port port = {}) {
-    auto unit = std::make_shared<sim::SimulatedUnit>(config);
-    sim::SimDevice device;
-    device.path = "/dev/hidraw" + std::to_string(transport.devices().size()) + "-pid" +
-                  std::to_string(port.productId);
-    device.productId = port.productId;
-    device.inputReportLength = port.input;
-    device.outputReportLength = port.output;
-    device.unit = unit;
-    transport.devices().push_back(device);
-    return *unit;
+    sim::DevicePlan plan;
+    plan.productId = port.productId;
+    plan.inputReportLength = port.input;
+    plan.outputReportLength = port.output;
+    plan.unit = config;
+    return *transport.Plug("/dev/hidraw" + std::to_string(transport.devices().size()) + "-pid" +
+                               std::to_string(port.productId),
+                           plan);
   }
 
   // Command byte of every request the unit took, in order.

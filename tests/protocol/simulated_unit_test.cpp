@@ -308,16 +308,9 @@ TEST_F(LinkTest, FlashHoldsTheBlocksInTheOrderWritten) {
 
 // --- the simulated bus ----------------------------------------------------------------------
 
-struct BusDevice {
-  std::uint16_t vendorId = MAKER_VENDOR_ID;
-  std::uint16_t productId = 2;
-  bool openable = true;
-  bool attributesReadable = true;
-};
-
 struct EnumerationCase {
   std::string name;
-  std::vector<BusDevice> devices;
+  std::vector<sim::DevicePlan> devices;
   ResultCode expected;
   int chosen;  // index of the device returned, -1 for none
   std::vector<int> opened;
@@ -330,15 +323,8 @@ TEST_P(Enumeration, TakesTheFirstOpenableUnitOfTheMaker) {
   sim::SimTransport transport([] { return std::uint64_t{0}; });
   std::vector<DevicePath> paths;
   for (std::size_t i = 0; i < c.devices.size(); ++i) {
-    sim::SimDevice device;
-    device.path = "/dev/hidraw" + std::to_string(i);
-    device.vendorId = c.devices[i].vendorId;
-    device.productId = c.devices[i].productId;
-    device.openable = c.devices[i].openable;
-    device.attributesReadable = c.devices[i].attributesReadable;
-    device.unit = std::make_shared<SimulatedUnit>();
-    transport.devices().push_back(device);
-    paths.push_back(device.path);
+    paths.push_back("/dev/hidraw" + std::to_string(i));
+    transport.Plug(paths.back(), c.devices[i]);
   }
 
   OpenedDevice out;
@@ -360,35 +346,51 @@ TEST_P(Enumeration, TakesTheFirstOpenableUnitOfTheMaker) {
 
 constexpr std::uint16_t kOtherVendor = MAKER_VENDOR_ID ^ 0x0F0F;
 
+enum class Quirk { None, Busy, AttributesUnreadable };
+
+// A device with a unit behind it, whatever its IDs say.
+sim::DevicePlan Device(std::uint16_t vendorId, std::uint16_t productId, Quirk quirk = Quirk::None) {
+  sim::DevicePlan plan;
+  plan.vendorId = vendorId;
+  plan.productId = productId;
+  plan.busy = quirk == Quirk::Busy;
+  plan.attributesReadable = quirk != Quirk::AttributesUnreadable;
+  return plan;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, Enumeration,
     ::testing::Values(
         EnumerationCase{"EmptyBus", {}, RESULT_NOT_FOUND, -1, {}},
-        EnumerationCase{"OnlyOtherVendors", {{kOtherVendor, 1}}, RESULT_NOT_FOUND, -1, {0}},
-        EnumerationCase{
-            "OtherVendorSkipped", {{kOtherVendor, 2}, {MAKER_VENDOR_ID, 1}}, RESULT_OK, 1, {0, 1}},
+        EnumerationCase{"OnlyOtherVendors", {Device(kOtherVendor, 1)}, RESULT_NOT_FOUND, -1, {0}},
+        EnumerationCase{"OtherVendorSkipped",
+                        {Device(kOtherVendor, 2), Device(MAKER_VENDOR_ID, 1)},
+                        RESULT_OK,
+                        1,
+                        {0, 1}},
         EnumerationCase{"OtherProductSkipped",
-                        {{MAKER_VENDOR_ID, 3}, {MAKER_VENDOR_ID, 2}},
+                        {Device(MAKER_VENDOR_ID, 3), Device(MAKER_VENDOR_ID, 2)},
                         RESULT_OK,
                         1,
                         {0, 1}},
         EnumerationCase{"ProductZeroSkipped",
-                        {{MAKER_VENDOR_ID, 0}, {MAKER_VENDOR_ID, 1}},
+                        {Device(MAKER_VENDOR_ID, 0), Device(MAKER_VENDOR_ID, 1)},
                         RESULT_OK,
                         1,
                         {0, 1}},
-        EnumerationCase{"UnopenableSkipped",
-                        {{MAKER_VENDOR_ID, 2, false}, {MAKER_VENDOR_ID, 1}},
+        EnumerationCase{"BusySkipped",
+                        {Device(MAKER_VENDOR_ID, 2, Quirk::Busy), Device(MAKER_VENDOR_ID, 1)},
                         RESULT_OK,
                         1,
                         {1}},
-        EnumerationCase{"UnreadableAttributesSkipped",
-                        {{MAKER_VENDOR_ID, 2, true, false}, {MAKER_VENDOR_ID, 1}},
-                        RESULT_OK,
-                        1,
-                        {0, 1}},
+        EnumerationCase{
+            "UnreadableAttributesSkipped",
+            {Device(MAKER_VENDOR_ID, 2, Quirk::AttributesUnreadable), Device(MAKER_VENDOR_ID, 1)},
+            RESULT_OK,
+            1,
+            {0, 1}},
         EnumerationCase{"FirstOfTwoUnitsWins",
-                        {{MAKER_VENDOR_ID, 2}, {MAKER_VENDOR_ID, 1}},
+                        {Device(MAKER_VENDOR_ID, 2), Device(MAKER_VENDOR_ID, 1)},
                         RESULT_OK,
                         0,
                         {0}}),
@@ -451,9 +453,9 @@ TEST_F(LinkTest, ReportsOfTheWrongLengthOrHandleAreRejected) {
 }
 
 TEST_F(LinkTest, AMatchingDeviceWithoutAUnitNeverAnswers) {
-  sim::SimDevice silent;
-  silent.path = "/dev/hidraw-silent";
-  transport.devices().push_back(silent);
+  sim::DevicePlan silent;
+  silent.isUnit = false;
+  transport.Plug("/dev/hidraw-silent", silent);
   EXPECT_EQ(link.Open(), (RequestResult{RESULT_READ_FAILED, sim::SIM_ERROR_TIMEOUT}));
 }
 

@@ -36,10 +36,10 @@ Bytes Counting(std::size_t n, std::uint8_t first) {
 // --- opening --------------------------------------------------------------------------------
 
 TEST_F(LinkTest, OpenWithNoUnitIsNotFoundAndLeavesTheRecordReset) {
-  sim::SimDevice other;
-  other.path = "/dev/hidraw-keyboard";
+  sim::DevicePlan other;
   other.vendorId = 0x046D;
-  transport.devices().push_back(other);
+  other.isUnit = false;
+  transport.Plug("/dev/hidraw-keyboard", other);
 
   EXPECT_EQ(link.Open().code, RESULT_NOT_FOUND);
   ExpectReset(link);
@@ -429,7 +429,7 @@ class ReportLengthLimits : public LinkTest, public ::testing::WithParamInterface
 TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
   const LengthCase& c = GetParam();
   sim::SimulatedUnit& unit = Plug({}, {.input = c.input, .output = c.output});
-  transport.devices()[0].capsReadable = c.capsReadable;
+  transport.devices()[0].plan.capsReadable = c.capsReadable;
 
   EXPECT_EQ(link.Open().code, c.expected);
   if (c.expected != RESULT_OK) {

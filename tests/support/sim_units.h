@@ -22,13 +22,10 @@ inline sim::UnitConfig With(void (*change)(sim::UnitConfig&)) {
 inline std::shared_ptr<sim::SimulatedUnit> Plug(sim::SimTransport& transport, DevicePath path,
                                                 sim::UnitConfig config = {},
                                                 std::uint16_t productId = 2) {
-  auto unit = std::make_shared<sim::SimulatedUnit>(config);
-  sim::SimDevice device;
-  device.path = std::move(path);
-  device.productId = productId;
-  device.unit = unit;
-  transport.devices().push_back(device);
-  return unit;
+  sim::DevicePlan plan;
+  plan.productId = productId;
+  plan.unit = config;
+  return transport.Plug(std::move(path), plan);
 }
 
 }  // namespace sim_units

@@ -3,9 +3,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "sim/rig_wire.h"
 #include "tests/e2e/hid_bus.h"
 
 namespace e2e {
@@ -66,18 +70,18 @@ class BusKey {
       RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     }
   }
-  std::vector<wchar_t> ReadRaw(const wchar_t* name, DWORD wantedType) const {
+  std::vector<std::uint8_t> ReadBytes(const wchar_t* name, DWORD wantedType) const {
     DWORD size = 0, type = 0;
     if (key_ == nullptr ||
         RegQueryValueExW(key_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != wantedType) {
+        type != wantedType || size == 0) {
       return {};
     }
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
-    if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS) {
+    std::vector<std::uint8_t> data(size);
+    if (RegQueryValueExW(key_, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
       return {};
     }
+    data.resize(size);
     return data;
   }
   void WriteString(const wchar_t* name, const std::wstring& value) const {
@@ -91,20 +95,10 @@ class BusKey {
   HKEY key_ = nullptr;
 };
 
-inline std::vector<BusDevice> ReadBusDevices() {
-  BusKey key;
-  std::vector<BusDevice> devices;
-  std::vector<wchar_t> raw = key.ReadRaw(L"Devices", REG_MULTI_SZ);
-  for (const wchar_t* p = raw.data(); !raw.empty() && *p != L'\0'; p += std::wcslen(p) + 1) {
-    BusDevice d;
-    if (ParseBusDevice(p, d))
-      devices.push_back(d);
-  }
-  return devices;
-}
-
-inline bool EnumerationFails() {
-  return BusKey().ReadDword(L"EnumerationFails") != 0;
+// The devices on the bus now; none when the driver published none, or a damaged list.
+inline std::vector<sim::Listing> ReadBusDevices() {
+  const std::vector<std::uint8_t> raw = BusKey().ReadBytes(L"Devices", REG_BINARY);
+  return sim::MessageReader(raw).Entries();
 }
 
 inline void AdjustCounter(const wchar_t* name, int delta) {
@@ -115,8 +109,10 @@ inline void AdjustCounter(const wchar_t* name, int delta) {
 // Records a call that breaks the API contract, for the driver to fail the test with.
 inline void ReportMisuse(const std::wstring& what) {
   BusKey key;
-  std::vector<wchar_t> raw = key.ReadRaw(L"Misuse", REG_SZ);
-  std::wstring text = raw.empty() ? std::wstring() : std::wstring(raw.data());
+  const std::vector<std::uint8_t> raw = key.ReadBytes(L"Misuse", REG_SZ);
+  std::wstring text(raw.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(text.data(), raw.data(), text.size() * sizeof(wchar_t));
+  text.resize(std::wcslen(text.c_str()));
   key.WriteString(L"Misuse", text + what + L"\n");
 }
 

@@ -20,16 +20,18 @@ constexpr GUID kHidGuid = {
 constexpr NTSTATUS kHidpStatusSuccess = 0x00110000;
 constexpr NTSTATUS kHidpStatusInvalidPreparsedData = static_cast<NTSTATUS>(0xC0110001);
 
-// The opaque preparsed data: the capability lengths of the device at the time of the query.
+// The opaque preparsed data: the device's capabilities at the time of the query.
 struct Preparsed {
   static constexpr DWORD kMagic = 0x50524550;
   DWORD magic = kMagic;
   USHORT inputReportLength = 0;
   USHORT outputReportLength = 0;
+  USHORT usagePage = 0;
+  USHORT usage = 0;
 };
 
 // The bus entry of the device behind `handle`, if it is still present.
-bool DeviceOf(HANDLE handle, e2e::BusDevice& out) {
+bool DeviceOf(HANDLE handle, sim::Listing& out) {
   alignas(FILE_NAME_INFO) unsigned char buffer[sizeof(FILE_NAME_INFO) + 1024 * sizeof(wchar_t)];
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
       !GetFileInformationByHandleEx(handle, FileNameInfo, buffer, sizeof buffer)) {
@@ -39,8 +41,8 @@ bool DeviceOf(HANDLE handle, e2e::BusDevice& out) {
   std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
   if (!name.empty() && name.front() == L'\\')
     name.erase(0, 1);
-  for (const e2e::BusDevice& d : e2e::ReadBusDevices()) {
-    if (SameDevicePath(e2e::PipeNameOf(d.path), name)) {
+  for (const sim::Listing& d : e2e::ReadBusDevices()) {
+    if (SameDevicePath(e2e::PipeNameOf(e2e::FromUtf8(d.path)), name)) {
       out = d;
       return true;
     }
@@ -63,21 +65,21 @@ BOOLEAN NTAPI HidD_GetAttributes(HANDLE handle, PHIDD_ATTRIBUTES attributes) {
   if (attributes->Size != sizeof(HIDD_ATTRIBUTES)) {
     e2e::ReportMisuse(L"HidD_GetAttributes: Size is not sizeof(HIDD_ATTRIBUTES)");
   }
-  e2e::BusDevice device;
+  sim::Listing device;
   if (!DeviceOf(handle, device) || !device.attributesReadable) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
   }
   attributes->VendorID = device.vendorId;
   attributes->ProductID = device.productId;
-  attributes->VersionNumber = 0x0100;
+  attributes->VersionNumber = device.releaseNumber;
   return TRUE;
 }
 
 BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* preparsed) {
   if (preparsed == nullptr)
     return FALSE;
-  e2e::BusDevice device;
+  sim::Listing device;
   if (!DeviceOf(handle, device) || !device.capsReadable) {
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
@@ -85,8 +87,11 @@ BOOLEAN NTAPI HidD_GetPreparsedData(HANDLE handle, PHIDP_PREPARSED_DATA* prepars
   auto* data = new (std::nothrow) Preparsed;
   if (data == nullptr)
     return FALSE;
-  data->inputReportLength = device.inputReportLength;
-  data->outputReportLength = device.outputReportLength;
+  // HIDP_CAPS holds the lengths as USHORT.
+  data->inputReportLength = static_cast<USHORT>(device.inputReportLength);
+  data->outputReportLength = static_cast<USHORT>(device.outputReportLength);
+  data->usagePage = device.usagePage;
+  data->usage = device.usage;
   {
     e2e::KeepLastError keep;
     e2e::AdjustCounter(L"OpenPreparsed", +1);
@@ -115,8 +120,8 @@ NTSTATUS NTAPI HidP_GetCaps(PHIDP_PREPARSED_DATA preparsed, PHIDP_CAPS caps) {
     return kHidpStatusInvalidPreparsedData;
   }
   *caps = HIDP_CAPS{};
-  caps->UsagePage = 0xFF00;  // vendor-defined, as a programming unit would report
-  caps->Usage = 0x0001;
+  caps->UsagePage = data->usagePage;
+  caps->Usage = data->usage;
   caps->InputReportByteLength = data->inputReportLength;
   caps->OutputReportByteLength = data->outputReportLength;
   return kHidpStatusSuccess;

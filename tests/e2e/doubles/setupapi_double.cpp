@@ -50,17 +50,13 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, H
           L"SetupDiGetClassDevsW: flags are not DIGCF_PRESENT | DIGCF_DEVICEINTERFACE");
     }
   }
-  if (e2e::EnumerationFails()) {
-    SetLastError(ERROR_INVALID_DATA);
-    return INVALID_HANDLE_VALUE;
-  }
   auto* set = new (std::nothrow) DeviceSet;
   if (set == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }
-  for (const e2e::BusDevice& d : e2e::ReadBusDevices())
-    set->paths.push_back(d.path);
+  for (const sim::Listing& d : e2e::ReadBusDevices())
+    set->paths.push_back(e2e::FromUtf8(d.path));
   e2e::AdjustCounter(L"OpenSets", +1);
   SetLastError(ERROR_SUCCESS);
   return set;

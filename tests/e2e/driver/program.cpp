@@ -239,10 +239,6 @@ bool Program::ItemEnabled(int id) const {
   return IsWindowEnabled(item) != FALSE;
 }
 
-std::wstring Program::ItemClass(int id) const {
-  return ClassOf(GetDlgItem(dialog_, id));
-}
-
 void Program::PressButton(int id) {
   PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));

@@ -80,7 +80,6 @@ class Program {
   std::wstring Title() const;  // top-level title: needs no message loop
   std::wstring ItemText(int id) const;
   bool ItemEnabled(int id) const;
-  std::wstring ItemClass(int id) const;
 
   void PressButton(int id);  // posted WM_COMMAND, as a click would send it
 

@@ -79,17 +79,16 @@ Panel InitialPanel(Language lang) {
   return NoUnitPanel(Msg(IDS_LABEL_UNIT, lang));
 }
 
-DevicePlan ReadyUnit(std::wstring tag, std::uint16_t productId) {
+DevicePlan ReadyUnit(const std::wstring& tag, std::uint16_t productId) {
   DevicePlan d;
-  d.tag = std::move(tag);
-  d.vendorId = MAKER_VENDOR_ID;
+  d.name = Narrow(tag);
   d.productId = productId;
   return d;
 }
 
-DevicePlan OtherHidDevice(std::wstring tag) {
+DevicePlan OtherHidDevice(const std::wstring& tag) {
   DevicePlan d;
-  d.tag = std::move(tag);
+  d.name = Narrow(tag);
   d.vendorId = 0x046D;  // some other maker's keyboard or mouse
   d.productId = 0xC077;
   d.isUnit = false;
@@ -121,7 +120,11 @@ void Session::TearDown() {
   }
 }
 
-BusDeviceServer& Session::Plug(DevicePlan plan) {
+BusDeviceServer& Session::Plug(const DevicePlan& plan) {
+  const std::vector<std::string> unplayable = sim::Unplayable(plan, sim::Rig::Wine);
+  if (!unplayable.empty())
+    checks_.Abort("the Wine bus cannot play " + unplayable.front() + " (device \"" + plan.name +
+                  "\")");
   BusDeviceServer& d = bus_->Plug(plan);
   devices_.push_back(&d);
   return d;

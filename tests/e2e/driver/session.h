@@ -56,7 +56,8 @@ class Session {
   // The firmware image the program carries: the run's image file, read once per run.
   const std::vector<std::uint8_t>& image() const { return ReadImage(settings_.imagePath); }
 
-  BusDeviceServer& Plug(DevicePlan plan);
+  // Aborts the scenario when the plan asks for what this bus cannot play.
+  BusDeviceServer& Plug(const DevicePlan& plan);
   void StartProgram();
 
   // Hint text, Update state and version panel, letter for letter.
@@ -104,7 +105,8 @@ void Deliver(Session& s, WPARAM code, const std::wstring& path, const std::strin
 // `updateRequests` requests, nothing after them (not even the closing pair).
 void ExpectFailedUpdateEnd(Session& s, const BusDeviceServer& unit, std::size_t updateRequests);
 
-DevicePlan ReadyUnit(std::wstring tag = L"unit", std::uint16_t productId = 2);
-DevicePlan OtherHidDevice(std::wstring tag = L"mouse");
+// `tag` names the device, unique on the bus.
+DevicePlan ReadyUnit(const std::wstring& tag = L"unit", std::uint16_t productId = 2);
+DevicePlan OtherHidDevice(const std::wstring& tag = L"mouse");
 
 }  // namespace e2e

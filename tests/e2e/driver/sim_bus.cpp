@@ -27,13 +27,10 @@ bool AwaitIo(HANDLE pipe, OVERLAPPED& ov, HANDLE stop, DWORD& transferred, DWORD
 }  // namespace
 
 BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
-    : plan_(std::move(plan)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  plan_.path = std::move(path);
-  if (plan_.isUnit) {
-    unit_ = std::make_shared<sim::SimulatedUnit>(plan_.unit);
-    for (const sim::Fault& f : plan_.faults)
-      unit_->AddFault(f);
-  }
+    : plan_(std::move(plan)),
+      path_(std::move(path)),
+      unit_(sim::MakeUnit(plan_)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   for (int i = 0; i < kSlotsPerDevice; ++i) {
     phases_.push_back(std::make_unique<std::atomic<const char*>>("starting"));
     slots_.emplace_back([this, &phase = *phases_.back()] { Slot(phase); });
@@ -42,7 +39,7 @@ BusDeviceServer::BusDeviceServer(DevicePlan plan, std::wstring path)
   // open (seen under load). WaitNamedPipeW fails at once while no instance exists yet, hence the
   // pause between tries; the deadline bounds them all.
   const double deadline = NowMs() + 5000;
-  while (!WaitNamedPipeW(plan_.path.c_str(), 1)) {
+  while (!WaitNamedPipeW(path_.c_str(), 1)) {
     if (NowMs() > deadline) {
       Problem("no pipe instance listened within 5 s of plugging the device");
       break;
@@ -91,7 +88,7 @@ bool BusDeviceServer::Stop(double timeoutMs) {
 
 void BusDeviceServer::Problem(const std::string& what) {
   std::lock_guard<std::mutex> lock(mutex_);
-  problems_.push_back(Narrow(plan_.tag) + ": " + what);
+  problems_.push_back(plan_.name + ": " + what);
 }
 
 std::vector<std::string> BusDeviceServer::WireProblems() const {
@@ -252,7 +249,7 @@ std::wstring SimBus::PathFor(const DevicePlan& plan) const {
   wchar_t ids[64];
   std::swprintf(ids, 64, L"hid#vid_%04x&pid_%04x#", static_cast<unsigned>(plan.vendorId),
                 static_cast<unsigned>(plan.productId));
-  return std::wstring(L"\\\\.\\pipe\\") + ids + L"e2e-" + name_ + L"-" + plan.tag +
+  return std::wstring(L"\\\\.\\pipe\\") + ids + L"e2e-" + name_ + L"-" + FromUtf8(plan.name) +
          L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 }
 
@@ -275,28 +272,15 @@ void SimBus::Unplug(BusDeviceServer& device) {
 }
 
 void SimBus::Publish() {
-  std::wstring multi;
-  for (const auto& d : present_) {
-    multi += FormatBusDevice(d->plan());
-    multi += L'\0';
-  }
-  multi += L'\0';
+  std::vector<sim::Listing> listings;
+  for (const auto& d : present_)
+    listings.push_back(sim::ListingOf(d->plan(), Narrow(d->path())));
+  const std::vector<std::uint8_t> devices = sim::MessageWriter().Entries(listings).bytes();
   HKEY key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                       nullptr) == ERROR_SUCCESS) {
-    RegSetValueExW(key, L"Devices", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi.data()),
-                   static_cast<DWORD>(multi.size() * sizeof(wchar_t)));
-    RegCloseKey(key);
-  }
-}
-
-void SimBus::SetEnumerationFails(bool fails) {
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) == ERROR_SUCCESS) {
-    DWORD value = fails ? 1 : 0;
-    RegSetValueExW(key, L"EnumerationFails", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                   sizeof value);
+    RegSetValueExW(key, L"Devices", 0, REG_BINARY, devices.data(),
+                   static_cast<DWORD>(devices.size()));
     RegCloseKey(key);
   }
 }

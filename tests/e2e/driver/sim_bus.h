@@ -12,24 +12,17 @@
 #include <thread>
 #include <vector>
 
-#include "sim/simulated_unit.h"
 #include "platform/win32/scoped_handle.h"
+#include "sim/device_plan.h"
+#include "sim/simulated_unit.h"
 #include "tests/e2e/driver/support.h"
 #include "tests/e2e/hid_bus.h"
 
 namespace e2e {
 
-// A device as a scenario plans it: what the bus publishes about it (the path is the bus's to
-// give, when the device is plugged), and how it behaves.
-struct DevicePlan : BusDevice {
-  std::wstring tag;    // unique on the bus; part of the path
-  bool isUnit = true;  // false: another HID device that must never receive a request
-  sim::UnitConfig unit;
-  std::vector<sim::Fault> faults;
-  // Ends the connection once this many requests have been answered (0: never), so the program's
-  // next write fails as on a unit that is gone; a pipe cannot fail a write it has buffered.
-  std::size_t endAfterRequests = 0;
-};
+// Scenarios plan their devices as every rig does; the name must be unique on a bus, as the
+// device's pipe name holds it.
+using sim::DevicePlan;
 
 // One device on the bus and the pipe server that carries its reports.
 class BusDeviceServer {
@@ -40,7 +33,7 @@ class BusDeviceServer {
   BusDeviceServer& operator=(const BusDeviceServer&) = delete;
 
   const DevicePlan& plan() const { return plan_; }
-  const std::wstring& path() const { return plan_.path; }
+  const std::wstring& path() const { return path_; }
   // Copies of the unit's state, taken under its lock.
   std::vector<sim::RecordedRequest> Requests() const;
   std::size_t RequestCount() const;
@@ -63,6 +56,7 @@ class BusDeviceServer {
   void Problem(const std::string& what);
 
   DevicePlan plan_;
+  std::wstring path_;
   std::shared_ptr<sim::SimulatedUnit> unit_;
   mutable std::mutex mutex_;
   std::vector<std::string> problems_;
@@ -82,16 +76,15 @@ class SimBus {
   SimBus& operator=(const SimBus&) = delete;
 
   const std::wstring& name() const { return name_; }
-  std::wstring PathFor(const DevicePlan& plan) const;
 
   // Adds a device at the end of the enumeration order (serves its pipe before publishing it).
+  // The plan must be one this bus can play (sim::Unplayable).
   BusDeviceServer& Plug(const DevicePlan& plan);
   // Takes the device off the list, then ends its pipe.
   void Unplug(BusDeviceServer& device);
   // Ends every device's pipe; what did not end in time, now or when a device was unplugged (see
   // BusDeviceServer::Stop), one a line.
   std::vector<std::string> StopAll();
-  void SetEnumerationFails(bool fails);
 
   // What the doubles reported back.
   std::wstring Misuse() const;
@@ -99,6 +92,7 @@ class SimBus {
   DWORD OpenPreparsed() const;
 
  private:
+  std::wstring PathFor(const DevicePlan& plan) const;
   void Publish();
   DWORD ReadDword(const wchar_t* name) const;
   // Stops `device`; one whose threads are stuck is let go, never destroyed under them, and what

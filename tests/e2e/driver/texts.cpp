@@ -55,9 +55,4 @@ std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t l
   return Msg(message, lang) + L"\r\n" + line;
 }
 
-std::wstring CodeLinePrefix(Language lang) {
-  std::wstring line = Msg(IDS_ERROR_CODES, lang);
-  return line.substr(0, line.find(L"%08x"));
-}
-
 }  // namespace e2e

@@ -19,8 +19,5 @@ std::wstring IncompatibleText(Language lang);
 // The failure box text: the message alone for -1, else the message, "\r\n" and the code line.
 std::wstring FailureText(MessageId message, std::int32_t result, std::uint32_t lastError,
                          Language lang);
-// Message 40036's text before its first number ("...errorcode: 0x"), for checking a code line
-// whose second number is the operating system's.
-std::wstring CodeLinePrefix(Language lang);
 
 }  // namespace e2e

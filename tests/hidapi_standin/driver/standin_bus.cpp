@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/hidapi_standin/driver/descriptor_builder.h"
 #include "tests/hidapi_standin/wire.h"
 
 namespace standin {
@@ -33,10 +32,15 @@ constexpr std::int32_t NODE_GONE = ENODEV;
 // A peer that sends half a message is given this long before its connection is dropped.
 constexpr int RECEIVE_TIMEOUT_S = 2;
 
+// The folder holding a stand-in library build (libhidapi-hidraw.so.0).
+std::string StandinLibraryDir(StandinLibrary library) {
+  return library == StandinLibrary::Current ? HIDAPI_STANDIN_DIR : HIDAPI_STANDIN_0_13_DIR;
+}
+
 }  // namespace
 
 struct StandinBus::Device {
-  DevicePlan plan;
+  sim::DevicePlan plan;
   std::string path;
   std::shared_ptr<sim::SimulatedUnit> unit;
   bool present = true;
@@ -55,10 +59,6 @@ struct StandinBus::Connection {
   bool endAfterReply = false;      // the device vanished while handling the request
   bool closed = false;
 };
-
-std::string StandinLibraryDir(StandinLibrary library) {
-  return library == StandinLibrary::Current ? HIDAPI_STANDIN_DIR : HIDAPI_STANDIN_0_13_DIR;
-}
 
 StandinBus::StandinBus() : startNs_(MonotonicNs()) {
   char folder[] = "/tmp/hidapi-standin-XXXXXX";
@@ -145,36 +145,32 @@ StandinBus::Device* StandinBus::FindAny(const std::string& path) const {
   return nullptr;
 }
 
-std::string StandinBus::Plug(const DevicePlan& plan) {
+std::string StandinBus::Plug(const sim::DevicePlan& plan) {
+  const std::vector<std::string> unplayable = sim::Unplayable(plan, sim::Rig::Standin);
+  for (const std::string& what : unplayable) {
+    ADD_FAILURE() << "the stand-in bus cannot play " << what << " (device \"" << plan.name << "\")";
+  }
+  if (!unplayable.empty()) {
+    return {};
+  }
   const std::lock_guard lock(mutex_);
   auto device = std::make_shared<Device>();
   device->plan = plan;
-  device->path = plan.path;
   for (int node = 0; device->path.empty(); ++node) {
     const std::string candidate = nodeFolder() + "/hidraw" + std::to_string(node);
     if (FindPresent(candidate) == nullptr) {
       device->path = candidate;
     }
   }
-  if (device->path.starts_with(nodeFolder() + "/")) {
-    // Readable and writable by everyone, so that a test's program may open (and lock) it as
-    // whichever user it runs.
-    ScopedFd node(::open(device->path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666));
-    device->nodeFile = node.valid() && ::fchmod(node.get(), 0666) == 0;
-    if (!device->nodeFile) {
-      ADD_FAILURE() << "cannot make the node " << device->path << ": " << std::strerror(errno);
-    }
+  // Readable and writable by everyone, so that a test's program may open (and lock) it as
+  // whichever user it runs.
+  ScopedFd node(::open(device->path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666));
+  device->nodeFile = node.valid() && ::fchmod(node.get(), 0666) == 0;
+  if (!device->nodeFile) {
+    ADD_FAILURE() << "cannot make the node " << device->path << ": " << std::strerror(errno);
   }
-  if (FindPresent(device->path) != nullptr) {
-    ADD_FAILURE() << device->path << " is already on the bus";
-  }
-  device->denied = plan.permissionDenied;
-  if (plan.isUnit) {
-    device->unit = std::make_shared<sim::SimulatedUnit>(plan.unit);
-    for (const sim::Fault& fault : plan.faults) {
-      device->unit->AddFault(fault);
-    }
-  }
+  device->denied = plan.accessDenied;
+  device->unit = sim::MakeUnit(plan);
   devices_.push_back(device);
   return device->path;
 }
@@ -260,44 +256,22 @@ void StandinBus::Problem(std::string what) {
   problems_.push_back(std::move(what));
 }
 
-namespace {
-
-Listing ListingOf(const DevicePlan& plan, const std::string& path, int collection) {
-  Listing l;
-  l.path = path;
-  l.vendorId = plan.vendorId;
-  l.productId = plan.productId;
-  l.releaseNumber = 0x0100;
-  l.usagePage = static_cast<std::uint16_t>(0xFF00 + collection);
-  l.usage = 0x01;
-  l.interfaceNumber = 0;
-  l.manufacturer = plan.isUnit ? "Talvero" : "Other maker";
-  l.product = !plan.isUnit ? "HID device" : plan.productId == 1 ? "TORVEX" : "MAVIRA";
-  l.serialNumber = "SIM-" + path.substr(path.rfind('/') + 1);
-  return l;
-}
-
-}  // namespace
-
 bool StandinBus::Handle(Connection& connection, const std::vector<std::uint8_t>& request,
                         std::vector<std::uint8_t>& reply) {
-  MessageReader read(request);
+  sim::MessageReader read(request);
   const auto op = static_cast<Op>(read.U8());
-  MessageWriter out;
+  sim::MessageWriter out;
   Device* device = connection.device.get();
 
   switch (op) {
     case Op::Enumerate: {
-      std::vector<Listing> listed;
+      std::vector<sim::Listing> listed;
       for (const auto& d : devices_) {
         for (int c = 0; d->present && c < d->plan.collections; ++c) {
-          listed.push_back(ListingOf(d->plan, d->path, c));
+          listed.push_back(sim::ListingOf(d->plan, d->path, c));
         }
       }
-      out.U32(static_cast<std::uint32_t>(listed.size()));
-      for (const Listing& l : listed) {
-        out.Entry(l);
-      }
+      out.Entries(listed);
       break;
     }
 
@@ -325,7 +299,7 @@ bool StandinBus::Handle(Connection& connection, const std::vector<std::uint8_t>&
         }
         ++target->opens;
         connection.received = target->sent.size();  // a new reader gets what comes from now on
-        out.Entry(ListingOf(target->plan, target->path, 0));
+        out.Entry(sim::ListingOf(target->plan, target->path));
       }
       break;
     }
@@ -414,8 +388,7 @@ bool StandinBus::Handle(Connection& connection, const std::vector<std::uint8_t>&
       if (!device->present || !device->plan.descriptorReadable) {
         out.I32(device->present ? EIO : NODE_GONE).Bytes({});
       } else {
-        out.I32(0).Bytes(device->plan.descriptor.value_or(BuildReportDescriptor(
-            device->plan.inputReportLength, device->plan.outputReportLength)));
+        out.I32(0).Bytes(sim::ReportDescriptorOf(device->plan));
       }
       break;
     }

@@ -14,29 +14,10 @@
 #include <vector>
 
 #include "platform/posix/scoped_fd.h"
-#include "protocol/vendor.h"
+#include "sim/device_plan.h"
 #include "sim/simulated_unit.h"
 
 namespace standin {
-
-struct DevicePlan {
-  // Empty: the lowest free hidrawN in the bus's own node folder, as the kernel numbers nodes;
-  // the bus makes a file there for it, which a program can open and lock like a node.
-  std::string path;
-  std::uint16_t vendorId = MAKER_VENDOR_ID;
-  std::uint16_t productId = 2;
-  bool isUnit = true;  // false: another HID device, which must never get a request
-  // Both include the report-ID byte; the report descriptor is built from them.
-  std::uint32_t inputReportLength = 65;
-  std::uint32_t outputReportLength = 65;
-  std::optional<std::vector<std::uint8_t>> descriptor;  // served instead of the built one
-  bool descriptorReadable = true;  // false: the descriptor request fails with EIO
-  bool permissionDenied = false;   // open fails with EACCES (no udev rule for the node)
-  bool busy = false;               // open fails with EBUSY
-  int collections = 1;             // enumeration lists the node once per top-level collection
-  sim::UnitConfig unit;
-  std::vector<sim::Fault> faults;
-};
 
 // Which build of the stand-in library a program loads.
 enum class StandinLibrary {
@@ -60,8 +41,11 @@ class StandinBus {
   // is to meet this bus.
   Environment ProgramEnvironment(StandinLibrary library = StandinLibrary::Current) const;
 
-  // Adds a device at the end of the enumeration order; returns its path.
-  std::string Plug(const DevicePlan& plan);
+  // Adds a device at the end of the enumeration order, at the lowest free hidrawN in the bus's
+  // node folder as the kernel numbers nodes; the bus makes a file there that a program can open
+  // and lock like a node. Returns its path; empty, and the test failed, when the bus cannot play
+  // the plan.
+  std::string Plug(const sim::DevicePlan& plan);
   // Takes the device off the bus: enumeration no longer lists it, opening it fails with
   // ENOENT, and the program's open handles fail their next read or write as on a vanished node.
   void Unplug(const std::string& path);
@@ -77,10 +61,11 @@ class StandinBus {
   // What the program did against the rules of the bus: reports of the wrong length, requests to
   // a device that is not a unit, malformed messages.
   std::vector<std::string> Problems() const;
+
+ private:
   // Milliseconds since the bus started: the time base of the units' request traces.
   std::uint64_t NowMs() const;
 
- private:
   struct Device;
   struct Connection;
 
@@ -105,8 +90,5 @@ class StandinBus {
   std::vector<std::string> problems_;
   std::thread server_;
 };
-
-// The folder holding a stand-in library build (libhidapi-hidraw.so.0).
-std::string StandinLibraryDir(StandinLibrary library);
 
 }  // namespace standin

@@ -53,7 +53,7 @@ wchar_t* CopyWide(const std::string& text) {
   return copy;
 }
 
-hid_device_info* NewInfo(const standin::Listing& l) {
+hid_device_info* NewInfo(const sim::Listing& l) {
   auto* info = static_cast<hid_device_info*>(std::calloc(1, sizeof(hid_device_info)));
   if (info == nullptr) {
     return nullptr;
@@ -105,7 +105,7 @@ int Connect() {
 
 // One request and its reply; false (errno ENODEV) when the connection is gone, which is how the
 // driver reports a device that was unplugged.
-bool Call(int fd, const standin::MessageWriter& request, std::vector<std::uint8_t>& reply) {
+bool Call(int fd, const sim::MessageWriter& request, std::vector<std::uint8_t>& reply) {
   if (!standin::SendMessage(fd, request.bytes()) || !standin::ReceiveMessage(fd, reply)) {
     errno = ENODEV;
     return false;
@@ -158,19 +158,17 @@ hid_device_info* hid_enumerate(unsigned short vendorId, unsigned short productId
   }
   std::vector<std::uint8_t> reply;
   const bool answered =
-      Call(fd, standin::MessageWriter().U8(std::uint8_t(standin::Op::Enumerate)), reply);
+      Call(fd, sim::MessageWriter().U8(std::uint8_t(standin::Op::Enumerate)), reply);
   ::close(fd);
   if (!answered) {
     SetError(nullptr, "hid_enumerate");
     return nullptr;
   }
-  standin::MessageReader read(reply);
-  const std::uint32_t count = read.U32();
+  sim::MessageReader read(reply);
   hid_device_info* first = nullptr;
   hid_device_info** link = &first;
-  for (std::uint32_t i = 0; i < count && read.ok(); ++i) {
-    const standin::Listing listing = read.Entry();
-    if (!read.ok() || (vendorId != 0 && listing.vendorId != vendorId) ||
+  for (const sim::Listing& listing : read.Entries()) {
+    if ((vendorId != 0 && listing.vendorId != vendorId) ||
         (productId != 0 && listing.productId != productId)) {
       continue;
     }
@@ -202,14 +200,14 @@ hid_device* hid_open_path(const char* path) {
     return nullptr;
   }
   std::vector<std::uint8_t> reply;
-  if (!Call(fd, standin::MessageWriter().U8(std::uint8_t(standin::Op::Open)).Str(path), reply)) {
+  if (!Call(fd, sim::MessageWriter().U8(std::uint8_t(standin::Op::Open)).Str(path), reply)) {
     ::close(fd);
     SetError(nullptr, "hid_open_path");
     return nullptr;
   }
-  standin::MessageReader read(reply);
+  sim::MessageReader read(reply);
   const std::int32_t error = read.I32();
-  const standin::Listing listing = read.Entry();
+  const sim::Listing listing = read.Entry();
   if (error != 0 || !read.ok()) {
     ::close(fd);
     errno = error != 0 ? error : EPROTO;  // as open(2) fails on a hidraw node
@@ -262,12 +260,12 @@ int hid_write(hid_device* device, const unsigned char* data, size_t length) {
   }
   std::vector<std::uint8_t> reply;
   if (!Call(device->fd,
-            standin::MessageWriter().U8(std::uint8_t(standin::Op::Write)).Bytes({data, length}),
+            sim::MessageWriter().U8(std::uint8_t(standin::Op::Write)).Bytes({data, length}),
             reply)) {
     SetError(device, "hid_write");
     return -1;
   }
-  standin::MessageReader read(reply);
+  sim::MessageReader read(reply);
   const std::int32_t error = read.I32();
   const std::uint32_t written = read.U32();
   if (!read.ok() || error != 0) {
@@ -285,7 +283,7 @@ int hid_read_timeout(hid_device* device, unsigned char* data, size_t length, int
   }
   std::vector<std::uint8_t> reply;
   if (!Call(device->fd,
-            standin::MessageWriter()
+            sim::MessageWriter()
                 .U8(std::uint8_t(standin::Op::Read))
                 .U32(static_cast<std::uint32_t>(length)),
             reply)) {
@@ -293,7 +291,7 @@ int hid_read_timeout(hid_device* device, unsigned char* data, size_t length, int
     SetError(device, "hid_read_timeout");
     return -1;
   }
-  standin::MessageReader read(reply);
+  sim::MessageReader read(reply);
   switch (static_cast<standin::ReadStatus>(read.U8())) {
     case standin::ReadStatus::Data: {
       const std::vector<std::uint8_t> report = read.Bytes();
@@ -419,12 +417,11 @@ int hid_get_report_descriptor(hid_device* device, unsigned char* buf, size_t siz
     return -1;
   }
   std::vector<std::uint8_t> reply;
-  if (!Call(device->fd, standin::MessageWriter().U8(std::uint8_t(standin::Op::Descriptor)),
-            reply)) {
+  if (!Call(device->fd, sim::MessageWriter().U8(std::uint8_t(standin::Op::Descriptor)), reply)) {
     SetError(device, "hid_get_report_descriptor");
     return -1;
   }
-  standin::MessageReader read(reply);
+  sim::MessageReader read(reply);
   const std::int32_t error = read.I32();
   const std::vector<std::uint8_t> descriptor = read.Bytes();
   if (!read.ok() || error != 0) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace standin {
+namespace sim {
 
 // A report descriptor shaped like the unit's: vendor page, one application collection, output
 // report 1 and input report 2 as byte arrays. The lengths include the report-ID byte, as the
@@ -11,4 +11,4 @@ namespace standin {
 std::vector<std::uint8_t> BuildReportDescriptor(std::uint32_t inputReportLength,
                                                 std::uint32_t outputReportLength);
 
-}  // namespace standin
+}  // namespace sim

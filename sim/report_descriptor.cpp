@@ -1,6 +1,6 @@
-#include "tests/hidapi_standin/driver/descriptor_builder.h"
+#include "sim/report_descriptor.h"
 
-namespace standin {
+namespace sim {
 namespace {
 
 void AddByteArrayReport(std::vector<std::uint8_t>& d, std::uint8_t reportId, std::uint8_t main,
@@ -28,4 +28,4 @@ std::vector<std::uint8_t> BuildReportDescriptor(std::uint32_t inputReportLength,
   return d;
 }
 
-}  // namespace standin
+}  // namespace sim
