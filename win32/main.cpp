@@ -4,6 +4,8 @@
 
 #include "platform/win32/hid_library.h"
 #include "platform/win32/win32_hid_transport.h"
+#include "platform/win32/win32_unit_claims.h"
+#include "protocol/claiming_transport.h"
 #include "platform/win32/win32_waiter.h"
 #include "protocol/unit_link.h"
 #include "dialog/dialog_logic.h"
@@ -37,7 +39,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // one link to the unit (closed: no unit yet), the dialog's view and logic, and what the dialog
   // itself holds (its notification handle, row brush and logo).
   Win32Waiter waiter;
-  Win32HidTransport transport(hid);
+  Win32HidTransport hidTransport(hid);
+  // Each unit is claimed before anything is sent to it: a second copy of the program, or another
+  // program that claims units, leaves it alone while this one holds it.
+  Win32UnitClaims claims;
+  ClaimingTransport transport(hidTransport, claims);
   UnitLink link(transport, waiter);
   Win32DialogView view;
   Win32ProgressWindow progress(instance, view);
@@ -45,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     CarriedFirmware{CarriedImage(instance), CARRIED_IMAGE_SHA256});
   MainDialogState state{instance, hid, texts, view, logic, link, {}, {}, {}};
 
-  const DLGTEMPLATE* dialog = MainDialogTemplate(instance, language);
+  const DLGTEMPLATE* dialog = MainDialogTemplate(instance);
   const INT_PTR ended = dialog == nullptr
                             ? -1
                             : DialogBoxIndirectParamW(instance, dialog, nullptr, &MainDialogProc,

@@ -19,15 +19,17 @@ namespace {
 constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kReadEscInfo = 0x1D, kErase = 0x1E,
                        kSetAddress = 0x1F, kProtect = 0x20;
 
-// The texts of the dialog template (not message-table texts), per language.
+// The dialog's own texts, as users have always seen them, per language (written out here rather
+// than taken from the catalogue, which the program sets them from).
 struct TemplateTexts {
   const wchar_t* close;
   const wchar_t* group;
+  const wchar_t* hintLabel;
 };
 TemplateTexts TemplateFor(Language lang) {
   if (lang == Language::German)
-    return {L"Beenden", L"Installierte Firmware Versionen"};
-  return {L"Close", L"Installed firmware version"};
+    return {L"Beenden", L"Installierte Firmware Versionen", L"Hinweisfenster:"};
+  return {L"Close", L"Installed firmware version", L"Hint:"};
 }
 
 constexpr wchar_t kTitle[] = L"TALVERO PELORA FW Updater 3.3 ";
@@ -198,6 +200,7 @@ void RunStartup(Session& s, const StartupCase& c) {
   k.ExpectEq(p.ItemText(IDC_CLOSE), TemplateFor(lang).close, "Close button text");
   k.ExpectEq(p.ItemText(IDC_UPDATE), L"Update", "Update button text");
   k.ExpectEq(p.ItemText(IDC_VERSION_GROUP), TemplateFor(lang).group, "version group text");
+  k.ExpectEq(p.ItemText(IDC_HINT_LABEL), TemplateFor(lang).hintLabel, "hint box caption");
 
   if (c.status == 0) {
     const BusDeviceServer& unit = *devices[static_cast<std::size_t>(c.unitIndex)];
@@ -258,6 +261,32 @@ std::vector<Scenario> HotplugScenarios() {
          s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"), "after arrival");
          s.ExpectRequests(unit, expected::ReadyIdentification(), "arrival trace");
          s.checks().ExpectEq(unit.OpenConnections(), 1, "unit open after arrival");
+         s.CloseAndFinish();
+       }},
+      {"second-copy-finds-the-unit-busy",
+       [](Session& s) {
+         Checks& k = s.checks();
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         // Another copy of the program holds the unit (identified, ready).
+         Program holder(k, s.settings().exePath, s.bus().name());
+         holder.Start();
+         holder.WaitForDialog();
+         k.ExpectEq(holder.ItemText(IDC_HINT), Msg(IDS_READY, s.lang()), "the holder's hint");
+         const std::size_t holderRequests = unit.RequestCount();
+         // This copy finds the unit held: it says so and sends it nothing, not even an identify.
+         s.StartProgram();
+         s.ExpectDialog(Guidance(IDS_UNIT_BUSY, s.lang()), false, InitialPanel(s.lang()),
+                        "second copy at start-up");
+         k.ExpectEq(unit.RequestCount(), holderRequests, "requests after the second copy started");
+         s.Screenshot("busy");
+         // The holder is killed; its claim ends with it, and the next arrival takes the unit.
+         k.Expect(holder.End().empty(), "the holder ended");
+         Deliver(s, 0x8000, unit.path(), "arrival after the holder ended");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the holder ended");
+         s.ExpectRequests(unit,
+                          Concat(expected::ReadyIdentification(), expected::ReadyIdentification()),
+                          "the holder's identification, then this copy's");
          s.CloseAndFinish();
        }},
       {"removal-of-another-device",
