@@ -27,9 +27,13 @@ Placement PlaceProgressWindow(const ScreenRect& dialog, std::int32_t dpi) {
           dialog.top + ((dialog.bottom - dialog.top) >> 1) - height / 2, width, height};
 }
 
+bool RaisedAlready(std::uintptr_t remembered, std::uintptr_t mainDialog,
+                   std::uintptr_t progressWindow) {
+  return remembered == mainDialog || remembered == progressWindow;
+}
+
 bool ShouldRaiseProgress(std::uintptr_t remembered, std::uintptr_t foreground,
                          std::uintptr_t mainDialog, std::uintptr_t progressWindow) {
-  const bool raisedAlready = remembered == mainDialog || remembered == progressWindow;
   const bool ours = foreground == mainDialog || foreground == progressWindow;
-  return !raisedAlready && ours;
+  return !RaisedAlready(remembered, mainDialog, progressWindow) && ours;
 }

@@ -33,6 +33,11 @@ inline constexpr std::int32_t PROGRESS_WINDOW_HEIGHT = 50;
 // The progress window at the system DPI, centred on the main dialog.
 Placement PlaceProgressWindow(const ScreenRect& dialog, std::int32_t dpi);
 
+// Whether the two windows were raised already in this transfer: the remembered window is one of
+// them.
+bool RaisedAlready(std::uintptr_t remembered, std::uintptr_t mainDialog,
+                   std::uintptr_t progressWindow);
+
 // Whether RaiseOnceIfForeground raises now: nothing raised yet in this transfer (the remembered
 // window is neither of the two) and one of the two is in the foreground.
 bool ShouldRaiseProgress(std::uintptr_t remembered, std::uintptr_t foreground,

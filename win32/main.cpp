@@ -37,7 +37,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   // The program's whole state, built once here and owned by this frame for the whole run: the
   // one link to the unit (closed: no unit yet), the dialog's view and logic, and what the dialog
-  // itself holds (its notification handle and row brush).
+  // itself holds (its notification handle, row brush and logo).
   Win32Waiter waiter;
   Win32HidTransport hidTransport(hid);
   // Each unit is claimed before anything is sent to it: a second copy of the program, or another
@@ -49,7 +49,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32ProgressWindow progress(instance, view);
   DialogLogic logic({view, link, texts, progress, waiter},
                     CarriedFirmware{CarriedImage(instance), CARRIED_IMAGE_SHA256});
-  MainDialogState state{instance, hid, texts, view, logic, link, {}, {}};
+  MainDialogState state{instance, hid, texts, view, logic, link, {}, {}, {}};
 
   const DLGTEMPLATE* dialog = MainDialogTemplate(instance);
   const INT_PTR ended = dialog == nullptr

@@ -3,17 +3,11 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "win32/dialog_layout.h"
 #include "win32/window_title.h"
 
 namespace {
 
 constexpr COLORREF ESC_ROW_TEXT = RGB(255, 0, 0);
-constexpr COLORREF LOGO_TRANSPARENT = RGB(0, 255, 0);
-
-ScreenRect ToScreenRect(const RECT& rect) {
-  return {rect.left, rect.top, rect.right, rect.bottom};
-}
 
 // BeginPaint/EndPaint as one scope.
 class PaintScope {
@@ -28,19 +22,6 @@ class PaintScope {
   HWND window_;
   PAINTSTRUCT paint_{};
   HDC dc_ = nullptr;
-};
-
-// A GDI object selected into a DC for one scope.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~Selection() { SelectObject(dc_, previous_); }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
 };
 
 void CloseProgram(MainDialogState& state, HWND window, INT_PTR result) {
@@ -74,26 +55,7 @@ INT_PTR OnInitDialog(MainDialogState& state, HWND window, WPARAM, LPARAM) {
 
 INT_PTR OnPaint(MainDialogState& state, HWND window, WPARAM, LPARAM) {
   const PaintScope paint(window);
-  const BitmapHandle logo(LoadBitmapW(state.instance, MAKEINTRESOURCEW(IDB_LOGO)));
-  BITMAP size{};
-  if (!logo || GetObjectW(logo.get(), sizeof(size), &size) == 0) {
-    return FALSE;
-  }
-  const MemoryDc memory(CreateCompatibleDC(paint.dc()));
-  if (!memory) {
-    return FALSE;
-  }
-  const Selection selected(memory.get(), logo.get());
-  RECT dialog{};
-  RECT group{};
-  GetWindowRect(window, &dialog);
-  GetWindowRect(GetDlgItem(window, IDC_VERSION_GROUP), &group);
-  const Placement place =
-      PlaceLogo(ToScreenRect(dialog), ToScreenRect(group), size.bmWidth, size.bmHeight,
-                GetSystemMetrics(SM_CXDLGFRAME), GetSystemMetrics(SM_CYCAPTION));
-  // gdi32's form of TransparentBlt: msimg32 is not a known DLL and is not imported.
-  GdiTransparentBlt(paint.dc(), place.x, place.y, place.width, place.height, memory.get(), 0, 0,
-                    size.bmWidth, size.bmHeight, LOGO_TRANSPARENT);
+  state.logo.Paint(state.instance, window, paint.dc());
   return FALSE;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/win32/scoped_handle.h"
 #include "dialog/dialog_logic.h"
 #include "texts/message_catalogue.h"
+#include "win32/dialog_logo.h"
 #include "win32/win32_dialog_view.h"
 
 // What the main dialog works with: built by the program's entry point, handed to the dialog as
@@ -20,6 +21,7 @@ struct MainDialogState {
   UnitLink& link;
   DeviceNotification notification;  // held from WM_INITDIALOG until the dialog ends
   BrushHandle rowBrush;  // background of the red ESC row; made once, deleted with the state
+  DialogLogo logo;       // stretched at the first paint, kept with the state
 };
 
 // The dialog procedure of the main dialog (template 110); its creation parameter is a

@@ -46,6 +46,11 @@ void Win32ProgressWindow::SetPosition(std::uint32_t percent) {
 
 void Win32ProgressWindow::RaiseOnceIfForeground() {
   const HWND dialog = owner_.window();
+  // Settled for this transfer once raised: the foreground window is not asked for again on every
+  // block (under Wine each GetForegroundWindow is a round trip to the Wine server).
+  if (RaisedAlready(Id(remembered_), Id(dialog), Id(window_.get()))) {
+    return;
+  }
   const HWND foreground = GetForegroundWindow();
   if (!ShouldRaiseProgress(Id(remembered_), Id(foreground), Id(dialog), Id(window_.get()))) {
     return;

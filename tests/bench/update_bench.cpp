@@ -8,7 +8,7 @@
 
 #include "protocol/unit_link.h"
 #include "protocol/unit_report.h"
-#include "tests/support/fake_os.h"
+#include "tests/support/fake_clock.h"
 #include "dialog/dialog_logic.h"
 #include "dialog/dialog_view.h"
 #include "texts/message_catalogue.h"
@@ -25,19 +25,20 @@ constexpr std::size_t kBlocks = BlocksForImage(kImageBytes);
 class InstantTransport : public HidTransport {
  public:
   ResultCode FindAndOpen(OpenedDevice& out) override {
-    out = {0x10, L"\\\\?\\hid#bench", 2};
+    // Any path (wide on Windows, bytes elsewhere): an update never looks at it.
+    out = {0x10, DevicePath(1, DevicePathChar('x')), 2};
     return 0;
   }
   bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
     out = {65, 65};
     return true;
   }
-  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+  IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
     command_ = report[1];
     argument_ = report[3];
-    return true;
+    return IoResult::Success();
   }
-  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+  IoResult ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
     buffer[0] = REPORT_ID_IN;
     buffer[1] = 0;
     buffer[3] = 0;
@@ -54,7 +55,7 @@ class InstantTransport : public HidTransport {
       default:
         break;
     }
-    return true;
+    return IoResult::Success();
   }
   void CloseDevice(DeviceHandle) override {}
 
@@ -65,8 +66,8 @@ class InstantTransport : public HidTransport {
 
 class SilentDialog : public DialogView {
  public:
-  void SetItemText(int, std::wstring_view) override {}
-  void EnableItem(int, bool) override {}
+  void ShowVersions(const VersionRows&) override {}
+  void EnableUpdate(bool) override {}
   void SetHint(std::wstring_view) override {}
   void AppendHint(std::wstring_view) override {}
   MessageAnswer ShowMessage(std::wstring_view, std::wstring_view, MessageIcon,
@@ -79,13 +80,12 @@ class SilentProgress : public ProgressWindow {
  public:
   void Open(std::wstring_view) override {}
   void SetPosition(std::uint32_t percent) override { benchmark::DoNotOptimize(percent); }
-  void RaiseOnceIfForeground() override {}
   void Close() override {}
 };
 
 void FullUpdate(benchmark::State& state) {
   InstantTransport transport;
-  NoWaitOs os;
+  NoWaitClock clock;
   SilentDialog dialog;
   SilentProgress progress;
   std::vector<std::uint8_t> image(kImageBytes);
@@ -93,9 +93,10 @@ void FullUpdate(benchmark::State& state) {
     image[i] = static_cast<std::uint8_t>(i * 131);
   }
   const TableCatalogue texts(Language::English);
-  UnitLink link(transport, os);
-  DialogLogic logic({dialog, link, texts, progress, os}, CarriedFirmware{image, Sha256Of(image)});
-  if (link.Open() != 0) {
+  UnitLink link(transport, clock);
+  DialogLogic logic({dialog, link, texts, progress, clock},
+                    CarriedFirmware{image, Sha256Of(image)});
+  if (!link.Open().ok()) {
     state.SkipWithError("the instant unit did not identify");
     return;
   }

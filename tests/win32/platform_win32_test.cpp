@@ -11,6 +11,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,32 @@ TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
   EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_EQ(buffer[0], 0x02);
   EXPECT_EQ(buffer[1], 0xEE);
+}
+
+// A write that completes at once leaves the transport's event signalled; the read after it must
+// still wait for its own reply (here 150 ms late) and deliver it, not end early on that event.
+TEST(Win32HidTransport, ReadAfterAWriteDoneAtOnceWaitsForALateReply) {
+  PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 2000);
+  const auto request = Report(0x01, 0x5A, 65);
+  EXPECT_TRUE(transport.WriteReport(unit.device(), request).ok);
+  EXPECT_EQ(unit.Receive(), request);
+
+  const auto reply = Report(0x02, 0x77, 65);
+  std::thread lateUnit([&] {
+    Sleep(150);
+    unit.Send(reply);
+  });
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  const double start = NowMs();
+  const IoResult read = transport.ReadReport(unit.device(), buffer);
+  const double elapsed = NowMs() - start;
+  lateUnit.join();
+  EXPECT_TRUE(read.ok);
+  EXPECT_EQ(buffer, reply);
+  EXPECT_GE(elapsed, 140.0);
 }
 
 // `transfer` fails with ERROR_TIMEOUT once the transport's 300 ms are over, not before and not

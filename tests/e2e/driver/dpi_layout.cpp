@@ -1,8 +1,11 @@
 // The dialog, a box and the progress window at the desktop's DPI: every label and button shows
 // its whole text, the progress window keeps its proportions and centring, with screenshots.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "platform/win32/scoped_handle.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/release_scenarios.h"
 #include "tests/e2e/driver/screen_pixels.h"
@@ -82,6 +85,67 @@ void ExpectTextsShown(Session& s, int dpi) {
   }
 }
 
+// Where the logo goes in the dialog's client area, by the fixed formulas, and how large.
+struct LogoPlace {
+  int x, y, width, height;
+};
+
+LogoPlace LogoPlaceOf(HWND dialog, int bitmapWidth, int bitmapHeight) {
+  RECT d{}, g{};
+  GetWindowRect(dialog, &d);
+  GetWindowRect(GetDlgItem(dialog, IDC_VERSION_GROUP), &g);
+  LogoPlace place{};
+  place.x = g.right - (d.left + GetSystemMetrics(SM_CXDLGFRAME)) + 20;
+  place.y = g.top - (d.top + GetSystemMetrics(SM_CYCAPTION));
+  place.width = std::min<int>(bitmapWidth / 2, d.right - g.right - 45);
+  place.height =
+      static_cast<int>(static_cast<float>(place.width) / static_cast<float>(bitmapWidth) *
+                       static_cast<float>(bitmapHeight));
+  return place;
+}
+
+// The logo on the screen is, pixel for pixel, the bitmap drawn afresh by the formulas: at the
+// first paint and at a later one (`when`). The program paints when its queue is empty, so the
+// screen is read again for a while before it counts as different.
+void ExpectLogoAsDrawn(Session& s, const std::string& when) {
+  Checks& k = s.checks();
+  const HWND dialog = s.program().dialog();
+  const ModuleHandle program(
+      LoadLibraryExW(s.settings().exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  HBITMAP bitmap = program ? LoadBitmapW(program.get(), MAKEINTRESOURCEW(IDB_LOGO)) : nullptr;
+  BITMAP size{};
+  const bool readable = bitmap != nullptr && GetObjectW(bitmap, sizeof size, &size) != 0;
+  if (bitmap != nullptr)
+    DeleteObject(bitmap);
+  if (!readable) {
+    k.Expect(false, "the program's logo bitmap cannot be read");
+    return;
+  }
+  const LogoPlace place = LogoPlaceOf(dialog, size.bmWidth, size.bmHeight);
+  const std::uint32_t background = Rgb(GetSysColor(COLOR_BTNFACE));
+  const ScreenPixels expected =
+      DrawnLogo(program.get(), IDB_LOGO, place.width, place.height, background);
+  POINT origin{place.x, place.y};
+  ClientToScreen(dialog, &origin);
+  std::size_t differing = SIZE_MAX;
+  for (int attempt = 0; attempt < 20 && differing != 0; ++attempt) {
+    if (attempt != 0)
+      Sleep(100);
+    differing = DifferentPixels(
+        CaptureScreen({origin.x, origin.y, origin.x + place.width, origin.y + place.height}),
+        expected);
+  }
+  std::printf("    logo %s: %dx%d at %d,%d of the client area; %s\n", when.c_str(), place.width,
+              place.height, place.x, place.y,
+              differing == 0 ? "as drawn afresh" : "DIFFERENT from the bitmap drawn afresh");
+  k.Expect(!expected.pixels.empty(), "the logo drawn afresh for comparison is empty");
+  k.Expect(differing == 0, "the logo " + when + ": " +
+                               (differing == SIZE_MAX ? std::string("no pixels to compare")
+                                                      : std::to_string(differing)) +
+                               " of " + std::to_string(expected.pixels.size()) +
+                               " pixels differ from the bitmap drawn afresh by the formulas");
+}
+
 void RunDpiLayout(Session& s) {
   Checks& k = s.checks();
   Program& p = s.program();
@@ -100,6 +164,11 @@ void RunDpiLayout(Session& s) {
   s.ExpectDialog(Msg(IDS_READY, s.lang()), true, {L"MAVIRA", L"1.2", L"1.5", L"3.2", true},
                  "start-up");
   ExpectTextsShown(s, dpi);
+  ExpectLogoAsDrawn(s, "at start-up");
+  // A later paint of the whole dialog draws the same logo (painted before RedrawWindow returns).
+  RedrawWindow(p.dialog(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ExpectLogoAsDrawn(s, "repainted");
   s.Screenshot("dialog-" + tag);
 
   p.PressButton(IDC_UPDATE);

@@ -58,6 +58,8 @@ ScreenPixels DrawnIcon(LPCWSTR which, int width, int height, std::uint32_t backg
   return shot;
 }
 
+}  // namespace
+
 std::size_t DifferentPixels(const ScreenPixels& a, const ScreenPixels& b) {
   if (a.pixels.size() != b.pixels.size())
     return SIZE_MAX;
@@ -67,7 +69,39 @@ std::size_t DifferentPixels(const ScreenPixels& a, const ScreenPixels& b) {
   return n;
 }
 
-}  // namespace
+ScreenPixels DrawnLogo(HMODULE program, int logo, int width, int height, std::uint32_t background) {
+  ScreenPixels shot;
+  HBITMAP bitmap = LoadBitmapW(program, MAKEINTRESOURCEW(logo));
+  BITMAP size{};
+  if (bitmap == nullptr || GetObjectW(bitmap, sizeof size, &size) == 0 || width <= 0 ||
+      height <= 0) {
+    if (bitmap != nullptr)
+      DeleteObject(bitmap);
+    return shot;
+  }
+  HDC screen = GetDC(nullptr);
+  HDC canvasDc = CreateCompatibleDC(screen);
+  HDC logoDc = CreateCompatibleDC(screen);
+  HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ oldCanvas = SelectObject(canvasDc, canvas);
+  HGDIOBJ oldLogo = SelectObject(logoDc, bitmap);
+  HBRUSH brush =
+      CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+  RECT all{0, 0, width, height};
+  FillRect(canvasDc, &all, brush);
+  DeleteObject(brush);
+  if (GdiTransparentBlt(canvasDc, 0, 0, width, height, logoDc, 0, 0, size.bmWidth, size.bmHeight,
+                        RGB(0, 255, 0)))
+    shot = Capture(canvasDc, 0, 0, width, height);
+  SelectObject(logoDc, oldLogo);
+  SelectObject(canvasDc, oldCanvas);
+  DeleteObject(canvas);
+  DeleteObject(bitmap);
+  DeleteDC(logoDc);
+  DeleteDC(canvasDc);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}
 
 ScreenPixels CaptureScreen(const RECT& r) {
   HDC screen = GetDC(nullptr);

@@ -40,6 +40,14 @@ InkSpan InkOf(const ScreenPixels& pixels, std::uint32_t background, int inset);
 // manager makes from the template (8 points, MS Shell Dlg), drawn by the same GDI.
 int InkOfWholeText(const std::wstring& text, int dpi);
 
+// The logo as the main dialog is to draw it: bitmap `logo` of `program` loaded afresh, stretched
+// from its whole size to `width` x `height` onto `background` with pure green transparent
+// (TransparentBlt), as a fresh paint would. Empty when the bitmap cannot be loaded.
+ScreenPixels DrawnLogo(HMODULE program, int logo, int width, int height, std::uint32_t background);
+
+// How many pixels differ; SIZE_MAX when the sizes differ.
+std::size_t DifferentPixels(const ScreenPixels& a, const ScreenPixels& b);
+
 // Which standard icon a message box shows ("error", "warning", "information", "question"), by
 // the pixels of its icon control; "none", "unreadable" or "unknown" otherwise.
 std::string BoxIcon(HWND box);
