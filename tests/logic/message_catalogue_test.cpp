@@ -17,14 +17,17 @@
 namespace {
 
 // The identifiers the dialog fetches, the ones for a build without its image, for an image that
-// is not the one the build recorded and for a window that cannot be created, and the command
-// line's own texts from 40100 on.
+// is not the one the build recorded and for a window that cannot be created, the command line's
+// own texts from 40100 on and the web page's from 40200 on.
 const std::set<MessageId> kListed = [] {
   std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009,
                              40011, 40012, 40015, 40016, 40017, 40020, 40022, 40023,
                              40025, 40026, 40027, 40028, 40029, 40030, 40032, 40033,
                              40034, 40035, 40036, 40037, 40038, 40039, 40040, 40041};
   for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_EXIT_STATUS; ++id) {
+    ids.insert(id);
+  }
+  for (MessageId id = IDS_WEB_NO_WEBHID; id <= IDS_WEB_NO; ++id) {
     ids.insert(id);
   }
   return ids;
@@ -83,8 +86,9 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
   for (const auto& [name, number] : names) {
     EXPECT_EQ(name, number);
   }
-  // Every dialog text has its name checked here; the command line's follow them.
-  EXPECT_EQ(std::size(names), kListed.size() - (IDS_CLI_HELP_EXIT_STATUS - IDS_CLI_READY + 1));
+  // Every dialog text has its name checked here; the command line's and the page's follow them.
+  EXPECT_EQ(std::size(names), kListed.size() - (IDS_CLI_HELP_EXIT_STATUS - IDS_CLI_READY + 1) -
+                                  (IDS_WEB_NO - IDS_WEB_NO_WEBHID + 1));
 }
 
 // Texts whose exact letters carry something easy to lose on the way from the source file: escapes,

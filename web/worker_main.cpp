@@ -1,0 +1,80 @@
+// The browser front end's entry point, run in a dedicated worker: a hidden tab's page has its
+// timers throttled to about one a second, which would stretch the update's 2,037 20 ms waits to
+// over half an hour; a worker's are not.
+#include "carried_image_digest.h"
+
+#include "protocol/unit_link.h"
+#include "protocol/vendor.h"
+#include "resources/resource_ids.h"
+#include "ui/dialog_logic.h"
+#include "ui/message_catalogue.h"
+#include "update/firmware_package.h"
+#include "web/browser_language.h"
+#include "web/browser_os_services.h"
+#include "web/carried_image.h"
+#include "web/page_channel.h"
+#include "web/page_dialog_view.h"
+#include "web/webhid_transport.h"
+#include "web/worker_inbox.h"
+#include "web/worker_loop.h"
+
+namespace {
+
+// The texts the dialog template and the title carry on Windows.
+void ShowPageTexts(PageChannel& page, const Catalogue& texts, Language language) {
+  page.PageText("lang", language == Language::German ? L"de" : L"en");
+  page.PageText("title", std::wstring(L"TALVERO ") + SUPPORTED_MODEL_NAME + L" FW Updater " +
+                             FirmwareVersionText() + L" ");
+  page.PageText("versions", texts.Text(IDS_WEB_VERSIONS_CAPTION));
+  page.PageText("hint", texts.Text(IDS_WEB_HINT_CAPTION));
+  page.PageText("connect", texts.Text(IDS_WEB_CONNECT));
+  page.PageText("cancel", texts.Text(IDS_WEB_CANCEL));
+  page.PageText("yes", texts.Text(IDS_WEB_YES));
+  page.PageText("no", texts.Text(IDS_WEB_NO));
+}
+
+}  // namespace
+
+int main() {
+  // The page says first which language the browser speaks and whether it has WebHID.
+  InboxMessage start = NextInboxMessage();
+  while (start.kind != InboxKind::Start) {
+    start = NextInboxMessage();
+  }
+
+  // The whole state, built once here and alive for as long as the page is open.
+  const Language language = LanguageOfTag(start.text);
+  const TableCatalogue texts(language);
+  PageChannel page;
+  WorkerLoop loop(page);
+  PageDialogView view(page, loop);
+  PageProgress progress(page);
+  BrowserErrorSlot errors;
+  BrowserOsServices os(errors);
+  WebHidTransport transport(errors);
+  UnitLink link(transport, os);
+  DialogLogic logic({view, link, texts, progress, os},
+                    CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256});
+  loop.Attach(logic);
+
+  ShowPageTexts(page, texts, language);
+  view.SetItemText(IDC_LABEL_UNIT, texts.Text(IDS_LABEL_UNIT));
+  view.SetItemText(IDC_LABEL_BOOTLOADER, texts.Text(IDS_LABEL_BOOTLOADER));
+  view.SetItemText(IDC_LABEL_ESC, texts.Text(IDS_LABEL_ESC));
+  if (start.number == 0) {
+    // Nothing here can reach a unit: say so, and name the programs that can.
+    view.EnableItem(IDC_UPDATE, false);
+    logic.panel.Refresh();
+    view.SetHint(texts.Text(IDS_WEB_NO_WEBHID));
+    page.Ready();
+    return 0;
+  }
+
+  // The same units the other front ends accept; IsProgrammingUnit judges each device again.
+  page.DeviceFilter(MAKER_VENDOR_ID, PRODUCT_ID_TORVEX, PRODUCT_ID_MAVIRA);
+  // The start-up scan finds a unit this origin was granted before, if one is plugged in.
+  logic.connection.ShowStartupState(link.Open());
+  page.Ready();
+  loop.Run();
+  return 0;
+}

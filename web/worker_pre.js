@@ -1,0 +1,269 @@
+// The worker's JavaScript half, put before the compiled core (emcc --pre-js): the inbox the
+// core's loop reads, and the WebHID side of the transport (web/webhid_transport.cpp).
+'use strict';
+
+// The second error number for each kind of browser failure; the same values as
+// web/browser_errors.h (docs/architecture.md lists them).
+const BROWSER_ERROR = Object.freeze({
+  network: 0xb001,
+  invalidState: 0xb002,
+  notAllowed: 0xb003,
+  notFound: 0xb004,
+  badReport: 0xb005,
+  timeout: 0xb006,
+  unplugged: 0xb007,
+  noHandle: 0xb008,
+  other: 0xb0ff,
+});
+
+// WebHID reads wait for ever; the core's reads end after this long, as on the other systems.
+const READ_TIMEOUT_MS = 10000;
+
+const WorkerSide = (() => {
+  // The numbers of InboxKind in web/worker_inbox.h.
+  const KIND = Object.freeze({
+    start: 0, update: 1, answer: 2, granted: 3, arrival: 4, removal: 5, other: 6,
+  });
+  const inbox = [];
+  let wake = null;
+  let current = { kind: KIND.other, text: '', number: 0 };
+
+  function deliver(kind, text = '', number = 0) {
+    inbox.push({ kind, text, number });
+    if (wake) {
+      const resume = wake;
+      wake = null;
+      resume();
+    }
+  }
+
+  self.addEventListener('message', (event) => {
+    const message = event.data || {};
+    switch (message.type) {
+      case 'start':
+        // The worker needs WebHID of its own: the page's is no use to it.
+        deliver(KIND.start, String(message.language || ''),
+                message.webhid && 'hid' in navigator ? 1 : 0);
+        break;
+      case 'update':
+        deliver(KIND.update);
+        break;
+      case 'answer':
+        deliver(KIND.answer, '', message.answer | 0);
+        break;
+      case 'granted':
+        deliver(KIND.granted);
+        break;
+      default:
+        deliver(KIND.other);
+    }
+  });
+
+  return {
+    KIND,
+    deliver,
+    async next() {
+      while (inbox.length === 0) {
+        await new Promise((resolve) => { wake = resolve; });
+      }
+      current = inbox.shift();
+      return current.kind;
+    },
+    currentText: () => current.text,
+    currentNumber: () => current.number,
+  };
+})();
+
+const WorkerHid = (() => {
+  const hid = self.navigator && self.navigator.hid;
+  // WebHID has no device path: each device gets a name the first time it is seen, the same for
+  // as long as the page lives, so that a removal names the device that was opened.
+  const names = new WeakMap();
+  let named = 0;
+  let listed = [];
+  const handles = new Map();
+  let nextHandle = 1;
+  const api = { lastError: 0 };
+
+  function hex4(value) {
+    return value.toString(16).padStart(4, '0');
+  }
+
+  function nameOf(device) {
+    let name = names.get(device);
+    if (!name) {
+      named += 1;
+      name = `webhid-${hex4(device.vendorId)}-${hex4(device.productId)}-${named}`;
+      names.set(device, name);
+    }
+    return name;
+  }
+
+  function codeOf(error) {
+    switch (error && error.name) {
+      case 'NetworkError': return BROWSER_ERROR.network;
+      case 'InvalidStateError': return BROWSER_ERROR.invalidState;
+      case 'NotAllowedError':
+      case 'SecurityError': return BROWSER_ERROR.notAllowed;
+      case 'NotFoundError': return BROWSER_ERROR.notFound;
+      case 'TypeError':
+      case 'DataError': return BROWSER_ERROR.badReport;
+      default: return BROWSER_ERROR.other;
+    }
+  }
+
+  // The longest report of a kind in the device's collections, in bytes, plus the report-ID
+  // byte, as the Windows HID capabilities count it (also when the device numbers no reports).
+  function reportLength(device, output) {
+    let longest = 0;
+    const visit = (collection) => {
+      for (const report of (output ? collection.outputReports : collection.inputReports) || []) {
+        let bits = 0;
+        for (const item of report.items || []) {
+          bits += item.reportSize * item.reportCount;
+        }
+        longest = Math.max(longest, Math.ceil(bits / 8));
+      }
+      for (const child of collection.children || []) {
+        visit(child);
+      }
+    };
+    for (const collection of device.collections || []) {
+      visit(collection);
+    }
+    return longest === 0 ? 0 : longest + 1;
+  }
+
+  if (hid) {
+    hid.addEventListener('connect', (event) => {
+      WorkerSide.deliver(WorkerSide.KIND.arrival, nameOf(event.device));
+    });
+    hid.addEventListener('disconnect', (event) => {
+      // A read waiting on the unplugged device ends now rather than at its time-out.
+      for (const entry of handles.values()) {
+        if (entry.device === event.device) {
+          entry.gone = true;
+          if (entry.reader) {
+            entry.reader(BROWSER_ERROR.unplugged);
+          }
+        }
+      }
+      WorkerSide.deliver(WorkerSide.KIND.removal, nameOf(event.device));
+    });
+  }
+
+  api.list = async () => {
+    if (!hid) {
+      api.lastError = BROWSER_ERROR.notFound;
+      return -1;
+    }
+    try {
+      listed = await hid.getDevices();
+      return listed.length;
+    } catch (error) {
+      api.lastError = codeOf(error);
+      return -1;
+    }
+  };
+
+  api.open = async (index) => {
+    const device = listed[index];
+    if (!device) {
+      api.lastError = BROWSER_ERROR.notFound;
+      return 0;
+    }
+    try {
+      if (!device.opened) {
+        await device.open();
+      }
+    } catch (error) {
+      api.lastError = codeOf(error);
+      return 0;
+    }
+    const entry = { device, reports: [], reader: null, gone: false };
+    // WebHID gives the report ID apart from the data; the core reads it at byte 0.
+    entry.listener = (event) => {
+      const data = new Uint8Array(event.data.buffer, event.data.byteOffset, event.data.byteLength);
+      const report = new Uint8Array(1 + data.length);
+      report[0] = event.reportId;
+      report.set(data, 1);
+      if (entry.reader) {
+        entry.reader(report);
+      } else {
+        entry.reports.push(report);
+      }
+    };
+    device.addEventListener('inputreport', entry.listener);
+    const handle = nextHandle++;
+    handles.set(handle, entry);
+    return handle;
+  };
+
+  api.vendorId = (handle) => (handles.has(handle) ? handles.get(handle).device.vendorId : -1);
+  api.productId = (handle) => (handles.has(handle) ? handles.get(handle).device.productId : -1);
+  api.path = (handle) => (handles.has(handle) ? nameOf(handles.get(handle).device) : '');
+  api.reportLength = (handle, output) =>
+    (handles.has(handle) ? reportLength(handles.get(handle).device, output) : 0);
+
+  api.write = async (handle, report) => {
+    const entry = handles.get(handle);
+    if (!entry) {
+      return BROWSER_ERROR.noHandle;
+    }
+    if (entry.gone) {
+      return BROWSER_ERROR.unplugged;
+    }
+    try {
+      // Byte 0 is the report ID, which WebHID takes apart from the data.
+      await entry.device.sendReport(report[0], report.subarray(1));
+      return 0;
+    } catch (error) {
+      return codeOf(error);
+    }
+  };
+
+  // The next input report (report ID at byte 0), or an error code.
+  api.read = (handle) => {
+    const entry = handles.get(handle);
+    if (!entry) {
+      return Promise.resolve(BROWSER_ERROR.noHandle);
+    }
+    if (entry.reports.length > 0) {
+      return Promise.resolve(entry.reports.shift());
+    }
+    if (entry.gone) {
+      return Promise.resolve(BROWSER_ERROR.unplugged);
+    }
+    return new Promise((resolve) => {
+      const timer = setTimeout(() => finish(BROWSER_ERROR.timeout), READ_TIMEOUT_MS);
+      function finish(result) {
+        clearTimeout(timer);
+        entry.reader = null;
+        resolve(result);
+      }
+      entry.reader = finish;
+    });
+  };
+
+  api.close = async (handle) => {
+    const entry = handles.get(handle);
+    if (!entry) {
+      return;
+    }
+    handles.delete(handle);
+    entry.device.removeEventListener('inputreport', entry.listener);
+    if (entry.reader) {
+      entry.reader(BROWSER_ERROR.noHandle);
+    }
+    const stillUsed = [...handles.values()].some((other) => other.device === entry.device);
+    if (!stillUsed && entry.device.opened && !entry.gone) {
+      try {
+        await entry.device.close();
+      } catch (error) {
+        // Closing a device that is going away can fail; it is closed either way.
+      }
+    }
+  };
+
+  return api;
+})();
