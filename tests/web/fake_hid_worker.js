@@ -145,12 +145,13 @@ const FakeHid = (() => {
 
   return {
     ready,
-    // Plugs a device in; the browser announces it only if this origin may use it.
+    // Plugs a device in; the browser announces it only if this origin may use it (and not
+    // with announce: false, for a device that was there before the page).
     async plug(options = {}) {
       await ready;
       const device = new FakeDevice({ vendorId: 0x1209, productId: 2, ...options });
       devices.push(device);
-      if (device.granted) {
+      if (device.granted && options.announce !== false) {
         hid.dispatchEvent(event('connect', { device }));
       }
       return device.name;

@@ -23,8 +23,10 @@ function send(response, status, type, body) {
   response.end(body);
 }
 
-// Starts a server; resolves to { url, close() }.
-export function serve({ site, fake = null, demo = false, port = 0 }) {
+// Starts a server; resolves to { url, close() }. `units` are plugged into the fake bus when the
+// worker starts (FakeHid.plug options each), before the page's start-up scan.
+export function serve({ site, fake = null, demo = false, units = [], port = 0 }) {
+  const atStart = demo ? [{}] : units;
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
     let name = decodeURIComponent(url.pathname);
@@ -43,7 +45,7 @@ export function serve({ site, fake = null, demo = false, port = 0 }) {
       body = body.toString().replace('<script src="page.js">',
         '<script src="fake/fake_hid_page.js"></script>\n<script src="page.js">');
     } else if (fake && name === '/updater-worker.js') {
-      const plug = demo ? 'FakeHid.plug();\n' : '';
+      const plug = atStart.map((unit) => `FakeHid.plug(${JSON.stringify({ ...unit, announce: false })});\n`).join('');
       body = `importScripts('fake/sim-unit.js', 'fake/fake_hid_worker.js');\n${plug}${body}`;
     }
     send(response, 200, TYPES[path.extname(file)] || 'application/octet-stream', body);
@@ -52,7 +54,10 @@ export function serve({ site, fake = null, demo = false, port = 0 }) {
     server.listen(port, '127.0.0.1', () => {
       resolve({
         url: `http://127.0.0.1:${server.address().port}/`,
-        close: () => new Promise((done) => server.close(done)),
+        close: () => new Promise((done) => {
+          server.closeAllConnections();
+          server.close(done);
+        }),
       });
     });
   });
