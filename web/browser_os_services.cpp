@@ -2,6 +2,8 @@
 
 #include <emscripten.h>
 
+// A timer for all but the last 2 ms (it may fire up to ~1 ms early, and a chain of timers is
+// clamped to at least 4 ms each), then message-port turns, which are not clamped, to the deadline.
 EM_ASYNC_JS(void, web_wait_ms, (double milliseconds), {
   const deadline = performance.now() + milliseconds;
   for (;;) {
@@ -9,7 +11,11 @@ EM_ASYNC_JS(void, web_wait_ms, (double milliseconds), {
     if (left <= 0) {
       break;
     }
-    await new Promise((resolve) => setTimeout(resolve, Math.ceil(left)));
+    if (left > 2) {
+      await new Promise((resolve) => setTimeout(resolve, Math.floor(left - 2)));
+    } else {
+      await WorkerSide.turn();
+    }
   }
 });
 

@@ -59,9 +59,18 @@ const WorkerSide = (() => {
     }
   });
 
+  // One turn of the event loop without a timer's clamping.
+  const port = new MessageChannel();
+  const turns = [];
+  port.port1.onmessage = () => turns.shift()();
+
   return {
     KIND,
     deliver,
+    turn: () => new Promise((resolve) => {
+      turns.push(resolve);
+      port.port2.postMessage(0);
+    }),
     async next() {
       while (inbox.length === 0) {
         await new Promise((resolve) => { wake = resolve; });

@@ -200,12 +200,16 @@ async () => {
   const other = await browser.newPage();
   await other.bringToFront();
   assert.equal(await ui.page.evaluate(() => document.visibilityState), 'hidden');
-  const pageTimerMs = await ui.page.evaluate(async () => {
-    const start = performance.now();
-    await new Promise((resolve) => setTimeout(resolve, 20));
-    return performance.now() - start;
+  const pageTimersMs = await ui.page.evaluate(async () => {
+    const took = [];
+    for (let i = 0; i < 3; ++i) {
+      const start = performance.now();
+      await new Promise((resolve) => setTimeout(resolve, 20));
+      took.push(Math.round(performance.now() - start));
+    }
+    return took;
   });
-  console.log(`FIGURE hidden page: one 20 ms page timer took ${pageTimerMs.toFixed(0)} ms`);
+  console.log(`FIGURE hidden page: three 20 ms timers of the page itself took ${pageTimersMs} ms`);
 
   await until('the success hint', async () => (await ui.hint()) === T(40032), 120000);
   await ui.page.bringToFront();
