@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 
 enum class CliCommand { List, Update, Help, Version };
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 
 // The language of the user's locale, from the values of LC_ALL, LC_MESSAGES and LANG (the first
 // that is set and not empty decides, as for any POSIX program): German when its language part is

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/unit_search.h"
 #include "cli/unit_summary.h"
+#include "texts/text_encoding.h"
 
 namespace {
 
@@ -16,13 +17,13 @@ UnitSummary Identify(const UnitListing& listing, CliContext& context) {
     unit.productId = listing.productId;
     unit.accessDenied = IsAccessDenied(listing.path, context);
     if (!unit.accessDenied) {
-      unit.identifyResult = RESULT_NO_DEVICE;  // gone or unopenable since it was listed
+      unit.identified = {RESULT_NO_DEVICE};  // gone or unopenable since it was listed
     }
     return unit;
   }
-  UnitLink link(context.transport, context.os);
-  const ResultCode result = link.Open(std::move(opened));
-  return SummarizeIdentification(listing.path, link, result, context.os);
+  UnitLink link(context.transport, context.waiter);
+  const RequestResult result = link.Open(std::move(opened));
+  return SummarizeIdentification(listing.path, link, result);
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 #include "cli/commands.h"
 #include "cli/hidapi_unit_bus.h"
 #include "cli/language.h"
-#include "cli/posix_console.h"
-#include "cli/posix_interrupt_shield.h"
 #include "platform/hidapi/hidapi_transport.h"
-#include "platform/posix/monotonic_os_services.h"
-#include "ui/message_catalogue.h"
+#include "platform/posix/monotonic_waiter.h"
+#include "platform/posix/posix_console.h"
+#include "platform/posix/posix_interrupt_shield.h"
+#include "texts/message_catalogue.h"
 
 int main(int argc, char** argv) {
   // Output to a pipe that was closed must not end an update half-way; the text is just lost.
@@ -22,11 +22,12 @@ int main(int argc, char** argv) {
       LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
   // Everything the commands work with, built once here for the whole run.
   PosixConsole console;
-  MonotonicOsServices os;
+  MonotonicWaiter waiter;
   HidapiTransport transport;
   HidapiUnitBus bus(transport);
-  PosixInterruptShield shield(console, texts);
+  PosixInterruptShield shield(console, texts.Text(IDS_CLI_INTERRUPT_WARNING));
   const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};
-  CliContext context{console, texts, bus, transport, os, shield, firmware, UPDATER_UDEV_RULE_PATH};
+  CliContext context{console, texts,  bus,      transport,
+                     waiter,  shield, firmware, UPDATER_UDEV_RULE_PATH};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "protocol/vendor.h"
-#include "ui/message_format.h"
+#include "texts/message_format.h"
+#include "texts/text_encoding.h"
 #include "update/firmware_package.h"
 
 namespace {
@@ -26,7 +27,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
   const Arguments& arguments = *parsed.arguments;
   switch (arguments.command) {
     case CliCommand::Help:
-      context.console.Out(context.texts.Text(IDS_CLI_HELP) + L"\r\n\r\n" +
+      context.console.Out(context.texts.Text(IDS_CLI_HELP) + L"\n\n" +
                           context.texts.Text(IDS_CLI_HELP_EXIT_STATUS) + L"\n");
       return static_cast<int>(ExitStatus::Success);
     case CliCommand::Version:

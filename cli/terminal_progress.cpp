@@ -25,7 +25,8 @@ void TerminalProgress::Open(std::wstring_view title) {
   lastPercent_ = 0;
   started_ = clock_();
   lastDrawn_ = started_;
-  console_.Out(std::wstring(title) + L"\n");
+  // A blank line sets the transfer apart from the questions before it.
+  console_.Out(L"\n" + std::wstring(title) + L"\n");
   if (console_.OutputIsTerminal()) {
     console_.Out(L"\r" + Line(0, true));
     barShown_ = true;

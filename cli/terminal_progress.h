@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "cli/console.h"
-#include "ui/message_catalogue.h"
+#include "platform/posix/console.h"
+#include "texts/message_catalogue.h"
 #include "update/progress_window.h"
 
 // The transfer's progress on the command line: on a terminal a bar redrawn in place (percent,
@@ -22,7 +22,6 @@ class TerminalProgress final : public ProgressWindow {
 
   void Open(std::wstring_view title) override;
   void SetPosition(std::uint32_t percent) override;
-  void RaiseOnceIfForeground() override {}
   void Close() override;
 
  private:

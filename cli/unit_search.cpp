@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "ui/message_format.h"
+#include "texts/message_format.h"
+#include "texts/text_encoding.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
       FormatWithText(context.texts.Text(IDS_CLI_WAITING), std::to_wstring(waitSeconds)) + L"\n");
   const std::uint64_t budgetMs = std::uint64_t{waitSeconds} * 1000;
   for (std::uint64_t waited = 0; waited < budgetMs; waited += POLL_INTERVAL_MS) {
-    context.os.Wait(POLL_INTERVAL_MS);
+    context.waiter.Wait(POLL_INTERVAL_MS);
     if (present()) {
       return true;
     }
@@ -43,7 +44,7 @@ bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
 
 std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::string>& device,
                                    std::uint32_t waitSeconds, CliContext& context,
-                                   ResultCode& identifyResult) {
+                                   RequestResult& identified) {
   OpenedDevice opened;
   const auto found = [&] {
     if (device) {
@@ -64,11 +65,11 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::stri
       context.console.Err(
           FormatWithText(context.texts.Text(IDS_CLI_NO_SUCH_UNIT), WideFromUtf8(*device)) + L"\n");
     } else {
-      context.console.Err(context.texts.Text(IDS_NO_UNIT) + L"\r\n\r\n" +
+      context.console.Err(context.texts.Text(IDS_NO_UNIT) + L"\n\n" +
                           context.texts.Text(IDS_CLI_INSTRUCTIONS) + L"\n");
     }
     return ExitStatus::NoUnit;
   }
-  identifyResult = link.Open(std::move(opened));
+  identified = link.Open(std::move(opened));
   return std::nullopt;
 }

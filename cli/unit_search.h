@@ -14,7 +14,7 @@
 // unit (see link.IsOpen()), else the exit status.
 std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::string>& device,
                                    std::uint32_t waitSeconds, CliContext& context,
-                                   ResultCode& identifyResult);
+                                   RequestResult& identified);
 
 // Polls `present` every quarter second until it holds or `waitSeconds` have been waited,
 // announcing the wait once. True when it held.

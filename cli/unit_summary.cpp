@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "cli/console.h"
-#include "ui/failure_text.h"
-#include "ui/version_panel.h"
+#include "texts/failure_text.h"
+#include "texts/readiness_text.h"
+#include "texts/text_encoding.h"
+#include "texts/version_text.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string JsonString(std::wstring_view text) {
-  return JsonString(TerminalText(text));
+  return JsonString(Utf8FromWide(text));
 }
 
 // How a unit's state is named: a fixed keyword for scripts and the catalogue's short label.
@@ -51,17 +52,8 @@ StateNames NamesOf(const UnitSummary& unit) {
   if (!unit.readiness) {
     return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
   }
-  switch (*unit.readiness) {
-    case UnitReadiness::Ready:
-      return {"ready", IDS_CLI_STATE_READY};
-    case UnitReadiness::WrongMode:
-      return {"wrong-mode", IDS_CLI_STATE_WRONG_MODE};
-    case UnitReadiness::NoEsc:
-      return {"no-esc", IDS_CLI_STATE_NO_ESC};
-    case UnitReadiness::IncompatibleEsc:
-      return {"incompatible-esc", IDS_INCOMPATIBLE_CAPTION};  // the dialog's own words for it
-  }
-  return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
+  const ReadinessText& text = TextFor(*unit.readiness);
+  return {text.keyword, text.label};
 }
 
 // The dialog's words for the unit's state: its status text, or the failure with its numbers.
@@ -70,55 +62,32 @@ std::wstring StateMessage(const UnitSummary& unit, const Catalogue& texts) {
     return texts.Text(IDS_CLI_STATE_ACCESS_DENIED);
   }
   if (!unit.readiness) {
-    return FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), unit.identifyResult, unit.osError,
-                       texts);
+    return FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), unit.identified.code,
+                       unit.identified.osError, texts);
   }
-  return texts.Text(StatusMessage(*unit.readiness));
-}
-
-// The unit's product name: the name the dialog puts in place of the unit row's label.
-std::wstring UnitName(std::uint16_t productId) {
-  return PanelTextsFor(UnitIdentity(productId)).unitLabel;
+  return texts.Text(TextFor(*unit.readiness).terminalStatus);
 }
 
 }  // namespace
 
-UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, ResultCode result,
-                                    OsServices& os) {
+UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, RequestResult result) {
   UnitSummary unit;
-  unit.identifyResult = result;
-  if (result != RESULT_OK) {
-    unit.osError = os.LastOsError();
-  }
+  unit.identified = result;
   unit.path = std::move(path);
   unit.productId = link.identity().productId();
-  if (result == RESULT_OK) {
+  if (result.ok()) {
     unit.identity = link.identity();
     unit.readiness = JudgeUnit(link.identity());
   }
   return unit;
 }
 
-MessageId StatusMessage(UnitReadiness readiness) {
-  switch (readiness) {
-    case UnitReadiness::Ready:
-      return IDS_CLI_READY;
-    case UnitReadiness::WrongMode:
-      return IDS_WRONG_MODE;
-    case UnitReadiness::NoEsc:
-      return IDS_NO_ESC;
-    case UnitReadiness::IncompatibleEsc:
-      return IDS_INCOMPATIBLE_HINT;
-  }
-  return IDS_NO_UNIT;
-}
-
 std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
   std::wstring line = WideFromUtf8(unit.path) + L"  ";
   if (unit.identity) {
-    const PanelTexts panel = PanelTextsFor(*unit.identity);
-    line += panel.unitLabel + L" " + panel.unit + L"  " + texts.Text(IDS_LABEL_BOOTLOADER) + L" " +
-            panel.bootloader + L"  " + texts.Text(IDS_LABEL_ESC) + L" " + panel.esc;
+    const VersionTexts versions = VersionTextsFor(*unit.identity);
+    line += versions.unitName + L" " + versions.unit + L"  " + texts.Text(IDS_LABEL_BOOTLOADER) +
+            L" " + versions.bootloader + L"  " + texts.Text(IDS_LABEL_ESC) + L" " + versions.esc;
   } else {
     line += UnitName(unit.productId);
   }
@@ -130,17 +99,17 @@ std::string SummaryJson(const UnitSummary& unit, const Catalogue& texts) {
                      ", \"unit\": " + JsonString(UnitName(unit.productId)) +
                      ", \"productId\": " + std::to_string(unit.productId);
   if (unit.identity) {
-    const PanelTexts panel = PanelTextsFor(*unit.identity);
-    json += ", \"unitVersion\": " + JsonString(panel.unit) +
-            ", \"bootloaderVersion\": " + JsonString(panel.bootloader) +
-            ", \"escVersion\": " + JsonString(panel.esc);
+    const VersionTexts versions = VersionTextsFor(*unit.identity);
+    json += ", \"unitVersion\": " + JsonString(versions.unit) +
+            ", \"bootloaderVersion\": " + JsonString(versions.bootloader) +
+            ", \"escVersion\": " + JsonString(versions.esc);
   } else {
     json += ", \"unitVersion\": null, \"bootloaderVersion\": null, \"escVersion\": null";
   }
   json += std::string(", \"state\": \"") + NamesOf(unit).keyword + "\"";
   if (!unit.accessDenied && !unit.readiness) {
-    json += ", \"result\": " + std::to_string(unit.identifyResult) +
-            ", \"osError\": " + std::to_string(unit.osError);
+    json += ", \"result\": " + std::to_string(unit.identified.code) +
+            ", \"osError\": " + std::to_string(unit.identified.osError);
   }
   return json + ", \"message\": " + JsonString(StateMessage(unit, texts)) + "}";
 }

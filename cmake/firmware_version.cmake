@@ -30,5 +30,5 @@ file(CONFIGURE OUTPUT "${generated}/firmware_version.h" CONTENT
 ")
 configure_file("${PROJECT_SOURCE_DIR}/resources/pelora-updater.manifest.in"
                "${generated}/pelora-updater.manifest" @ONLY)
-# Everything may read the version, the portable geometry and title code as well as the core.
-include_directories("${generated}")
+# The generated headers' folder; the libraries that include them add it to their include path.
+set(UPDATER_GENERATED_DIR "${generated}")

@@ -8,9 +8,10 @@
 #   message_table.inc    {IDS_..., L"english", L"german"}, one line per message
 #   strings.rc           resource script part: one STRINGTABLE per language, entries id, L"text"
 #
-# Texts are bodies of C string literals; the only escapes allowed are \r and \n, kept as escapes
-# in both outputs. Anything that would change meaning on the way (a quote, another backslash
-# escape, or a character that CMake's list handling would split or swallow) stops the build.
+# Texts are bodies of C string literals; the only escape allowed is \n, a line break: kept as it
+# is in the table, written \r\n in the string tables, where Windows' controls need both.
+# Anything that would change meaning on the way (a quote, another backslash escape, or a
+# character that CMake's list handling would split or swallow) stops the build.
 #
 # Characters outside ASCII are written as escapes, so both outputs are plain ASCII and no
 # compiler's idea of the source code page matters: \uXXXX in C++, \xXXXX in the resource script
@@ -37,12 +38,11 @@ function(refuse_unsafe text where)
       message(FATAL_ERROR "generate_messages: ${where} contains '${bad}', which is not supported")
     endif()
   endforeach()
-  # Only \r and \n may follow a backslash.
-  string(REPLACE "\\r" "" plain "${text}")
-  string(REPLACE "\\n" "" plain "${plain}")
+  # Only n may follow a backslash.
+  string(REPLACE "\\n" "" plain "${text}")
   string(FIND "${plain}" "\\" at)
   if(NOT at EQUAL -1)
-    message(FATAL_ERROR "generate_messages: ${where} contains a backslash other than \\r or \\n")
+    message(FATAL_ERROR "generate_messages: ${where} contains a backslash other than \\n")
   endif()
 endfunction()
 
@@ -159,6 +159,8 @@ macro(finish_message)
     escape_non_ascii("${text_en}" "${current_name} en" cpp_en rc_text_en)
     escape_non_ascii("${text_de}" "${current_name} de" cpp_de rc_text_de)
     string(APPEND table_inc "{${current_name}, L\"${cpp_en}\", L\"${cpp_de}\"},\n")
+    string(REPLACE "\\n" "\\r\\n" rc_text_en "${rc_text_en}")
+    string(REPLACE "\\n" "\\r\\n" rc_text_de "${rc_text_de}")
     string(APPEND rc_en "  ${current_id}, L\"${rc_text_en}\"\n")
     string(APPEND rc_de "  ${current_id}, L\"${rc_text_de}\"\n")
     math(EXPR count "${count} + 1")

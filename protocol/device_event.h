@@ -1,16 +1,19 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include "protocol/device_path.h"
 
-inline constexpr std::uint64_t DEVICE_EVENT_ARRIVAL = 0x8000;
-inline constexpr std::uint64_t DEVICE_EVENT_REMOVE_COMPLETE = 0x8004;
-inline constexpr std::uint32_t DEVICE_TYPE_INTERFACE = 5;
+// What happened on the bus, as the logic sees it. Each front end maps its platform's
+// notifications (WM_DEVICECHANGE codes, WebHID connect/disconnect) to these.
+enum class DeviceChange {
+  Arrival,  // a device was plugged in
+  Removal,  // a device is gone (on Windows: its removal is complete)
+  Other,    // any other notification; carries nothing else
+};
 
-// A device-change notification as the logic sees it. Only arrival and removal-complete events
-// carry a device type, and only device-interface events carry a path.
+// One device-change notification. Only arrivals and removals say whether a device interface is
+// concerned, and only device-interface events carry its path.
 struct DeviceEvent {
-  std::uint64_t code = 0;
-  std::uint32_t deviceType = 0;
-  std::wstring path;
+  DeviceChange change = DeviceChange::Other;
+  bool deviceInterface = false;
+  DevicePath path;
 };

@@ -1,13 +1,26 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+
+// A device's path as the operating system gives it: UTF-16 on Windows (SetupAPI, device
+// broadcasts), bytes elsewhere (hidraw node names, WebHID ids). Kept as it came, never
+// re-encoded, so that a removal's path can be compared with the path the unit was opened by.
+#ifdef _WIN32
+using DevicePathChar = wchar_t;
+#else
+using DevicePathChar = char;
+#endif
+using DevicePath = std::basic_string<DevicePathChar>;
+using DevicePathView = std::basic_string_view<DevicePathChar>;
 
 // Whether two device interface paths name the same device. Windows may report a device's path
 // in another case of A to Z than enumeration returned it; the fold is ASCII-only on purpose,
 // because any other difference (a locale's case rules included) makes it another path.
-inline bool SameDevicePath(std::wstring_view a, std::wstring_view b) {
-  auto fold = [](wchar_t c) {
-    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+template <typename Char>
+bool SameDevicePath(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  const auto fold = [](Char c) {
+    return (c >= Char('a') && c <= Char('z')) ? static_cast<Char>(c - Char('a') + Char('A')) : c;
   };
   if (a.size() != b.size()) {
     return false;
@@ -18,4 +31,8 @@ inline bool SameDevicePath(std::wstring_view a, std::wstring_view b) {
     }
   }
   return true;
+}
+
+inline bool SameDevicePath(const DevicePath& a, const DevicePath& b) {
+  return SameDevicePath(DevicePathView(a), DevicePathView(b));
 }

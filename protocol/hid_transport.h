@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 
+#include "protocol/device_path.h"
 #include "protocol/result_code.h"
 
 // Same bit pattern as Windows' INVALID_HANDLE_VALUE.
@@ -12,13 +12,25 @@ inline constexpr DeviceHandle INVALID_DEVICE_HANDLE = ~DeviceHandle{0};
 
 struct OpenedDevice {
   DeviceHandle handle = INVALID_DEVICE_HANDLE;
-  std::wstring path;
+  DevicePath path;
   std::uint16_t productId = 0;
 };
 
 struct ReportLengths {
   std::uint32_t input = 0;   // includes the report-ID byte
   std::uint32_t output = 0;  // includes the report-ID byte
+};
+
+// The outcome of moving one report. A failure carries the OS error of the call that failed,
+// taken right there, so nothing that runs afterwards (a wait, closing a window, fetching a text)
+// can change what the user is shown.
+struct IoResult {
+  bool ok = true;
+  std::uint32_t osError = 0;
+
+  static IoResult Success() { return {}; }
+  static IoResult Failure(std::uint32_t osError) { return {false, osError}; }
+  bool operator==(const IoResult&) const = default;
 };
 
 // Moves raw HID reports; report IDs, padding and validation belong to the codec.
@@ -31,8 +43,8 @@ class HidTransport {
   virtual ResultCode FindAndOpen(OpenedDevice& out) = 0;
   virtual bool GetReportLengths(DeviceHandle handle, ReportLengths& out) = 0;
   // Writes all of `report`.
-  virtual bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) = 0;
+  virtual IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) = 0;
   // Reads one input report into `buffer` (the caller sizes it to the input report length).
-  virtual bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) = 0;
+  virtual IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) = 0;
   virtual void CloseDevice(DeviceHandle handle) = 0;
 };

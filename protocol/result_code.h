@@ -17,3 +17,14 @@ static_assert(ERROR_FUNCTION_FAILED == 1627);
 #else
 inline constexpr ResultCode ERROR_FUNCTION_FAILED = 1627;
 #endif
+
+// A request's result and the operating system's error of the call that failed it, taken where
+// that call failed (GetLastError, errno, a browser error's code). 0 when no call failed: a reply
+// that was read and judged, refused or not, carries no OS error.
+struct RequestResult {
+  ResultCode code = RESULT_OK;
+  std::uint32_t osError = 0;
+
+  bool ok() const { return code == RESULT_OK; }
+  bool operator==(const RequestResult&) const = default;
+};

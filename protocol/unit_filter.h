@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "protocol/device_path.h"
+
 #include "protocol/hid_transport.h"
 #include "protocol/result_code.h"
 
@@ -20,7 +22,7 @@ bool IsProgrammingUnit(const UsbIds& ids);
 
 // A programming unit as enumeration lists it, before anything is opened.
 struct UnitListing {
-  std::string path;  // as the system names it (UTF-8; /dev/hidrawN on Linux)
+  DevicePath path;  // as the system names it (/dev/hidrawN on Linux)
   std::uint16_t productId = 0;
 };
 

@@ -27,43 +27,45 @@ ResultCode IgnoreReply(std::span<const std::uint8_t>) {
 // too short, gives "no unit" and sends nothing (so identification refuses such a unit before its
 // first request); a failed write reads nothing.
 template <typename Rule>
-ResultCode UnitLink::Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options) {
+RequestResult UnitLink::Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options) {
   if (!IsOpen() || !CanCarryProtocol(lengths_)) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
 
   std::vector<std::uint8_t> out(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.output));
   EncodeRequest(request, out);  // cannot fail: `out` is longer than any request
   // The HID stack takes an output report only at exactly the length its capabilities state.
-  if (!transport_.WriteReport(handle_, std::span(out).first(lengths_.output))) {
-    return options.writeFailure;
+  const IoResult written = transport_.WriteReport(handle_, std::span(out).first(lengths_.output));
+  if (!written.ok) {
+    return {options.writeFailure, written.osError};
   }
 
   if (options.waitBeforeReadMs != 0) {
-    os_.Wait(options.waitBeforeReadMs);
+    waiter_.Wait(options.waitBeforeReadMs);
   }
 
   std::vector<std::uint8_t> in(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.input));
   // The unit's input reports are numbered; the reader stores the expected ID first.
   in[0] = REPORT_ID_IN;
   const std::span<std::uint8_t> reply = std::span(in).first(lengths_.input);
-  if (!transport_.ReadReport(handle_, reply)) {
-    return RESULT_READ_FAILED;
+  const IoResult read = transport_.ReadReport(handle_, reply);
+  if (!read.ok) {
+    return {RESULT_READ_FAILED, read.osError};
   }
-  return rule(std::span<const std::uint8_t>(reply));
+  return {rule(std::span<const std::uint8_t>(reply))};
 }
 
-ResultCode UnitLink::Open() {
+RequestResult UnitLink::Open() {
   Close();
   OpenedDevice device;
   const ResultCode found = transport_.FindAndOpen(device);
   if (found != RESULT_OK) {
-    return found;
+    return {found};
   }
   return Open(std::move(device));
 }
 
-ResultCode UnitLink::Open(OpenedDevice device) {
+RequestResult UnitLink::Open(OpenedDevice device) {
   Close();
   handle_ = device.handle;
   devicePath_ = std::move(device.path);
@@ -71,20 +73,20 @@ ResultCode UnitLink::Open(OpenedDevice device) {
   return Query();
 }
 
-ResultCode UnitLink::Query() {
+RequestResult UnitLink::Query() {
   if (!IsOpen() || devicePath_.empty()) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
   ReportLengths lengths;
   if (!transport_.GetReportLengths(handle_, lengths)) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
   lengths_ = lengths;
 
   IdentifyReply identify;
-  ResultCode result = Exchange(BuildIdentifyRequest(),
-                               [&](auto reply) { return ParseIdentifyReply(reply, identify); });
-  if (result != RESULT_OK) {
+  RequestResult result = Exchange(BuildIdentifyRequest(),
+                                  [&](auto reply) { return ParseIdentifyReply(reply, identify); });
+  if (!result.ok()) {
     return result;
   }
   identity_.RecordUnitMode(identify.unitMode);
@@ -96,27 +98,27 @@ ResultCode UnitLink::Query() {
     result = Exchange(BuildReadUnitMemoryRequest(),
                       [&](auto reply) { return ParseUnitMemoryReply(reply, memory); },
                       {.writeFailure = RESULT_NO_DEVICE});
-    if (result != RESULT_OK) {
+    if (!result.ok()) {
       return result;
     }
     identity_.RecordUnitVersion(memory.unitVersion);
-    return RESULT_OK;
+    return {};
   }
 
   identity_.RecordEscState(identify.escState);
   identity_.RecordUnitVersion(identify.unitVersion);
   if (identify.escState != ESC_STATE_READY) {
-    return RESULT_OK;
+    return {};
   }
 
   EscInfoReply info;
   result = Exchange(BuildReadEscInfoRequest(),
                     [&](auto reply) { return ParseEscInfoReply(reply, info); });
-  if (result != RESULT_OK) {
+  if (!result.ok()) {
     return result;
   }
   if (info.refused && info.refusalCode != 0) {
-    return info.refusalCode;
+    return {info.refusalCode};
   }
   if (!info.refused) {
     identity_.RecordEscInfo(info.block);
@@ -128,14 +130,14 @@ ResultCode UnitLink::Query() {
   EscBootInfoReply boot;
   result = Exchange(BuildReadEscBootInfoRequest(info.byte2),
                     [&](auto reply) { return ParseEscBootInfoReply(reply, boot); });
-  if (result != RESULT_OK) {
+  if (!result.ok()) {
     return result;
   }
   if (boot.refused) {
-    return boot.refusalCode;
+    return {boot.refusalCode};
   }
   identity_.RecordEscBootInfo(boot.block);
-  return RESULT_OK;
+  return {};
 }
 
 void UnitLink::Close() {
@@ -148,37 +150,37 @@ void UnitLink::Close() {
   identity_ = {};
 }
 
-ResultCode UnitLink::SetSystemLock(bool on) {
+RequestResult UnitLink::SetSystemLock(bool on) {
   if (!on) {
     // Closing pair: the reply is read but its content has no consequence.
     (void)Exchange(BuildSystemLockRequest(false), IgnoreReply);
-    return RESULT_OK;
+    return {};
   }
   return Exchange(BuildSystemLockRequest(true), ApplyLockRule);
 }
 
-ResultCode UnitLink::SetEscWriteProtection(bool on) {
+RequestResult UnitLink::SetEscWriteProtection(bool on) {
   if (on) {
     (void)Exchange(BuildEscWriteProtectRequest(true), IgnoreReply);
-    return RESULT_OK;
+    return {};
   }
   return Exchange(BuildEscWriteProtectRequest(false), ApplyProtectionReleaseRule);
 }
 
-ResultCode UnitLink::Erase() {
+RequestResult UnitLink::Erase() {
   // A failed write returns at once: there is no erase under way to wait for.
   return Exchange(BuildEraseRequest(), ApplyStatusRule, {.waitBeforeReadMs = ERASE_REPLY_WAIT_MS});
 }
 
-ResultCode UnitLink::SetAddress() {
+RequestResult UnitLink::SetAddress() {
   return Exchange(BuildSetAddressRequest(), ApplyStatusRule);
 }
 
-ResultCode UnitLink::WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount) {
+RequestResult UnitLink::WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount) {
   UnitRequest request;
   const ResultCode built = BuildWriteBlockRequest(block, wordCount, request);
   if (built != RESULT_OK) {
-    return built;
+    return {built};
   }
   return Exchange(request, ApplyStatusRule);
 }

@@ -3,36 +3,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "protocol/hid_transport.h"
-#include "protocol/os_services.h"
+#include "protocol/device_path.h"
 #include "protocol/result_code.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_report.h"
+#include "protocol/waiter.h"
 
 // The one connection to a programming unit: the open device, its report lengths and what
 // identification learned about it. Closed, it holds no device and every value is reset.
+//
+// Every request returns its result code with the OS error of the call that failed it, if one did.
 class UnitLink {
  public:
-  UnitLink(HidTransport& transport, OsServices& os) : transport_(transport), os_(os) {}
+  UnitLink(HidTransport& transport, Waiter& waiter) : transport_(transport), waiter_(waiter) {}
   ~UnitLink() { Close(); }
   UnitLink(const UnitLink&) = delete;
   UnitLink& operator=(const UnitLink&) = delete;
 
   bool IsOpen() const { return handle_ != INVALID_DEVICE_HANDLE; }
   // The open unit's interface path, to recognise its removal; empty when closed.
-  const std::wstring& devicePath() const { return devicePath_; }
+  const DevicePath& devicePath() const { return devicePath_; }
   const ReportLengths& reportLengths() const { return lengths_; }
   const UnitIdentity& identity() const { return identity_; }
 
   // Close, find the first unit and identify it.
-  ResultCode Open();
+  RequestResult Open();
   // Close, take `device` (already opened by the caller's transport) and identify it.
-  ResultCode Open(OpenedDevice device);
+  RequestResult Open(OpenedDevice device);
   // The identify sequence on the open unit. A failure leaves the unit open with whatever
   // identification had learned by then.
-  ResultCode Query();
+  RequestResult Query();
   void Close();
 
   // After a successful update: the ESC now holds `version`.
@@ -41,14 +43,15 @@ class UnitLink {
   }
 
   // Lock set returns a result; lock release (one of the closing pair) is never judged.
-  ResultCode SetSystemLock(bool on);
-  // Release returns a result; set (the other of the closing pair) is never judged.
-  ResultCode SetEscWriteProtection(bool on);
-  ResultCode Erase();
-  ResultCode SetAddress();
+  RequestResult SetSystemLock(bool on);
+  // Release (opening the ESC's flash) returns a result; set (closing it again, the other of the
+  // closing pair) is never judged.
+  RequestResult SetEscWriteProtection(bool on);
+  RequestResult Erase();
+  RequestResult SetAddress();
   // Sends the first `wordCount` 32-bit words of `block` (image byte order). More than 14 words,
   // or a block shorter than 4 * wordCount bytes, gives RESULT_NO_DEVICE before any I/O.
-  ResultCode WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount);
+  RequestResult WriteBlock(std::span<const std::uint8_t> block, std::size_t wordCount);
 
  private:
   struct ExchangeOptions {
@@ -57,16 +60,16 @@ class UnitLink {
   };
 
   template <typename Rule>
-  ResultCode Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options);
+  RequestResult Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options);
   template <typename Rule>
-  ResultCode Exchange(const UnitRequest& request, Rule&& rule) {
+  RequestResult Exchange(const UnitRequest& request, Rule&& rule) {
     return Exchange(request, rule, ExchangeOptions{});
   }
 
   HidTransport& transport_;
-  OsServices& os_;
+  Waiter& waiter_;
   DeviceHandle handle_ = INVALID_DEVICE_HANDLE;
-  std::wstring devicePath_;
+  DevicePath devicePath_;
   ReportLengths lengths_;
   UnitIdentity identity_;
 };

@@ -50,7 +50,6 @@ inline constexpr std::size_t REPORT_BUFFER_MIN = 64;
 // Bytes without a fixed value are zero.
 struct UnitRequest {
   std::array<std::uint8_t, REQUEST_BYTES> bytes{};
-  std::uint8_t command() const { return bytes[1]; }
 };
 
 UnitRequest BuildIdentifyRequest();

@@ -7,8 +7,7 @@
 
 namespace sim {
 
-SimTransport::SimTransport(Clock clock, ErrorSink setLastError)
-    : clock_(std::move(clock)), setLastError_(std::move(setLastError)) {}
+SimTransport::SimTransport(Clock clock) : clock_(std::move(clock)) {}
 
 int SimTransport::openHandles() const {
   return static_cast<int>(open_.size());
@@ -20,14 +19,7 @@ SimTransport::OpenEntry* SimTransport::Find(DeviceHandle handle) {
   return it == open_.end() ? nullptr : &*it;
 }
 
-bool SimTransport::Fail(std::uint32_t error) {
-  if (setLastError_) {
-    setLastError_(error);
-  }
-  return false;
-}
-
-void SimTransport::Unplug(const std::wstring& path) {
+void SimTransport::Unplug(const DevicePath& path) {
   std::erase_if(devices_, [&](const SimDevice& device) { return device.path == path; });
   for (OpenEntry& entry : open_) {
     if (entry.device.path == path) {
@@ -52,11 +44,8 @@ class SimTransport::Walk final : public HidInterfaceWalk {
   }
   bool OpenCurrent() override {
     const SimDevice& device = bus_.devices_[index_];
-    if (device.accessDenied) {
-      return bus_.Fail(SIM_ERROR_ACCESS_DENIED);
-    }
-    if (!device.openable) {
-      return bus_.Fail(SIM_ERROR_SHARING_VIOLATION);
+    if (device.accessDenied || !device.openable) {
+      return false;
     }
     bus_.opened.push_back(device.path);
     return true;
@@ -64,7 +53,6 @@ class SimTransport::Walk final : public HidInterfaceWalk {
   std::optional<UsbIds> ReadIds() override {
     const SimDevice& device = bus_.devices_[index_];
     if (!device.attributesReadable) {
-      bus_.Fail(SIM_ERROR_GEN_FAILURE);
       return std::nullopt;
     }
     return UsbIds{device.vendorId, device.productId};
@@ -84,18 +72,13 @@ class SimTransport::Walk final : public HidInterfaceWalk {
 
 ResultCode SimTransport::FindAndOpen(OpenedDevice& out) {
   if (enumerationFails) {
-    Fail(SIM_ERROR_GEN_FAILURE);
     return RESULT_NO_DEVICE;
   }
   Walk walk(*this);
-  const ResultCode found = FindFirstUnit(walk, out);
-  if (found != RESULT_OK) {
-    Fail(SIM_ERROR_NO_MORE_ITEMS);
-  }
-  return found;
+  return FindFirstUnit(walk, out);
 }
 
-ResultCode SimTransport::OpenPath(const std::wstring& path, OpenedDevice& out, bool& accessDenied) {
+ResultCode SimTransport::OpenPath(const DevicePath& path, OpenedDevice& out, bool& accessDenied) {
   accessDenied = false;
   for (const SimDevice& device : devices_) {
     if (device.path != path || (device.unit != nullptr && device.unit->vanished())) {
@@ -103,12 +86,10 @@ ResultCode SimTransport::OpenPath(const std::wstring& path, OpenedDevice& out, b
     }
     if (device.accessDenied) {
       accessDenied = true;
-      Fail(SIM_ERROR_ACCESS_DENIED);
       return RESULT_NOT_FOUND;
     }
     if (!device.openable || !device.attributesReadable ||
         !IsProgrammingUnit({device.vendorId, device.productId})) {
-      Fail(SIM_ERROR_SHARING_VIOLATION);
       return RESULT_NOT_FOUND;
     }
     opened.push_back(device.path);
@@ -117,85 +98,77 @@ ResultCode SimTransport::OpenPath(const std::wstring& path, OpenedDevice& out, b
     out = {handle, device.path, device.productId};
     return RESULT_OK;
   }
-  Fail(SIM_ERROR_NO_MORE_ITEMS);
   return RESULT_NOT_FOUND;
 }
 
 bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   const OpenEntry* entry = Find(handle);
-  if (entry == nullptr) {
-    return Fail(SIM_ERROR_INVALID_HANDLE);
-  }
-  if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
-    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
-  }
-  if (!entry->device.capsReadable) {
-    return Fail(SIM_ERROR_GEN_FAILURE);
+  if (entry == nullptr || entry->unplugged || (entry->unit != nullptr && entry->unit->vanished()) ||
+      !entry->device.capsReadable) {
+    return false;
   }
   out.input = entry->device.inputReportLength;
   out.output = entry->device.outputReportLength;
   return true;
 }
 
-bool SimTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+IoResult SimTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   OpenEntry* entry = Find(handle);
   if (entry == nullptr) {
-    return Fail(SIM_ERROR_INVALID_HANDLE);
+    return IoResult::Failure(SIM_ERROR_INVALID_HANDLE);
   }
   if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
-    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+    return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
   }
   // The HID stack takes output reports of exactly the capability length only.
   if (report.size() != entry->device.outputReportLength) {
-    return Fail(SIM_ERROR_INVALID_PARAMETER);
+    return IoResult::Failure(SIM_ERROR_INVALID_PARAMETER);
   }
   if (entry->unit == nullptr) {
-    return true;  // some other device: it takes the report and never answers
+    return IoResult::Success();  // some other device: it takes the report and never answers
   }
   if (!entry->unit->Write(report, clock_ ? clock_() : 0)) {
     if (entry->unit->vanished()) {
       entry->unplugged = true;
-      return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+      return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
     }
-    return Fail(SIM_ERROR_GEN_FAILURE);
+    return IoResult::Failure(SIM_ERROR_GEN_FAILURE);
   }
-  return true;
+  return IoResult::Success();
 }
 
-bool SimTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+IoResult SimTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
   OpenEntry* entry = Find(handle);
   if (entry == nullptr) {
-    return Fail(SIM_ERROR_INVALID_HANDLE);
+    return IoResult::Failure(SIM_ERROR_INVALID_HANDLE);
   }
   if (entry->unplugged || (entry->unit != nullptr && entry->unit->vanished())) {
-    return Fail(SIM_ERROR_DEVICE_NOT_CONNECTED);
+    return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
   }
   if (buffer.size() != entry->device.inputReportLength) {
-    return Fail(SIM_ERROR_INVALID_PARAMETER);
+    return IoResult::Failure(SIM_ERROR_INVALID_PARAMETER);
   }
   if (entry->unit == nullptr) {
-    return Fail(SIM_ERROR_TIMEOUT);
+    return IoResult::Failure(SIM_ERROR_TIMEOUT);
   }
   switch (entry->unit->Read(buffer, clock_ ? clock_() : 0)) {
     case SimulatedUnit::ReadOutcome::Reply:
-      return true;
+      return IoResult::Success();
     case SimulatedUnit::ReadOutcome::Failed:
-      return Fail(SIM_ERROR_GEN_FAILURE);
+      return IoResult::Failure(SIM_ERROR_GEN_FAILURE);
     case SimulatedUnit::ReadOutcome::Silent:
       // Stands for the product's read time-out of 10 s; the virtual clock is not advanced.
-      return Fail(SIM_ERROR_TIMEOUT);
+      return IoResult::Failure(SIM_ERROR_TIMEOUT);
   }
-  return Fail(SIM_ERROR_GEN_FAILURE);
+  return IoResult::Failure(SIM_ERROR_GEN_FAILURE);
 }
 
 void SimTransport::CloseDevice(DeviceHandle handle) {
   const auto it = std::find_if(open_.begin(), open_.end(),
                                [&](const OpenEntry& entry) { return entry.handle == handle; });
-  if (it == open_.end()) {
-    Fail(SIM_ERROR_INVALID_HANDLE);
-    return;
+  if (it != open_.end()) {
+    open_.erase(it);
   }
-  open_.erase(it);
 }
 
 }  // namespace sim

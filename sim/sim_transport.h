@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "protocol/hid_transport.h"
@@ -15,7 +14,7 @@ namespace sim {
 // One HID interface on the simulated bus: a programming unit (unit != nullptr) or any other
 // HID device.
 struct SimDevice {
-  std::wstring path;
+  DevicePath path;
   std::uint16_t vendorId = MAKER_VENDOR_ID;
   std::uint16_t productId = 2;
   bool openable = true;            // false: held exclusively elsewhere
@@ -27,13 +26,10 @@ struct SimDevice {
   std::shared_ptr<SimulatedUnit> unit;
 };
 
-// The OS error values the transport reports through its error sink (the Windows values).
-inline constexpr std::uint32_t SIM_ERROR_ACCESS_DENIED = 5;       // no permission to open
+// The OS error values failed transfers carry (the Windows values).
 inline constexpr std::uint32_t SIM_ERROR_INVALID_HANDLE = 6;      // handle not open
 inline constexpr std::uint32_t SIM_ERROR_GEN_FAILURE = 31;        // device gone / I/O failed
-inline constexpr std::uint32_t SIM_ERROR_SHARING_VIOLATION = 32;  // held exclusively elsewhere
 inline constexpr std::uint32_t SIM_ERROR_INVALID_PARAMETER = 87;  // report of the wrong length
-inline constexpr std::uint32_t SIM_ERROR_NO_MORE_ITEMS = 259;     // enumeration found no unit
 inline constexpr std::uint32_t SIM_ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr std::uint32_t SIM_ERROR_TIMEOUT = 1460;  // silent unit
 
@@ -41,32 +37,30 @@ inline constexpr std::uint32_t SIM_ERROR_TIMEOUT = 1460;  // silent unit
 class SimTransport : public HidTransport {
  public:
   using Clock = std::function<std::uint64_t()>;
-  using ErrorSink = std::function<void(std::uint32_t)>;
 
-  SimTransport(Clock clock, ErrorSink setLastError);
+  explicit SimTransport(Clock clock);
 
   std::vector<SimDevice>& devices() { return devices_; }
   // Removes a device from the bus (open handles to it then fail like a vanished unit).
-  void Unplug(const std::wstring& path);
+  void Unplug(const DevicePath& path);
 
-  bool enumerationFails = false;     // FindAndOpen returns RESULT_NO_DEVICE
-  std::vector<std::wstring> opened;  // every path opened (matching or not), in order
+  bool enumerationFails = false;   // FindAndOpen returns RESULT_NO_DEVICE
+  std::vector<DevicePath> opened;  // every path opened (matching or not), in order
   int openHandles() const;
 
   ResultCode FindAndOpen(OpenedDevice& out) override;
   // Opens the programming unit at `path` (RESULT_NOT_FOUND when there is none, or it cannot be
   // opened); `accessDenied` tells a refusal by permission apart.
-  ResultCode OpenPath(const std::wstring& path, OpenedDevice& out, bool& accessDenied);
+  ResultCode OpenPath(const DevicePath& path, OpenedDevice& out, bool& accessDenied);
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
-  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
-  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   void CloseDevice(DeviceHandle handle) override;
 
  private:
   class Walk;
 
   Clock clock_;
-  ErrorSink setLastError_;
   std::vector<SimDevice> devices_;
   // open handle -> device (kept alive even after unplug)
   struct OpenEntry {
@@ -79,8 +73,6 @@ class SimTransport : public HidTransport {
   DeviceHandle nextHandle_ = 0x100;
 
   OpenEntry* Find(DeviceHandle handle);
-  // Reports a failure's OS error and returns false, as the failing call would.
-  bool Fail(std::uint32_t error);
 };
 
 }  // namespace sim

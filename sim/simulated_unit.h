@@ -94,9 +94,6 @@ class SimulatedUnit {
 
   bool locked() const { return locked_; }
   bool writeProtected() const { return writeProtected_; }
-  bool erased() const { return erased_; }
-  bool addressSet() const { return addressSet_; }
-  std::uint32_t address() const { return address_; }
   // Bytes written to the ESC flash since the erase, from the start address, in order.
   const std::vector<std::uint8_t>& flash() const { return flash_; }
 

@@ -15,7 +15,7 @@ constexpr std::size_t WORD_BYTES = 4;
 // The stages before the transfer, in the order the unit needs them.
 struct Stage {
   UpdateStage stage;
-  ResultCode (*operation)(UnitLink& link);
+  RequestResult (*operation)(UnitLink& link);
   std::uint32_t waitAfterMs;  // waited whatever the result, before it is judged
 };
 
@@ -32,35 +32,31 @@ bool StopRequested(const StopRequest* stop) {
 }
 
 UpdateOutcome Stopped(UpdateStage before) {
-  UpdateOutcome outcome{before, RESULT_OK, 0};
-  outcome.stopped = true;
-  return outcome;
+  return {before, {}, true};
+}
+
+UpdateOutcome Failed(UpdateStage stage, RequestResult result) {
+  return {stage, result, false};
 }
 
 }  // namespace
-
-// The OS error belongs to the failed request, so it is read before anything else runs that could
-// change it (closing the progress display, fetching a text).
-UpdateOutcome UpdateProcedure::Failed(UpdateStage stage, ResultCode result) {
-  return {stage, result, os_.LastOsError()};
-}
 
 std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop) {
   bool first = true;
   for (const Stage& stage : kStages) {
     if (!first) {
-      os_.Wait(STAGE_GAP_MS);
+      waiter_.Wait(STAGE_GAP_MS);
     }
     first = false;
     if (StopRequested(stop)) {
       return Stopped(stage.stage);
     }
     // The stage checks for an open unit itself: one removed during a confirmation gives -1.
-    const ResultCode result = stage.operation(link_);
+    const RequestResult result = stage.operation(link_);
     if (stage.waitAfterMs != 0) {
-      os_.Wait(stage.waitAfterMs);
+      waiter_.Wait(stage.waitAfterMs);
     }
-    if (result != RESULT_OK) {
+    if (!result.ok()) {
       return Failed(stage.stage, result);
     }
   }
@@ -83,7 +79,7 @@ std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint
       progress_.Close();
       return Stopped(UpdateStage::Transfer);
     }
-    ResultCode result;
+    RequestResult result;
     if (remaining >= BLOCK_BYTES) {
       result = link_.WriteBlock(image.subspan(cursor, BLOCK_BYTES), BLOCK_BYTES / WORD_BYTES);
       cursor += BLOCK_BYTES;
@@ -97,15 +93,13 @@ std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint
       remaining = 0;
     }
 
-    if (result != RESULT_OK) {
-      const UpdateOutcome failed = Failed(UpdateStage::Transfer, result);
+    if (!result.ok()) {
       progress_.Close();
-      return failed;
+      return Failed(UpdateStage::Transfer, result);
     }
 
     progress_.SetPosition((length - remaining) * 100u / length);
-    progress_.RaiseOnceIfForeground();
-    os_.Wait(AFTER_BLOCK_MS);
+    waiter_.Wait(AFTER_BLOCK_MS);
   }
   return std::nullopt;
 }
@@ -116,7 +110,7 @@ UpdateOutcome UpdateProcedure::Run(std::span<const std::uint8_t> image,
     return *failed;
   }
 
-  os_.Wait(STAGE_GAP_MS);
+  waiter_.Wait(STAGE_GAP_MS);
   progress_.Open(progressTitle);
   if (const auto failed = Transfer(image, stop)) {
     return *failed;

@@ -6,10 +6,11 @@
 #include <span>
 #include <string_view>
 
-#include "protocol/os_services.h"
 #include "protocol/result_code.h"
 #include "protocol/unit_link.h"
+#include "protocol/waiter.h"
 #include "update/progress_window.h"
+#include "update/update_guard.h"
 
 inline constexpr std::size_t BLOCK_BYTES = 48;
 
@@ -21,24 +22,15 @@ inline constexpr std::size_t BlocksForImage(std::size_t imageBytes) {
 // The stages of an update in the order the unit needs them.
 enum class UpdateStage { Lock, OpenFlash, Erase, Address, Transfer };
 
-// How an update ended: success, or the stage that failed with its result code and the operating
-// system's error read right after it, or the stage before which the user had it stopped.
+// How an update ended: success, or the stage that failed with its result (the code and the OS
+// error of the call that failed it), or the stage before which the user had it stopped.
 struct UpdateOutcome {
   std::optional<UpdateStage> failedStage;
-  ResultCode result = RESULT_OK;
-  std::uint32_t osError = 0;
+  RequestResult result;
   bool stopped = false;
 
   bool succeeded() const { return !failedStage.has_value(); }
   bool operator==(const UpdateOutcome&) const = default;
-};
-
-// Asked between two requests whether the user wants the update stopped (a front end with a way
-// to interrupt provides it). Never asked once the last block is written.
-class StopRequest {
- public:
-  virtual ~StopRequest() = default;
-  virtual bool Requested() const = 0;
 };
 
 // Writes an image into the ESC, from the system lock to the closing pair: the requests, the fixed
@@ -46,8 +38,8 @@ class StopRequest {
 // the front end turns the outcome into words.
 class UpdateProcedure {
  public:
-  UpdateProcedure(UnitLink& link, ProgressWindow& progress, OsServices& os)
-      : link_(link), progress_(progress), os_(os) {}
+  UpdateProcedure(UnitLink& link, ProgressWindow& progress, Waiter& waiter)
+      : link_(link), progress_(progress), waiter_(waiter) {}
 
   // `image` must not be empty. On success the link stays open and records the new firmware
   // version; on failure the progress display is closed and nothing else is touched (the link
@@ -60,9 +52,7 @@ class UpdateProcedure {
   std::optional<UpdateOutcome> RunStages(const StopRequest* stop);
   std::optional<UpdateOutcome> Transfer(std::span<const std::uint8_t> image,
                                         const StopRequest* stop);
-  UpdateOutcome Failed(UpdateStage stage, ResultCode result);
-
   UnitLink& link_;
   ProgressWindow& progress_;
-  OsServices& os_;
+  Waiter& waiter_;
 };

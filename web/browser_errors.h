@@ -6,9 +6,9 @@
 // no number, so each kind the transport meets gets a fixed code of its own (0x0000b0NN, "b" for
 // browser, apart from every Windows and errno value). docs/architecture.md lists them; the
 // worker's JavaScript (web/worker_pre.js) uses the same numbers.
-inline constexpr std::uint32_t BROWSER_ERROR_NETWORK = 0xB001;        // NetworkError: the transfer failed
+inline constexpr std::uint32_t BROWSER_ERROR_NETWORK = 0xB001;  // NetworkError: transfer failed
 inline constexpr std::uint32_t BROWSER_ERROR_INVALID_STATE = 0xB002;  // InvalidStateError: not open
-inline constexpr std::uint32_t BROWSER_ERROR_NOT_ALLOWED = 0xB003;    // NotAllowedError: no permission
+inline constexpr std::uint32_t BROWSER_ERROR_NOT_ALLOWED = 0xB003;    // NotAllowedError
 inline constexpr std::uint32_t BROWSER_ERROR_NOT_FOUND = 0xB004;      // NotFoundError
 inline constexpr std::uint32_t BROWSER_ERROR_BAD_REPORT = 0xB005;     // TypeError: report refused
 inline constexpr std::uint32_t BROWSER_ERROR_TIMEOUT = 0xB006;        // no input report in 10 s

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 
 // German for a browser whose language tag's primary subtag is "de" (de, de-DE, de-AT, ...),
 // English for any other.

@@ -10,14 +10,32 @@ static_assert(sizeof(wchar_t) == 4);
 EM_JS(void, web_post_text, (const char* op, const char* key, int number, const wchar_t* text), {
   postMessage({op : UTF8ToString(op), key : UTF8ToString(key), number, text : UTF32ToString(text)});
 });
-EM_JS(void, web_post_message, (const wchar_t* text, const wchar_t* caption, int icon, int buttons), {
-  postMessage({op : 'message', text : UTF32ToString(text), caption : UTF32ToString(caption), icon,
-               buttons});
-});
+EM_JS(void, web_post_message, (const wchar_t* text, const wchar_t* caption, int icon, int buttons),
+      {
+        postMessage({
+          op : 'message',
+          text : UTF32ToString(text),
+          caption : UTF32ToString(caption),
+          icon,
+          buttons
+        });
+      });
 
 EM_JS(void, web_post_filter, (int vendorId, int firstProductId, int secondProductId), {
   postMessage({op : 'filter', vendorId, productIds : [ firstProductId, secondProductId ]});
 });
+
+EM_JS(void, web_post_versions,
+      (int enabled, int hasLabel, const wchar_t* label, const wchar_t* unit,
+       const wchar_t* bootloader, const wchar_t* esc),
+      {
+        postMessage({
+          op : 'versions',
+          enabled : enabled != 0,
+          unitLabel : hasLabel ? UTF32ToString(label) : null,
+          values : [ UTF32ToString(unit), UTF32ToString(bootloader), UTF32ToString(esc) ]
+        });
+      });
 
 namespace {
 
@@ -38,12 +56,17 @@ void PageChannel::DeviceFilter(std::uint16_t vendorId, std::uint16_t firstProduc
   web_post_filter(vendorId, firstProductId, secondProductId);
 }
 
-void PageChannel::ItemText(int item, std::wstring_view text) {
-  Post("item-text", {}, item, text);
+void PageChannel::Versions(const VersionRows& rows) {
+  const std::wstring unit(rows.unit);
+  const std::wstring bootloader(rows.bootloader);
+  const std::wstring esc(rows.esc);
+  const std::wstring label = rows.unitLabel.value_or(L"");
+  web_post_versions(rows.enabled ? 1 : 0, rows.unitLabel ? 1 : 0, label.c_str(), unit.c_str(),
+                    bootloader.c_str(), esc.c_str());
 }
 
-void PageChannel::ItemEnabled(int item, bool on) {
-  Post(on ? "item-enable" : "item-disable", {}, item, {});
+void PageChannel::UpdateEnabled(bool on) {
+  Post("update-enabled", {}, on ? 1 : 0, {});
 }
 
 void PageChannel::Hint(std::wstring_view text, bool append) {

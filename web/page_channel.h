@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ui/dialog_view.h"
+#include "dialog/dialog_view.h"
 
 // Everything the worker tells the page, which only renders it (web/page/page.js). Texts go as
 // they are; the page turns "\r\n" into line breaks.
@@ -14,8 +14,8 @@ class PageChannel {
   // The chooser's filter: the maker's vendor ID with each of the unit's product IDs.
   void DeviceFilter(std::uint16_t vendorId, std::uint16_t firstProductId,
                     std::uint16_t secondProductId);
-  void ItemText(int item, std::wstring_view text);
-  void ItemEnabled(int item, bool on);
+  void Versions(const VersionRows& rows);
+  void UpdateEnabled(bool on);
   void Hint(std::wstring_view text, bool append);
   void Message(std::wstring_view text, std::wstring_view caption, MessageIcon icon,
                MessageButtons buttons);

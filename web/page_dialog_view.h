@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/dialog_view.h"
+#include "dialog/dialog_view.h"
 #include "update/progress_window.h"
 #include "web/page_channel.h"
 
@@ -12,8 +12,8 @@ class PageDialogView final : public DialogView {
  public:
   PageDialogView(PageChannel& page, WorkerLoop& loop) : page_(page), loop_(loop) {}
 
-  void SetItemText(int item, std::wstring_view text) override { page_.ItemText(item, text); }
-  void EnableItem(int item, bool on) override { page_.ItemEnabled(item, on); }
+  void ShowVersions(const VersionRows& rows) override { page_.Versions(rows); }
+  void EnableUpdate(bool on) override { page_.UpdateEnabled(on); }
   void SetHint(std::wstring_view text) override { page_.Hint(text, false); }
   void AppendHint(std::wstring_view text) override { page_.Hint(text, true); }
   MessageAnswer ShowMessage(std::wstring_view text, std::wstring_view caption, MessageIcon icon,
@@ -24,14 +24,12 @@ class PageDialogView final : public DialogView {
   WorkerLoop& loop_;
 };
 
-// The transfer's progress bar on the page. A page cannot bring its own tab to the front, so
-// there is nothing to raise.
+// The transfer's progress bar on the page.
 class PageProgress final : public ProgressWindow {
  public:
   explicit PageProgress(PageChannel& page) : page_(page) {}
   void Open(std::wstring_view title) override { page_.ProgressOpen(title); }
   void SetPosition(std::uint32_t percent) override { page_.ProgressPosition(percent); }
-  void RaiseOnceIfForeground() override {}
   void Close() override { page_.ProgressClose(); }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <string>
@@ -11,7 +12,6 @@
 // Handles are small positive numbers of WorkerHid's table; calls return 0 or an error code.
 EM_ASYNC_JS(int, web_hid_list, (), { return await WorkerHid.list(); });
 EM_ASYNC_JS(int, web_hid_open, (int index), { return await WorkerHid.open(index); });
-EM_JS(int, web_hid_last_error, (), { return WorkerHid.lastError; });
 EM_JS(int, web_hid_vendor_id, (int handle), { return WorkerHid.vendorId(handle); });
 EM_JS(int, web_hid_product_id, (int handle), { return WorkerHid.productId(handle); });
 EM_JS(int, web_hid_path_bytes, (int handle), { return lengthBytesUTF8(WorkerHid.path(handle)); });
@@ -21,45 +21,33 @@ EM_JS(int, web_hid_report_length, (int handle, int output),
       { return WorkerHid.reportLength(handle, output != 0); });
 EM_ASYNC_JS(int, web_hid_write, (int handle, const std::uint8_t* bytes, int length),
             { return await WorkerHid.write(handle, HEAPU8.slice(bytes, bytes + length)); });
-EM_ASYNC_JS(int, web_hid_read, (int handle, std::uint8_t* buffer, int length), {
-  const report = await WorkerHid.read(handle);
-  if (typeof report === 'number') {
-    return report;
-  }
-  HEAPU8.fill(0, buffer, buffer + length);
-  HEAPU8.set(report.subarray(0, length), buffer);
-  return 0;
-});
+EM_ASYNC_JS(int, web_hid_read, (int handle, std::uint8_t* buffer, int length),
+            { return await WorkerHid.readInto(handle, buffer, length); });
 EM_ASYNC_JS(void, web_hid_close, (int handle), { await WorkerHid.close(handle); });
 
 namespace {
 
-std::wstring PathOf(int handle) {
+DevicePath PathOf(int handle) {
   const int bytes = web_hid_path_bytes(handle);
-  std::string path(static_cast<std::size_t>(bytes) + 1, '\0');
+  DevicePath path(static_cast<std::size_t>(bytes) + 1, '\0');
   web_hid_path(handle, path.data(), bytes + 1);
   path.resize(static_cast<std::size_t>(bytes));
-  // The paths are ASCII (web/worker_pre.js makes them).
-  return std::wstring(path.begin(), path.end());
+  return path;
 }
 
 // The devices this origin was granted, in the browser's order.
 class WebHidWalk final : public HidInterfaceWalk {
  public:
-  WebHidWalk(int count, BrowserErrorSlot& errors) : count_(count), errors_(errors) {}
+  explicit WebHidWalk(int count) : count_(count) {}
   ~WebHidWalk() override { CloseCurrent(); }
   WebHidWalk(const WebHidWalk&) = delete;
   WebHidWalk& operator=(const WebHidWalk&) = delete;
 
   bool Next() override { return ++index_ < count_; }
   bool OpenCurrent() override {
-    handle_ = web_hid_open(index_);
-    if (handle_ <= 0) {
-      errors_.Record(static_cast<std::uint32_t>(web_hid_last_error()));
-      handle_ = 0;
-      return false;
-    }
-    return true;
+    // A device that cannot be opened (held by another program, say) is passed over.
+    handle_ = std::max(web_hid_open(index_), 0);
+    return handle_ > 0;
   }
   std::optional<UsbIds> ReadIds() override {
     const int vendorId = web_hid_vendor_id(handle_);
@@ -85,30 +73,24 @@ class WebHidWalk final : public HidInterfaceWalk {
   int count_;
   int index_ = -1;
   int handle_ = 0;
-  BrowserErrorSlot& errors_;
 };
 
 int AsJsHandle(DeviceHandle handle) {
   return handle == INVALID_DEVICE_HANDLE || handle > INT_MAX ? 0 : static_cast<int>(handle);
 }
 
-}  // namespace
-
-bool WebHidTransport::Succeeded(int error) {
-  if (error != 0) {
-    errors_.Record(static_cast<std::uint32_t>(error));
-    return false;
-  }
-  return true;
+IoResult AsIoResult(int error) {
+  return error == 0 ? IoResult::Success() : IoResult::Failure(static_cast<std::uint32_t>(error));
 }
+
+}  // namespace
 
 ResultCode WebHidTransport::FindAndOpen(OpenedDevice& out) {
   const int count = web_hid_list();
   if (count < 0) {
-    errors_.Record(static_cast<std::uint32_t>(web_hid_last_error()));
     return RESULT_NO_DEVICE;
   }
-  WebHidWalk walk(count, errors_);
+  WebHidWalk walk(count);
   return FindFirstUnit(walk, out);
 }
 
@@ -122,13 +104,13 @@ bool WebHidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) 
   return true;
 }
 
-bool WebHidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
-  return Succeeded(
+IoResult WebHidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+  return AsIoResult(
       web_hid_write(AsJsHandle(handle), report.data(), static_cast<int>(report.size())));
 }
 
-bool WebHidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
-  return Succeeded(
+IoResult WebHidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+  return AsIoResult(
       web_hid_read(AsJsHandle(handle), buffer.data(), static_cast<int>(buffer.size())));
 }
 

@@ -5,13 +5,13 @@
 // What reaches the worker, in the order it arrived: the page's requests and the browser's HID
 // connect and disconnect events, one queue as a window's messages are one queue on Windows.
 enum class InboxKind {
-  Start,     // text: the browser's language tag; number: 1 when the page has WebHID
-  Update,    // the Update button
-  Answer,    // number: the MessageAnswer of the open box
-  Granted,   // the user granted a device in the page's chooser
-  Arrival,   // text: the device's path
-  Removal,   // text: the device's path
-  Other,     // anything the worker does not know
+  Start,    // text: the browser's language tag; number: 1 when the page has WebHID
+  Update,   // the Update button
+  Answer,   // number: the MessageAnswer of the open box
+  Granted,  // the user granted a device in the page's chooser
+  Arrival,  // text: the device's path
+  Removal,  // text: the device's path
+  Other,    // anything the worker does not know
 };
 
 struct InboxMessage {

@@ -7,17 +7,17 @@ DeviceEvent ToDeviceEvent(const InboxMessage& message) {
   switch (message.kind) {
     case InboxKind::Arrival:
     case InboxKind::Granted:  // a device the user just granted is new to this origin
-      event.code = DEVICE_EVENT_ARRIVAL;
+      event.change = DeviceChange::Arrival;
       break;
     case InboxKind::Removal:
-      event.code = DEVICE_EVENT_REMOVE_COMPLETE;
+      event.change = DeviceChange::Removal;
       break;
     default:
-      return event;  // code 0: no device event
+      return event;  // not a device event
   }
-  event.deviceType = DEVICE_TYPE_INTERFACE;
-  // The paths are ASCII (web/worker_pre.js makes them).
-  event.path.assign(message.text.begin(), message.text.end());
+  // WebHID reports whole devices, each of which is the one interface the unit has.
+  event.deviceInterface = true;
+  event.path = message.text;
   return event;
 }
 

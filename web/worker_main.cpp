@@ -3,14 +3,13 @@
 // over half an hour; a worker's are not.
 #include "carried_image_digest.h"
 
+#include "dialog/dialog_logic.h"
 #include "protocol/unit_link.h"
 #include "protocol/vendor.h"
-#include "resources/resource_ids.h"
-#include "ui/dialog_logic.h"
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "web/browser_language.h"
-#include "web/browser_os_services.h"
+#include "web/browser_waiter.h"
 #include "web/carried_image.h"
 #include "web/page_channel.h"
 #include "web/page_dialog_view.h"
@@ -20,7 +19,8 @@
 
 namespace {
 
-// The texts the dialog template and the title carry on Windows.
+// The texts the dialog template and the title carry on Windows, and the row labels the dialog
+// sets at start-up.
 void ShowPageTexts(PageChannel& page, const Catalogue& texts, Language language) {
   page.PageText("lang", language == Language::German ? L"de" : L"en");
   page.PageText("title", std::wstring(L"TALVERO ") + SUPPORTED_MODEL_NAME + L" FW Updater " +
@@ -31,6 +31,9 @@ void ShowPageTexts(PageChannel& page, const Catalogue& texts, Language language)
   page.PageText("cancel", texts.Text(IDS_WEB_CANCEL));
   page.PageText("yes", texts.Text(IDS_WEB_YES));
   page.PageText("no", texts.Text(IDS_WEB_NO));
+  page.PageText("label-unit", texts.Text(IDS_LABEL_UNIT));
+  page.PageText("label-bootloader", texts.Text(IDS_LABEL_BOOTLOADER));
+  page.PageText("label-esc", texts.Text(IDS_LABEL_ESC));
 }
 
 }  // namespace
@@ -49,21 +52,17 @@ int main() {
   WorkerLoop loop(page);
   PageDialogView view(page, loop);
   PageProgress progress(page);
-  BrowserErrorSlot errors;
-  BrowserOsServices os(errors);
-  WebHidTransport transport(errors);
-  UnitLink link(transport, os);
-  DialogLogic logic({view, link, texts, progress, os},
+  BrowserWaiter waiter;
+  WebHidTransport transport;
+  UnitLink link(transport, waiter);
+  DialogLogic logic({view, link, texts, progress, waiter},
                     CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256});
   loop.Attach(logic);
 
   ShowPageTexts(page, texts, language);
-  view.SetItemText(IDC_LABEL_UNIT, texts.Text(IDS_LABEL_UNIT));
-  view.SetItemText(IDC_LABEL_BOOTLOADER, texts.Text(IDS_LABEL_BOOTLOADER));
-  view.SetItemText(IDC_LABEL_ESC, texts.Text(IDS_LABEL_ESC));
   if (start.number == 0) {
     // Nothing here can reach a unit: say so, and name the programs that can.
-    view.EnableItem(IDC_UPDATE, false);
+    view.EnableUpdate(false);
     logic.panel.Refresh();
     view.SetHint(texts.Text(IDS_WEB_NO_WEBHID));
     page.Ready();
@@ -73,7 +72,7 @@ int main() {
   // The same units the other front ends accept; IsProgrammingUnit judges each device again.
   page.DeviceFilter(MAKER_VENDOR_ID, PRODUCT_ID_TORVEX, PRODUCT_ID_MAVIRA);
   // The start-up scan finds a unit this origin was granted before, if one is plugged in.
-  logic.connection.ShowStartupState(link.Open());
+  logic.connection.ShowStartupState(link.Open().code);
   page.Ready();
   loop.Run();
   return 0;

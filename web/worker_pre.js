@@ -67,10 +67,25 @@ const WorkerSide = (() => {
   return {
     KIND,
     deliver,
-    turn: () => new Promise((resolve) => {
-      turns.push(resolve);
-      port.port2.postMessage(0);
-    }),
+    // Waits to `deadline` (performance.now()): a timer for all but the last 2 ms (it may fire up
+    // to ~1 ms early, and a chain of timers is clamped to at least 4 ms each), then message-port
+    // turns, which are not clamped.
+    async waitUntil(deadline) {
+      for (;;) {
+        const left = deadline - performance.now();
+        if (left <= 0) {
+          return;
+        }
+        if (left > 2) {
+          await new Promise((resolve) => setTimeout(resolve, Math.floor(left - 2)));
+        } else {
+          await new Promise((resolve) => {
+            turns.push(resolve);
+            port.port2.postMessage(0);
+          });
+        }
+      }
+    },
     async next() {
       while (inbox.length === 0) {
         await new Promise((resolve) => { wake = resolve; });
@@ -92,7 +107,7 @@ const WorkerHid = (() => {
   let listed = [];
   const handles = new Map();
   let nextHandle = 1;
-  const api = { lastError: 0 };
+  const api = {};
 
   function hex4(value) {
     return value.toString(16).padStart(4, '0');
@@ -163,22 +178,19 @@ const WorkerHid = (() => {
 
   api.list = async () => {
     if (!hid) {
-      api.lastError = BROWSER_ERROR.notFound;
       return -1;
     }
     try {
       listed = await hid.getDevices();
       return listed.length;
     } catch (error) {
-      api.lastError = codeOf(error);
-      return -1;
+      return -1;  // enumeration could not start
     }
   };
 
   api.open = async (index) => {
     const device = listed[index];
     if (!device) {
-      api.lastError = BROWSER_ERROR.notFound;
       return 0;
     }
     try {
@@ -186,8 +198,7 @@ const WorkerHid = (() => {
         await device.open();
       }
     } catch (error) {
-      api.lastError = codeOf(error);
-      return 0;
+      return 0;  // for example held by another program: the walk goes on
     }
     const entry = { device, reports: [], reader: null, gone: false };
     // WebHID gives the report ID apart from the data; the core reads it at byte 0.
@@ -252,6 +263,17 @@ const WorkerHid = (() => {
       }
       entry.reader = finish;
     });
+  };
+
+  // Reads the next input report into the core's buffer (zero past the report); 0 or an error code.
+  api.readInto = async (handle, buffer, length) => {
+    const report = await api.read(handle);
+    if (typeof report === 'number') {
+      return report;
+    }
+    HEAPU8.fill(0, buffer, buffer + length);
+    HEAPU8.set(report.subarray(0, length), buffer);
+    return 0;
   };
 
   api.close = async (handle) => {

@@ -35,6 +35,12 @@ hid_device* AsDevice(DeviceHandle handle) {
   return reinterpret_cast<hid_device*>(handle);
 }
 
+// The errno a failed hidapi call left, or `fallback` where it left none (a backend that fails
+// without a system call behind it).
+std::uint32_t OsErrorOr(int fallback) {
+  return static_cast<std::uint32_t>(errno != 0 ? errno : fallback);
+}
+
 // The programming units hidapi lists, each node once: hidapi lists a node once per top-level
 // collection (macOS, and Linux from 0.13 on), and a unit is one node however many it declares.
 std::vector<UnitListing> EnumerateUnits() {
@@ -78,8 +84,7 @@ class ListingWalk final : public HidInterfaceWalk {
   }
   void CloseCurrent() override { device_.reset(); }
   OpenedDevice TakeCurrent(std::uint16_t productId) override {
-    return {reinterpret_cast<DeviceHandle>(device_.get()), WidenDevicePath(units_[index_].path),
-            productId};
+    return {reinterpret_cast<DeviceHandle>(device_.get()), units_[index_].path, productId};
   }
 
  private:
@@ -127,9 +132,6 @@ ResultCode HidapiTransport::OpenFirst(const std::optional<std::string>& onlyPath
   OpenedDevice opened;
   const ResultCode found = FindFirstUnit(walk, opened);
   if (found != RESULT_OK) {
-    if (openFailures_.empty()) {
-      errno = ENODEV;
-    }
     return found;
   }
   open_.push_back(std::make_unique<OpenDevice>(OpenDevice{walk.TakeDevice(), walk.currentPath()}));
@@ -149,11 +151,7 @@ HidapiTransport::OpenDevice* HidapiTransport::Find(DeviceHandle handle) {
   const auto it = std::find_if(open_.begin(), open_.end(), [&](const auto& device) {
     return reinterpret_cast<DeviceHandle>(device->device.get()) == handle;
   });
-  if (it == open_.end()) {
-    errno = EBADF;
-    return nullptr;
-  }
-  return it->get();
+  return it == open_.end() ? nullptr : it->get();
 }
 
 bool HidapiTransport::ReadDescriptor(const OpenDevice& device, std::vector<std::uint8_t>& out) {
@@ -194,68 +192,51 @@ bool HidapiTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) 
   return true;
 }
 
-bool HidapiTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+IoResult HidapiTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   if (Find(handle) == nullptr) {
-    return false;
+    return IoResult::Failure(EBADF);
   }
   // The whole report at the output report length, report ID first: hidraw hands it to the
   // device as it stands.
+  errno = 0;
   const int written = hid_write(AsDevice(handle), report.data(), report.size());
   if (written < 0) {
-    return false;
+    // hidapi's hidraw backend fails with write(2)'s errno in place (ENODEV once unplugged).
+    return IoResult::Failure(OsErrorOr(EIO));
   }
   if (static_cast<std::size_t>(written) != report.size()) {
-    errno = EIO;
-    return false;
+    return IoResult::Failure(EIO);
   }
-  return true;
+  return IoResult::Success();
 }
 
-bool HidapiTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+IoResult HidapiTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
   if (Find(handle) == nullptr) {
-    return false;
+    return IoResult::Failure(EBADF);
   }
   if (buffer.empty()) {
-    errno = EINVAL;
-    return false;
+    return IoResult::Failure(EINVAL);
   }
   // hidraw puts the report ID in byte 0, where the link expects it.
   const int timeout = static_cast<int>(std::min<std::uint32_t>(options_.readTimeoutMs, INT_MAX));
+  errno = 0;
   const int n = hid_read_timeout(AsDevice(handle), buffer.data(), buffer.size(), timeout);
   if (n < 0) {
-    return false;
+    return IoResult::Failure(OsErrorOr(EIO));
   }
   if (n == 0) {
-    errno = ETIMEDOUT;  // hidapi returns 0 when no report came within the time-out
-    return false;
+    // hidapi returns 0 when no report came within the time-out.
+    return IoResult::Failure(ETIMEDOUT);
   }
   // hidraw returns as many bytes as the device sent; what it did not send reads as zero, as
   // the Windows HID stack pads every report to the input report length.
   std::fill(buffer.begin() + std::min<std::size_t>(static_cast<std::size_t>(n), buffer.size()),
             buffer.end(), std::uint8_t{0});
-  return true;
+  return IoResult::Success();
 }
 
 void HidapiTransport::CloseDevice(DeviceHandle handle) {
   if (const OpenDevice* device = Find(handle)) {
     std::erase_if(open_, [&](const auto& open) { return open.get() == device; });
   }
-}
-
-std::wstring WidenDevicePath(std::string_view path) {
-  std::wstring wide;
-  wide.reserve(path.size());
-  for (const char c : path) {
-    wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  }
-  return wide;
-}
-
-std::string NarrowDevicePath(std::wstring_view path) {
-  std::string narrow;
-  narrow.reserve(path.size());
-  for (const wchar_t c : path) {
-    narrow.push_back(static_cast<char>(static_cast<unsigned char>(c)));
-  }
-  return narrow;
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/hidapi/sysfs_descriptor.h"
@@ -42,8 +41,8 @@ class HidapiTransport final : public HidTransport {
   // The first unit in enumeration order that opens.
   ResultCode FindAndOpen(OpenedDevice& out) override;
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
-  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
-  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   void CloseDevice(DeviceHandle handle) override;
 
   // Every programming unit present, in enumeration order, each node once.
@@ -67,8 +66,3 @@ class HidapiTransport final : public HidTransport {
   std::vector<OpenFailure> openFailures_;
   std::vector<std::unique_ptr<OpenDevice>> open_;
 };
-
-// OpenedDevice::path carries the hidapi path widened byte for byte (lossless for any bytes);
-// NarrowDevicePath gives the original back, for display and for OpenPath.
-std::wstring WidenDevicePath(std::string_view path);
-std::string NarrowDevicePath(std::wstring_view path);

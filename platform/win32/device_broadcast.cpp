@@ -4,10 +4,24 @@
 
 #include "protocol/byte_order.h"
 
-DeviceEvent DeviceEventFromBroadcast(std::uint64_t code, std::span<const std::uint8_t> broadcast) {
-  DeviceEvent event;
+DeviceChange DeviceBroadcast::change() const {
+  switch (code) {
+    case DBT_CODE_DEVICE_ARRIVAL:
+      return DeviceChange::Arrival;
+    case DBT_CODE_DEVICE_REMOVE_COMPLETE:
+      return DeviceChange::Removal;
+  }
+  return DeviceChange::Other;
+}
+
+bool DeviceBroadcast::isDeviceInterface() const {
+  return change() != DeviceChange::Other && deviceType == DBT_TYPE_DEVICE_INTERFACE;
+}
+
+DeviceBroadcast ReadDeviceBroadcast(std::uint64_t code, std::span<const std::uint8_t> broadcast) {
+  DeviceBroadcast event;
   event.code = code;
-  if (code != DEVICE_EVENT_ARRIVAL && code != DEVICE_EVENT_REMOVE_COMPLETE) {
+  if (event.change() == DeviceChange::Other) {
     return event;
   }
   if (broadcast.size() < BROADCAST_HEADER_BYTES) {
@@ -20,7 +34,8 @@ DeviceEvent DeviceEventFromBroadcast(std::uint64_t code, std::span<const std::ui
     return event;
   }
   event.deviceType = GetU32LE(readable, 4);
-  if (event.deviceType != DEVICE_TYPE_INTERFACE || readable.size() <= BROADCAST_INTERFACE_NAME_AT) {
+  if (event.deviceType != DBT_TYPE_DEVICE_INTERFACE ||
+      readable.size() <= BROADCAST_INTERFACE_NAME_AT) {
     return event;
   }
   const std::span<const std::uint8_t> name = readable.subspan(BROADCAST_INTERFACE_NAME_AT);
@@ -29,7 +44,7 @@ DeviceEvent DeviceEventFromBroadcast(std::uint64_t code, std::span<const std::ui
     if (unit == L'\0') {
       break;
     }
-    event.path.push_back(unit);
+    event.interfacePath.push_back(unit);
   }
   return event;
 }

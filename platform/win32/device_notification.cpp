@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <utility>
 
 #include "platform/win32/device_broadcast.h"
 #include "platform/win32/hid_library.h"
@@ -22,14 +23,21 @@ DeviceNotification RegisterHidNotification(HWND window, const HidLibrary& hid) {
       RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
+static_assert(DBT_DEVICEARRIVAL == DBT_CODE_DEVICE_ARRIVAL);
+static_assert(DBT_DEVICEREMOVECOMPLETE == DBT_CODE_DEVICE_REMOVE_COMPLETE);
+static_assert(DBT_DEVTYP_DEVICEINTERFACE == DBT_TYPE_DEVICE_INTERFACE);
+
 DeviceEvent ToDeviceEvent(WPARAM wParam, LPARAM lParam) {
   const auto code = static_cast<std::uint64_t>(wParam);
-  const auto* broadcast = reinterpret_cast<const std::uint8_t*>(lParam);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(lParam);
+  DeviceBroadcast broadcast;
   // Only these two codes carry a broadcast; for any other, lParam may be anything.
-  if ((code != DBT_DEVICEARRIVAL && code != DBT_DEVICEREMOVECOMPLETE) || broadcast == nullptr) {
-    return DeviceEventFromBroadcast(code, {});
+  if ((code != DBT_DEVICEARRIVAL && code != DBT_DEVICEREMOVECOMPLETE) || data == nullptr) {
+    broadcast = ReadDeviceBroadcast(code, {});
+  } else {
+    DWORD stated = 0;
+    std::memcpy(&stated, data, sizeof(stated));
+    broadcast = ReadDeviceBroadcast(code, std::span<const std::uint8_t>(data, stated));
   }
-  DWORD stated = 0;
-  std::memcpy(&stated, broadcast, sizeof(stated));
-  return DeviceEventFromBroadcast(code, std::span<const std::uint8_t>(broadcast, stated));
+  return {broadcast.change(), broadcast.isDeviceInterface(), std::move(broadcast.interfacePath)};
 }

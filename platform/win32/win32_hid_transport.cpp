@@ -207,21 +207,27 @@ bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out
   return true;
 }
 
-bool Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+IoResult Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   // The HID class driver fails a write that is not exactly the output report length with the
   // report ID first, which is why the link hands over the whole report and nothing else.
   OverlappedTransfer transfer(AsHandle(handle));
-  return transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_);
+  if (transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_)) {
+    return IoResult::Success();
+  }
+  return IoResult::Failure(GetLastError());
 }
 
-bool Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+IoResult Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
   // ReadFile puts the delivered report's ID into byte 0; storing the unit's input report ID
   // there first leaves the byte the reply rules expect even when fewer bytes arrive.
   if (!buffer.empty()) {
     buffer[0] = REPORT_ID_IN;
   }
   OverlappedTransfer transfer(AsHandle(handle));
-  return transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_);
+  if (transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_)) {
+    return IoResult::Success();
+  }
+  return IoResult::Failure(GetLastError());
 }
 
 void Win32HidTransport::CloseDevice(DeviceHandle handle) {

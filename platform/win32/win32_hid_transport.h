@@ -9,7 +9,7 @@
 class Win32HidTransport final : public HidTransport {
  public:
   // A unit that stops answering fails the request after this long instead of stalling the
-  // interface thread; GetLastError is then ERROR_TIMEOUT.
+  // interface thread; its OS error is then ERROR_TIMEOUT.
   static constexpr DWORD TRANSFER_TIMEOUT_MS = 10'000;
 
   // `hid` must be loaded and outlive the transport.
@@ -18,8 +18,8 @@ class Win32HidTransport final : public HidTransport {
 
   ResultCode FindAndOpen(OpenedDevice& out) override;
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
-  bool WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
-  bool ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   void CloseDevice(DeviceHandle handle) override;
 
  private:

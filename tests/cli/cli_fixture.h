@@ -12,20 +12,22 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
-#include "cli/console.h"
 #include "cli/unit_bus.h"
+#include "platform/posix/console.h"
 #include "protocol/unit_filter.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
-#include "tests/support/fake_os.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/sim_units.h"
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
+#include "texts/text_encoding.h"
+#include "update/update_guard.h"
 
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
 class RecordingConsole final : public Console {
  public:
-  void Out(std::wstring_view text) override { out += TerminalText(text); }
-  void Err(std::wstring_view text) override { err += TerminalText(text); }
+  void Out(std::wstring_view text) override { out += Utf8FromWide(text); }
+  void Err(std::wstring_view text) override { err += Utf8FromWide(text); }
   bool OutputIsTerminal() const override { return outputIsTerminal; }
   bool InputIsTerminal() const override { return inputIsTerminal; }
   std::optional<std::string> ReadLine() override {
@@ -54,14 +56,14 @@ class SimUnitBus final : public UnitBus {
     std::vector<UnitListing> units;
     for (const sim::SimDevice& device : transport_.devices()) {
       if (IsProgrammingUnit({device.vendorId, device.productId})) {
-        units.push_back({Narrow(device.path), device.productId});
+        units.push_back({device.path, device.productId});
       }
     }
     return units;
   }
   ResultCode OpenPath(const std::string& path, OpenedDevice& out) override {
     bool denied = false;
-    const ResultCode result = transport_.OpenPath(WideFromUtf8(path), out, denied);
+    const ResultCode result = transport_.OpenPath(path, out, denied);
     if (denied) {
       denied_.push_back(path);
     }
@@ -71,22 +73,20 @@ class SimUnitBus final : public UnitBus {
     std::vector<std::string> denied = denied_;
     for (const sim::SimDevice& device : transport_.devices()) {
       if (device.accessDenied) {
-        denied.push_back(Narrow(device.path));
+        denied.push_back(device.path);
       }
     }
     return denied;
   }
 
  private:
-  static std::string Narrow(const std::wstring& path) { return TerminalText(path); }
-
   sim::SimTransport& transport_;
   std::vector<std::string> denied_;
 };
 
 // The user's interrupts, as the procedure asks about them: a stop is requested from the given
 // question on (0: never).
-class FakeShield final : public InterruptShield, public StopRequest {
+class FakeShield final : public UpdateGuard, public StopRequest {
  public:
   void Raise() override { ++raised; }
   void Lower() override { ++lowered; }
@@ -102,27 +102,25 @@ class FakeShield final : public InterruptShield, public StopRequest {
 // The command line over the simulated bus, a virtual clock and a recording console.
 class CliTest : public ::testing::Test {
  protected:
-  CliTest()
-      : transport([this] { return os.nowMs; }, [this](std::uint32_t e) { os.lastError = e; }),
-        bus(transport) {}
+  CliTest() : transport([this] { return clock.nowMs; }), bus(transport) {}
 
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::string& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
-    return sim_units::Plug(transport, WideFromUtf8(path), config, productId);
+    return sim_units::Plug(transport, path, config, productId);
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{console, *texts, bus, transport, os, shield, CarriedFirmware{image, digest},
-                       kRule};
+    CliContext context{
+        console, *texts, bus, transport, clock, shield, CarriedFirmware{image, digest}, kRule};
     return RunCommandLine(args, context);
   }
 
   void UseLanguage(Language language) { texts.emplace(language); }
-  std::string T(MessageId id) const { return TerminalText(texts->Text(id)); }
+  std::string T(MessageId id) const { return Utf8FromWide(texts->Text(id)); }
 
   static constexpr const char* kRule = "/usr/lib/udev/rules.d/70-pelora-update.rules";
 
-  NoWaitOs os;
+  NoWaitClock clock;
   sim::SimTransport transport;
   SimUnitBus bus;
   RecordingConsole console;

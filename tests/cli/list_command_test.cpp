@@ -24,7 +24,7 @@ TEST_F(ListTest, ShowsEveryUnitWithItsVersionsAndState) {
   otherEsc.escFirmwareVersion = 0xFFFF;
   Plug("/dev/hidraw4", otherEsc);
   sim::SimDevice keyboard;
-  keyboard.path = L"/dev/hidraw0";
+  keyboard.path = "/dev/hidraw0";
   keyboard.vendorId = 0x046D;
   transport.devices().insert(transport.devices().begin(), keyboard);
 
@@ -49,7 +49,6 @@ TEST_F(ListTest, JsonCarriesTheSameForScripts) {
   Plug("/dev/hidraw1", {}, 1);
   auto silent = Plug("/dev/hidraw2");
   silent->AddFault({0x08, 1, sim::FaultKind::ReadFailure});
-  os.lastError = 0;
 
   EXPECT_EQ(Run({"list", "--json"}), 0);
   const std::string readyMessage = T(IDS_CLI_READY);
@@ -90,11 +89,11 @@ TEST_F(ListTest, AUnitThisUserMayNotOpenIsNamedWithTheRuleThatHelps) {
 }
 
 // A clock whose waits plug a device in once two seconds have passed.
-struct PluggingOs : NoWaitOs {
+struct PluggingClock : NoWaitClock {
   std::function<void()> atTwoSeconds;
   void Wait(std::uint32_t ms) override {
     const bool before = nowMs < 2000;
-    NoWaitOs::Wait(ms);
+    NoWaitClock::Wait(ms);
     if (before && nowMs >= 2000 && atTwoSeconds) {
       atTwoSeconds();
     }
@@ -105,7 +104,7 @@ TEST_F(ListTest, WaitsBoundedForAUnitPluggedInLater) {
   Plug("/dev/hidraw1");
   const sim::SimDevice device = transport.devices().back();
   transport.devices().clear();
-  PluggingOs clock;
+  PluggingClock clock;
   clock.atTwoSeconds = [&] { transport.devices().push_back(device); };
   CliContext context{console, *texts, bus, transport, clock, shield, {}, kRule};
 

@@ -30,7 +30,7 @@ TEST_F(TerminalProgressTest, TerminalRedrawsOneLineWithBlocksAndTimes) {
   progress.SetPosition(100);
   progress.Close();
   EXPECT_EQ(console.out,
-            "Writing...\n"
+            "\nWriting...\n"
             "\r[..............................]   0%  0/4 blocks  0:00 elapsed"
             "\r[#######.......................]  25%  1/4 blocks  0:10 elapsed  0:30 left   "
             "\r[###############...............]  50%  2/4 blocks  0:20 elapsed  0:20 left   "
@@ -59,7 +59,7 @@ TEST_F(TerminalProgressTest, PipeGetsALineAtEveryTenth) {
   progress.SetPosition(100);
   progress.Close();
   EXPECT_EQ(console.out,
-            "Writing...\n"
+            "\nWriting...\n"
             " 19%  2/4 blocks  0:04 elapsed  0:04 left\n"
             " 20%  3/4 blocks  0:04 elapsed  0:01 left\n"
             "100%  4/4 blocks  0:04 elapsed\n");

@@ -6,7 +6,7 @@
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/expected_requests.h"
 #include "tests/support/test_image.h"
-#include "ui/message_format.h"
+#include "texts/message_format.h"
 #include "update/firmware_package.h"
 #include "update/sha256.h"
 
@@ -261,7 +261,7 @@ TEST_F(UpdateTest, IncompatibleEscNamesTheSupportedModel) {
   Plug("/dev/hidraw1", config);
   EXPECT_EQ(Run({"update"}), 5);
   EXPECT_TRUE(Contains(
-      console.err, TerminalText(FormatWithText(texts->Text(IDS_INCOMPATIBLE_TEXT), L"PELORA"))));
+      console.err, Utf8FromWide(FormatWithText(texts->Text(IDS_INCOMPATIBLE_TEXT), L"PELORA"))));
 }
 
 TEST_F(UpdateTest, AUnitThatDoesNotAnswerIsNotReadyWithItsNumbers) {

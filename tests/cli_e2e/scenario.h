@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/console.h"
 #include "tests/hidapi_standin/driver/child_process.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
 #include "tests/support/expected_requests.h"
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
+#include "texts/text_encoding.h"
 
 namespace cli_e2e {
 
@@ -25,7 +25,7 @@ inline constexpr std::size_t kIdentifyRequests = 3;
 
 // The catalogue text as the program prints it (UTF-8, plain line breaks).
 inline std::string Text(MessageId id, Language language = Language::English) {
-  return TerminalText(TableText(id, language));
+  return Utf8FromWide(TableText(id, language));
 }
 
 inline std::vector<std::uint8_t> CarriedImage() {

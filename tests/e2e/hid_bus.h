@@ -82,7 +82,8 @@ inline bool ParseBusDevice(const std::wstring& s, BusDevice& out) {
 inline std::wstring PipeNameOf(const std::wstring& path) {
   static constexpr wchar_t prefix[] = L"\\\\.\\pipe\\";
   constexpr std::size_t n = sizeof(prefix) / sizeof(wchar_t) - 1;
-  if (path.size() > n && SameDevicePath(std::wstring_view(path).substr(0, n), prefix))
+  if (path.size() > n &&
+      SameDevicePath(std::wstring_view(path).substr(0, n), std::wstring_view(prefix)))
     return path.substr(n);
   return path;
 }

@@ -14,8 +14,8 @@
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
-#include "ui/dialog_logic.h"
-#include "ui/message_catalogue.h"
+#include "dialog/dialog_logic.h"
+#include "texts/message_catalogue.h"
 #include "update/sha256.h"
 
 namespace {

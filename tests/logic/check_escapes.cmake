@@ -19,6 +19,6 @@ endfunction()
 
 expect_line(message_ids.h "inline constexpr MessageId IDS_FIRST = 40000;")
 expect_line(message_table.inc
-            "{IDS_FIRST, L\"A\\r\\nb\", L\"\\u00fcber Windows\\u2122PC \\U0001f600face \\u00df\"},")
+            "{IDS_FIRST, L\"A\\nb\", L\"\\u00fcber Windows\\u2122PC \\U0001f600face \\u00df\"},")
 expect_line(strings.rc "  40000, L\"A\\r\\nb\"")
 expect_line(strings.rc "  40000, L\"\\x00fcber Windows\\x2122PC \\xd83d\\xde00face \\x00df\"")

@@ -44,12 +44,12 @@ TEST_P(ErrorReporterTest, ClosesTheLinkShowsTheCodesAndLeavesTheRetryHint) {
   const ReportCase& c = GetParam();
   UseLanguage(c.language);
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open());
+  connection().ShowStartupState(link.Open().code);
   const std::wstring readyHint = view.hint;
   view.Script({MessageAnswer::Ok, [&] {
                  // The link is abandoned and the panel greyed before the box comes up.
                  EXPECT_FALSE(link.IsOpen());
-                 EXPECT_EQ(view.Enabled(IDC_UPDATE), false);
+                 EXPECT_EQ(view.updateEnabled, false);
                  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>(3, L"0.0.0")));
                  EXPECT_TRUE(PanelEnabled(false));
                }});
@@ -58,7 +58,7 @@ TEST_P(ErrorReporterTest, ClosesTheLinkShowsTheCodesAndLeavesTheRetryHint) {
 
   ASSERT_EQ(view.messages.size(), 1u);
   const std::wstring expected =
-      c.codeLine == nullptr ? L"Stage failed." : std::wstring(L"Stage failed.\r\n") + c.codeLine;
+      c.codeLine == nullptr ? L"Stage failed." : std::wstring(L"Stage failed.\n") + c.codeLine;
   EXPECT_EQ(view.messages[0].text, expected);
   EXPECT_EQ(view.messages[0].caption, L"Caption");
   EXPECT_EQ(view.messages[0].icon, MessageIcon::Error);
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, ErrorReporterTest, ::testing::ValuesIn(kReportCa
 
 TEST_F(ErrorReporterTest, ArrivalDuringTheFailureBoxKeepsUpdateEnabledUnderTheRetryHint) {
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open());
+  connection().ShowStartupState(link.Open().code);
   view.Script({MessageAnswer::Ok, [&] {
                  connection().OnDeviceChange(Arrival(kUnitPath));
                  EXPECT_EQ(view.hint, T(IDS_READY));
@@ -86,7 +86,7 @@ TEST_F(ErrorReporterTest, ArrivalDuringTheFailureBoxKeepsUpdateEnabledUnderTheRe
   reporter().Report(T(IDS_LOCK_FAILED), T(IDS_UPDATE_FAILED), ERROR_FUNCTION_FAILED, 0);
 
   EXPECT_TRUE(link.IsOpen());
-  EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+  EXPECT_EQ(view.updateEnabled, true);
   EXPECT_EQ(view.hint, T(IDS_RETRY_HINT));
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"3.2"}));
 }

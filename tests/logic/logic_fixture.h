@@ -10,38 +10,33 @@
 
 #include "protocol/device_event.h"
 #include "protocol/unit_link.h"
-#include "resources/resource_ids.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
-#include "tests/support/recording_os.h"
+#include "tests/support/recording_clock.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/sim_units.h"
 #include "tests/support/timeline.h"
-#include "ui/dialog_logic.h"
-#include "ui/dialog_view.h"
-#include "ui/message_catalogue.h"
+#include "dialog/dialog_logic.h"
+#include "dialog/dialog_view.h"
+#include "texts/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/sha256.h"
 
-inline constexpr wchar_t kUnitPath[] =
-    L"\\\\?\\hid#vid_1209&pid_0002#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-inline constexpr wchar_t kOtherPath[] =
-    L"\\\\?\\hid#vid_046d&pid_c077#7&99&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-
-inline constexpr int kPanelValues[] = {IDC_VERSION_UNIT, IDC_VERSION_BOOTLOADER, IDC_VERSION_ESC};
-inline constexpr int kPanelItems[] = {IDC_LABEL_UNIT,       IDC_VERSION_UNIT,
-                                      IDC_LABEL_BOOTLOADER, IDC_VERSION_BOOTLOADER,
-                                      IDC_LABEL_ESC,        IDC_VERSION_ESC};
+// Paths as Windows gives them (the comparison of a removal's path folds A to Z only).
+inline constexpr char kUnitPath[] =
+    "\\\\?\\hid#vid_1209&pid_0002#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+inline constexpr char kOtherPath[] =
+    "\\\\?\\hid#vid_046d&pid_c077#7&99&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 // The dialog logic over the simulated bus: a fake clock, recording dialog and progress display,
 // the built-in English table, and no image until a test gives one.
 class LogicTest : public ::testing::Test {
  protected:
   LogicTest()
-      : os(timeline),
-        transport([this] { return os.nowMs; }, [this](std::uint32_t e) { os.lastError = e; }),
-        link(transport, os),
+      : clock(timeline),
+        transport([this] { return clock.nowMs; }),
+        link(transport, clock),
         view(timeline),
         progress(timeline) {
     Rewire();
@@ -51,7 +46,7 @@ class LogicTest : public ::testing::Test {
   // example over another image or in another language.
   void Rewire() {
     logic.reset();
-    logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, os},
+    logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, clock},
                   CarriedFirmware{image, digest});
   }
 
@@ -78,16 +73,16 @@ class LogicTest : public ::testing::Test {
   UpdateRunner& runner() { return logic->runner; }
 
   // Puts a programming unit on the bus (last in enumeration order).
-  std::shared_ptr<sim::SimulatedUnit> Plug(const std::wstring& path, sim::UnitConfig config = {},
+  std::shared_ptr<sim::SimulatedUnit> Plug(const DevicePath& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
     return sim_units::Plug(transport, path, config, productId);
   }
 
-  static DeviceEvent Arrival(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
-    return {DEVICE_EVENT_ARRIVAL, type, path};
+  static DeviceEvent Arrival(const DevicePath& path, bool deviceInterface = true) {
+    return {DeviceChange::Arrival, deviceInterface, path};
   }
-  static DeviceEvent Removal(const std::wstring& path, std::uint32_t type = DEVICE_TYPE_INTERFACE) {
-    return {DEVICE_EVENT_REMOVE_COMPLETE, type, path};
+  static DeviceEvent Removal(const DevicePath& path, bool deviceInterface = true) {
+    return {DeviceChange::Removal, deviceInterface, path};
   }
 
   // The language the logic is to speak, and the text it should show in it.
@@ -97,31 +92,24 @@ class LogicTest : public ::testing::Test {
   }
   std::wstring T(MessageId id) const { return TableText(id, language_); }
   std::wstring Guidance(MessageId status) const {
-    return T(status) + L"\r\n\r\n" + T(IDS_INSTRUCTIONS);
+    return T(status) + L"\n\n" + T(IDS_INSTRUCTIONS);
   }
 
+  // The three version values last shown (unit, bootloader, ESC); none before the first.
   std::vector<std::wstring> PanelValues() const {
-    std::vector<std::wstring> values;
-    for (int item : kPanelValues) {
-      values.push_back(view.Item(item));
+    if (!view.rows) {
+      return {};
     }
-    return values;
+    return {view.rows->unit, view.rows->bootloader, view.rows->esc};
   }
-  // True when all six panel items were last set to `on`.
-  bool PanelEnabled(bool on) const {
-    for (int item : kPanelItems) {
-      if (view.Enabled(item) != on) {
-        return false;
-      }
-    }
-    return true;
-  }
+  // True when the rows were last shown enabled (`on`) or greyed.
+  bool PanelEnabled(bool on) const { return view.rows && view.rows->enabled == on; }
 
   Language language_ = Language::English;
   TableCatalogue texts{Language::English};
   const Catalogue* catalogue = &texts;
   Timeline timeline;
-  RecordingOs os;
+  RecordingClock clock;
   sim::SimTransport transport;
   UnitLink link;
   RecordingView view;
@@ -137,23 +125,22 @@ class ReadyUnitTest : public LogicTest {
   // A ready unit found at start-up; the trace, clock and records start afresh from here.
   void StartWithReadyUnit(sim::UnitConfig config = {}) {
     unit = Plug(kUnitPath, config);
-    connection().ShowStartupState(link.Open());
+    connection().ShowStartupState(link.Open().code);
     ASSERT_EQ(view.hint, T(IDS_READY));
     unit->ClearRequests();
     timeline.Clear();
-    os.waits.clear();
-    os.nowMs = 0;
-    os.lastError = 0;
+    clock.waits.clear();
+    clock.nowMs = 0;
   }
 
   // Update was refused before anything began: nothing sent or waited for, no progress shown,
   // the link and the dialog as they were.
   void ExpectNothingStarted(const std::wstring& hint) {
     EXPECT_TRUE(unit->requests().empty());
-    EXPECT_TRUE(os.waits.empty());
+    EXPECT_TRUE(clock.waits.empty());
     EXPECT_TRUE(progress.titles.empty());
     EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(view.Enabled(IDC_UPDATE), true);
+    EXPECT_EQ(view.updateEnabled, true);
     EXPECT_EQ(view.hint, hint);
   }
 

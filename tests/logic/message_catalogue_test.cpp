@@ -11,8 +11,8 @@
 #include <string>
 #include <utility>
 
-#include "ui/message_catalogue.h"
-#include "ui/message_format.h"
+#include "texts/message_catalogue.h"
+#include "texts/message_format.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ const ExactText kExactTexts[] = {
      L"continue you will be permanently deleting the current Firmware?"},
     {IDS_READY, Language::English,
      L"A programming unit was found and is ready to update. To update to new ESC firmware, please "
-     L"click on the 'Update'-Button.\r\n\r\n!!!  NOTE: Do not disconnect Programming Unit from "
+     L"click on the 'Update'-Button.\n\n!!!  NOTE: Do not disconnect Programming Unit from "
      L"Computer until update is complete. If disconnected before complete Programming Unit or ESC "
      L"may no longer function  !!!"},
     {IDS_INCOMPATIBLE_TEXT, Language::English,
@@ -135,7 +135,7 @@ TEST(MessageCatalogue, KeepsEscapesSpecialCharactersAndTheWebAddress) {
   }
   const std::wstring instructions = TableText(IDS_INSTRUCTIONS, Language::German);
   EXPECT_NE(instructions.find(L"Windows\u2122PC"), std::wstring::npos);
-  EXPECT_NE(instructions.find(L"\r\n\r\n2.)\r\n"), std::wstring::npos);
+  EXPECT_NE(instructions.find(L"\n\n2.)\n"), std::wstring::npos);
 }
 
 TEST(MessageCatalogue, TableCatalogueSpeaksItsLanguage) {
@@ -250,11 +250,19 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
   return strings;
 }
 
+// The same texts, with every line break as "\r\n" as Windows' controls need it.
 TEST(MessageCatalogue, WindowsStringTablesHoldTheSameTexts) {
   const auto strings = ReadResourceStrings(UPDATER_GENERATED_DIR "/strings.rc");
   ASSERT_EQ(strings.size(), 2 * kListed.size());
   for (const auto& [key, text] : strings) {
-    EXPECT_EQ(text, TableText(key.second, key.first)) << key.second;
+    std::wstring expected;
+    for (const wchar_t c : TableText(key.second, key.first)) {
+      if (c == L'\n') {
+        expected.push_back(L'\r');
+      }
+      expected.push_back(c);
+    }
+    EXPECT_EQ(text, expected) << key.second;
   }
 }
 

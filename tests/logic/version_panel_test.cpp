@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/logic/logic_fixture.h"
+#include "texts/version_text.h"
 
 namespace {
 
@@ -32,12 +33,12 @@ TEST_P(VersionPanelTest, ShowsTheOpenUnitsVersions) {
   config.escBootloaderVersion = c.bootloaderVersion;
   config.escFirmwareVersion = c.escVersion;
   Plug(kUnitPath, config, c.productId);
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
 
   panel().Refresh();
 
   EXPECT_EQ(PanelValues(), c.values);
-  EXPECT_EQ(view.Item(IDC_LABEL_UNIT), c.unitLabel);
+  EXPECT_EQ(view.unitLabel, c.unitLabel);
   EXPECT_TRUE(PanelEnabled(true));
 }
 
@@ -55,20 +56,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Only bits 0..15 show after the one shift, whatever the upper bytes hold.
         PanelCase{0xAB120000, 0x12340605, 0xFFFE, 1, {L"18.0", L"6.5", L"255.254"}, L"TORVEX"}));
 
-TEST(PanelTextsFor, OnlyProductIdOneIsTorvex) {
+TEST(UnitName, OnlyProductIdOneIsTorvex) {
   const std::pair<std::uint16_t, const wchar_t*> cases[] = {
       {1, L"TORVEX"}, {2, L"MAVIRA"}, {0, L"MAVIRA"}, {7, L"MAVIRA"}, {0xFFFF, L"MAVIRA"}};
   for (const auto& [productId, label] : cases) {
-    EXPECT_EQ(PanelTextsFor(UnitIdentity(productId)).unitLabel, label) << productId;
+    EXPECT_EQ(UnitName(productId), label) << productId;
   }
 }
 
 TEST_F(VersionPanelTest, NoUnitShowsPlaceholdersGreyedAndKeepsTheUnitLabel) {
-  view.SetItemText(IDC_LABEL_UNIT, L"TORVEX");
-  view.SetItemText(IDC_VERSION_ESC, L"3.3");
+  view.ShowVersions({true, L"TORVEX", L"1.2", L"1.5", L"3.3"});
   panel().Refresh();
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"0.0.0", L"0.0.0", L"0.0.0"}));
-  EXPECT_EQ(view.Item(IDC_LABEL_UNIT), L"TORVEX");
+  EXPECT_EQ(view.unitLabel, L"TORVEX");
   EXPECT_TRUE(PanelEnabled(false));
 }
 

@@ -70,56 +70,81 @@ class DeviceBroadcastTest : public testing::TestWithParam<Case> {};
 
 TEST_P(DeviceBroadcastTest, YieldsTheEventWithinTheStatedSize) {
   const Case& c = GetParam();
-  const DeviceEvent event = DeviceEventFromBroadcast(c.code, c.bytes);
+  const DeviceBroadcast event = ReadDeviceBroadcast(c.code, c.bytes);
   EXPECT_EQ(event.code, c.code);
   EXPECT_EQ(event.deviceType, c.deviceType);
-  EXPECT_EQ(event.path, c.path);
+  EXPECT_EQ(event.interfacePath, c.path);
+}
+
+// The logic's names for the codes: only the two that carry a broadcast are an arrival or a
+// removal, and only those can concern a device interface.
+TEST(DeviceBroadcast, NamesArrivalAndRemovalCompleteOnly) {
+  const struct {
+    std::uint64_t code;
+    DeviceChange change;
+  } cases[] = {{DBT_CODE_DEVICE_ARRIVAL, DeviceChange::Arrival},
+               {DBT_CODE_DEVICE_REMOVE_COMPLETE, DeviceChange::Removal},
+               {DEVICE_QUERY_REMOVE, DeviceChange::Other},
+               {DEVNODES_CHANGED, DeviceChange::Other},
+               {0x8003, DeviceChange::Other},
+               {0x18000, DeviceChange::Other}};
+  for (const auto& c : cases) {
+    DeviceBroadcast event;
+    event.code = c.code;
+    event.deviceType = DBT_TYPE_DEVICE_INTERFACE;
+    EXPECT_EQ(event.change(), c.change) << c.code;
+    EXPECT_EQ(event.isDeviceInterface(), c.change != DeviceChange::Other) << c.code;
+  }
+  DeviceBroadcast volume;
+  volume.code = DBT_CODE_DEVICE_ARRIVAL;
+  volume.deviceType = DEVICE_TYPE_VOLUME;
+  EXPECT_FALSE(volume.isDeviceInterface());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Broadcasts, DeviceBroadcastTest,
     testing::Values(
-        Case{"ArrivalOfAnInterfaceCarriesItsPath", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, PATH, true, FullSize(PATH, true)),
-             DEVICE_TYPE_INTERFACE, Wide(PATH)},
-        Case{"RemovalOfAnInterfaceCarriesItsPath", DEVICE_EVENT_REMOVE_COMPLETE,
-             Broadcast(DEVICE_TYPE_INTERFACE, PATH, true, FullSize(PATH, true)),
-             DEVICE_TYPE_INTERFACE, Wide(PATH)},
-        Case{"NonAsciiPathUnitsComeThrough", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"\\\\?\\ger\u00e4t\u2122", true,
+        Case{"ArrivalOfAnInterfaceCarriesItsPath", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, PATH, true, FullSize(PATH, true)),
+             DBT_TYPE_DEVICE_INTERFACE, Wide(PATH)},
+        Case{"RemovalOfAnInterfaceCarriesItsPath", DBT_CODE_DEVICE_REMOVE_COMPLETE,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, PATH, true, FullSize(PATH, true)),
+             DBT_TYPE_DEVICE_INTERFACE, Wide(PATH)},
+        Case{"NonAsciiPathUnitsComeThrough", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"\\\\?\\ger\u00e4t\u2122", true,
                        FullSize(u"\\\\?\\ger\u00e4t\u2122", true)),
-             DEVICE_TYPE_INTERFACE, L"\\\\?\\ger\u00e4t\u2122"},
-        Case{"OtherDeviceTypeCarriesNoPath", DEVICE_EVENT_ARRIVAL,
+             DBT_TYPE_DEVICE_INTERFACE, L"\\\\?\\ger\u00e4t\u2122"},
+        Case{"OtherDeviceTypeCarriesNoPath", DBT_CODE_DEVICE_ARRIVAL,
              Broadcast(DEVICE_TYPE_VOLUME, PATH, true, FullSize(PATH, true)), DEVICE_TYPE_VOLUME,
              L""},
         Case{"OtherCodeIsNotRead", DEVICE_QUERY_REMOVE,
-             Broadcast(DEVICE_TYPE_INTERFACE, PATH, true, FullSize(PATH, true)), 0, L""},
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, PATH, true, FullSize(PATH, true)), 0, L""},
         Case{"OtherCodeWithoutBroadcast", DEVNODES_CHANGED, {}, 0, L""},
-        Case{"UnterminatedNameIsCutAtTheStatedSize", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"\\\\?\\hid#abc", false,
+        Case{"UnterminatedNameIsCutAtTheStatedSize", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"\\\\?\\hid#abc", false,
                        FullSize(u"\\\\?\\hid#abc", false)),
-             DEVICE_TYPE_INTERFACE, L"\\\\?\\hid#abc"},
-        Case{"StatedSizeShorterThanTheNameCutsIt", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"\\\\?\\hid#abc", true,
+             DBT_TYPE_DEVICE_INTERFACE, L"\\\\?\\hid#abc"},
+        Case{"StatedSizeShorterThanTheNameCutsIt", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"\\\\?\\hid#abc", true,
                        static_cast<std::uint32_t>(BROADCAST_INTERFACE_NAME_AT + 8)),
-             DEVICE_TYPE_INTERFACE, L"\\\\?\\"},
-        Case{"OddStatedSizeDropsTheHalfUnit", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"abc", false,
+             DBT_TYPE_DEVICE_INTERFACE, L"\\\\?\\"},
+        Case{"OddStatedSizeDropsTheHalfUnit", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"abc", false,
                        static_cast<std::uint32_t>(BROADCAST_INTERFACE_NAME_AT + 5)),
-             DEVICE_TYPE_INTERFACE, L"ab"},
-        Case{"StatedSizeBeyondTheReadableBytesIsLimitedToThem", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"abcdef", false, 4096,
+             DBT_TYPE_DEVICE_INTERFACE, L"ab"},
+        Case{"StatedSizeBeyondTheReadableBytesIsLimitedToThem", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"abcdef", false, 4096,
                        BROADCAST_INTERFACE_NAME_AT + 6),
-             DEVICE_TYPE_INTERFACE, L"abc"},
-        Case{"HeaderOnlyInterfaceHasEmptyPath", DEVICE_EVENT_REMOVE_COMPLETE,
-             Broadcast(DEVICE_TYPE_INTERFACE, u"", false,
+             DBT_TYPE_DEVICE_INTERFACE, L"abc"},
+        Case{"HeaderOnlyInterfaceHasEmptyPath", DBT_CODE_DEVICE_REMOVE_COMPLETE,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, u"", false,
                        static_cast<std::uint32_t>(BROADCAST_INTERFACE_NAME_AT)),
-             DEVICE_TYPE_INTERFACE, L""},
-        Case{"StatedSizeBelowTheHeaderGivesNoType", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, PATH, true, 8), 0, L""},
-        Case{"ReadableBytesBelowTheHeaderGiveNoType", DEVICE_EVENT_ARRIVAL,
-             Broadcast(DEVICE_TYPE_INTERFACE, PATH, true, FullSize(PATH, true), 10), 0, L""},
-        Case{"ArrivalWithoutBroadcastCarriesItsCodeAlone", DEVICE_EVENT_ARRIVAL, {}, 0, L""}),
+             DBT_TYPE_DEVICE_INTERFACE, L""},
+        Case{"StatedSizeBelowTheHeaderGivesNoType", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, PATH, true, 8), 0, L""},
+        Case{"ReadableBytesBelowTheHeaderGiveNoType", DBT_CODE_DEVICE_ARRIVAL,
+             Broadcast(DBT_TYPE_DEVICE_INTERFACE, PATH, true, FullSize(PATH, true), 10), 0, L""},
+        Case{"ArrivalWithoutBroadcastCarriesItsCodeAlone", DBT_CODE_DEVICE_ARRIVAL, {}, 0, L""}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace

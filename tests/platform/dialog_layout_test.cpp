@@ -1,4 +1,4 @@
-#include "ui/win32/dialog_layout.h"
+#include "win32/dialog_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "ui/win32/dpi_scale.h"
+#include "win32/dpi_scale.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 
-#include "ui/win32/dialog_layout.h"
+#include "win32/dialog_layout.h"
 
 namespace {
 

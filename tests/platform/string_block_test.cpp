@@ -1,4 +1,4 @@
-#include "ui/win32/string_block.h"
+#include "win32/string_block.h"
 
 #include <gtest/gtest.h>
 

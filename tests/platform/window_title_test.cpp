@@ -1,4 +1,4 @@
-#include "ui/win32/window_title.h"
+#include "win32/window_title.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "protocol/unit_link.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
-#include "tests/support/fake_os.h"
+#include "tests/support/fake_clock.h"
 
 // How a simulated unit appears on the bus.
 struct Port {
@@ -26,8 +26,8 @@ class LinkTest : public ::testing::Test {
   sim::SimulatedUnit& Plug(sim::UnitConfig config = {}, Port port = {}) {
     auto unit = std::make_shared<sim::SimulatedUnit>(config);
     sim::SimDevice device;
-    device.path = L"\\\\?\\hid#vid_1209&pid_000" + std::to_wstring(port.productId) + L"#" +
-                  std::to_wstring(transport.devices().size());
+    device.path = "/dev/hidraw" + std::to_string(transport.devices().size()) + "-pid" +
+                  std::to_string(port.productId);
     device.productId = port.productId;
     device.inputReportLength = port.input;
     device.outputReportLength = port.output;
@@ -45,10 +45,9 @@ class LinkTest : public ::testing::Test {
     return commands;
   }
 
-  FakeOs os;
-  sim::SimTransport transport{[this] { return os.nowMs; },
-                              [this](std::uint32_t error) { os.lastError = error; }};
-  UnitLink link{transport, os};
+  FakeClock clock;
+  sim::SimTransport transport{[this] { return clock.nowMs; }};
+  UnitLink link{transport, clock};
 };
 
 // A closed link: no device, no lengths, nothing learned.

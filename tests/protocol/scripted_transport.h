@@ -28,7 +28,7 @@ class ScriptedTransport : public HidTransport {
 
   ResultCode FindAndOpen(OpenedDevice& out) override {
     out.handle = 0x42;
-    out.path = L"\\\\?\\hid#scripted";
+    out.path = "/dev/hidraw-scripted";
     out.productId = 2;
     return RESULT_OK;
   }
@@ -36,29 +36,32 @@ class ScriptedTransport : public HidTransport {
     out = lengths;
     return true;
   }
-  bool WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
+  IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
     writes.emplace_back(report.begin(), report.end());
     if (next_ >= steps.size()) {
-      return false;
+      return IoResult::Failure(kFailedTransfer);
     }
     if (!steps[next_].writeSucceeds) {
       ++next_;
-      return false;
+      return IoResult::Failure(kFailedTransfer);
     }
-    return true;
+    return IoResult::Success();
   }
-  bool ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
+  IoResult ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
     reads.push_back({buffer.size(), buffer.empty() ? std::uint8_t{0} : buffer[0]});
     if (next_ >= steps.size()) {
-      return false;
+      return IoResult::Failure(kFailedTransfer);
     }
     const Step& step = steps[next_++];
     if (!step.readSucceeds) {
-      return false;
+      return IoResult::Failure(kFailedTransfer);
     }
     std::copy_n(step.reply.begin(), std::min(step.reply.size(), buffer.size()), buffer.begin());
-    return true;
+    return IoResult::Success();
   }
+
+  // The OS error every failed transfer of the script carries.
+  static constexpr std::uint32_t kFailedTransfer = 31;
   void CloseDevice(DeviceHandle) override {}
 
  private:

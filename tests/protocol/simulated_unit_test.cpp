@@ -285,11 +285,11 @@ TEST(UnitModel, ShortInputReportGetsTheReplyCutToItsLength) {
 
 TEST_F(LinkTest, FlashHoldsTheBlocksInTheOrderWritten) {
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  ASSERT_EQ(link.SetSystemLock(true), RESULT_OK);
-  ASSERT_EQ(link.SetEscWriteProtection(false), RESULT_OK);
-  ASSERT_EQ(link.Erase(), RESULT_OK);
-  ASSERT_EQ(link.SetAddress(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
+  ASSERT_EQ(link.SetSystemLock(true).code, RESULT_OK);
+  ASSERT_EQ(link.SetEscWriteProtection(false).code, RESULT_OK);
+  ASSERT_EQ(link.Erase().code, RESULT_OK);
+  ASSERT_EQ(link.SetAddress().code, RESULT_OK);
 
   Bytes image(200);
   for (std::size_t i = 0; i < image.size(); ++i) {
@@ -298,11 +298,11 @@ TEST_F(LinkTest, FlashHoldsTheBlocksInTheOrderWritten) {
   for (std::size_t offset = 0; offset < image.size(); offset += 48) {
     const std::span<const std::uint8_t> rest = std::span(image).subspan(offset);
     const std::size_t words = std::min<std::size_t>(rest.size(), 48) / 4;
-    ASSERT_EQ(link.WriteBlock(rest, words), RESULT_OK);
+    ASSERT_EQ(link.WriteBlock(rest, words).code, RESULT_OK);
   }
   EXPECT_EQ(unit.flash(), image);
 
-  ASSERT_EQ(link.Erase(), RESULT_OK);
+  ASSERT_EQ(link.Erase().code, RESULT_OK);
   EXPECT_TRUE(unit.flash().empty()) << "an erase forgets what was written";
 }
 
@@ -327,13 +327,11 @@ class Enumeration : public ::testing::TestWithParam<EnumerationCase> {};
 
 TEST_P(Enumeration, TakesTheFirstOpenableUnitOfTheMaker) {
   const EnumerationCase& c = GetParam();
-  std::uint32_t lastError = 0;
-  sim::SimTransport transport([] { return std::uint64_t{0}; },
-                              [&](std::uint32_t error) { lastError = error; });
-  std::vector<std::wstring> paths;
+  sim::SimTransport transport([] { return std::uint64_t{0}; });
+  std::vector<DevicePath> paths;
   for (std::size_t i = 0; i < c.devices.size(); ++i) {
     sim::SimDevice device;
-    device.path = L"\\\\?\\hid#dev" + std::to_wstring(i);
+    device.path = "/dev/hidraw" + std::to_string(i);
     device.vendorId = c.devices[i].vendorId;
     device.productId = c.devices[i].productId;
     device.openable = c.devices[i].openable;
@@ -345,14 +343,13 @@ TEST_P(Enumeration, TakesTheFirstOpenableUnitOfTheMaker) {
 
   OpenedDevice out;
   EXPECT_EQ(transport.FindAndOpen(out), c.expected);
-  std::vector<std::wstring> expectedOpened;
+  std::vector<DevicePath> expectedOpened;
   for (int index : c.opened) {
     expectedOpened.push_back(paths[index]);
   }
   EXPECT_EQ(transport.opened, expectedOpened);
   if (c.chosen < 0) {
     EXPECT_EQ(transport.openHandles(), 0);
-    EXPECT_EQ(lastError, sim::SIM_ERROR_NO_MORE_ITEMS);
     return;
   }
   EXPECT_EQ(transport.openHandles(), 1) << "every interface that did not match was closed";
@@ -407,31 +404,30 @@ TEST_F(LinkTest, FailedEnumerationOpensNothing) {
 
 TEST_F(LinkTest, UnpluggedUnitFailsEveryCallAndLeavesTheBus) {
   Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   OpenedDevice second;
   ASSERT_EQ(transport.FindAndOpen(second), RESULT_OK);
   transport.Unplug(link.devicePath());
 
-  EXPECT_EQ(link.SetSystemLock(true), RESULT_WRITE_FAILED);
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(link.SetSystemLock(true),
+            (RequestResult{RESULT_WRITE_FAILED, sim::SIM_ERROR_DEVICE_NOT_CONNECTED}));
   Bytes buffer(65);
-  os.lastError = 0;
-  EXPECT_FALSE(transport.ReadReport(second.handle, buffer));
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(transport.ReadReport(second.handle, buffer).osError,
+            sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
   ReportLengths lengths;
   EXPECT_FALSE(transport.GetReportLengths(second.handle, lengths));
   transport.CloseDevice(second.handle);
 
-  EXPECT_EQ(link.Open(), RESULT_NOT_FOUND);
+  EXPECT_EQ(link.Open().code, RESULT_NOT_FOUND);
   EXPECT_EQ(transport.openHandles(), 0);
 }
 
 TEST_F(LinkTest, VanishedUnitIsNoLongerFound) {
   sim::SimulatedUnit& unit = Plug();
   unit.AddFault({0x0B, 1, FaultKind::Vanish});
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  EXPECT_EQ(link.SetSystemLock(true), RESULT_WRITE_FAILED);
-  EXPECT_EQ(link.Open(), RESULT_NOT_FOUND);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(true).code, RESULT_WRITE_FAILED);
+  EXPECT_EQ(link.Open().code, RESULT_NOT_FOUND);
 }
 
 TEST_F(LinkTest, ReportsOfTheWrongLengthOrHandleAreRejected) {
@@ -440,26 +436,25 @@ TEST_F(LinkTest, ReportsOfTheWrongLengthOrHandleAreRejected) {
   ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
 
   const Bytes shortReport(64, 0x01);
-  EXPECT_FALSE(transport.WriteReport(device.handle, shortReport));
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(transport.WriteReport(device.handle, shortReport),
+            IoResult::Failure(sim::SIM_ERROR_INVALID_PARAMETER));
   EXPECT_TRUE(unit.requests().empty());
 
   Bytes longBuffer(66);
-  EXPECT_FALSE(transport.ReadReport(device.handle, longBuffer));
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(transport.ReadReport(device.handle, longBuffer),
+            IoResult::Failure(sim::SIM_ERROR_INVALID_PARAMETER));
 
   const Bytes report(65, 0x01);
-  EXPECT_FALSE(transport.WriteReport(device.handle + 1, report));
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_INVALID_HANDLE);
+  EXPECT_EQ(transport.WriteReport(device.handle + 1, report),
+            IoResult::Failure(sim::SIM_ERROR_INVALID_HANDLE));
   transport.CloseDevice(device.handle);
 }
 
 TEST_F(LinkTest, AMatchingDeviceWithoutAUnitNeverAnswers) {
   sim::SimDevice silent;
-  silent.path = L"\\\\?\\hid#silent";
+  silent.path = "/dev/hidraw-silent";
   transport.devices().push_back(silent);
-  EXPECT_EQ(link.Open(), RESULT_READ_FAILED);
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_TIMEOUT);
+  EXPECT_EQ(link.Open(), (RequestResult{RESULT_READ_FAILED, sim::SIM_ERROR_TIMEOUT}));
 }
 
 }  // namespace

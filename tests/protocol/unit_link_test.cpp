@@ -37,20 +37,19 @@ Bytes Counting(std::size_t n, std::uint8_t first) {
 
 TEST_F(LinkTest, OpenWithNoUnitIsNotFoundAndLeavesTheRecordReset) {
   sim::SimDevice other;
-  other.path = L"\\\\?\\hid#keyboard";
+  other.path = "/dev/hidraw-keyboard";
   other.vendorId = 0x046D;
   transport.devices().push_back(other);
 
-  EXPECT_EQ(link.Open(), RESULT_NOT_FOUND);
+  EXPECT_EQ(link.Open().code, RESULT_NOT_FOUND);
   ExpectReset(link);
   EXPECT_EQ(transport.openHandles(), 0);
-  EXPECT_EQ(os.lastError, sim::SIM_ERROR_NO_MORE_ITEMS);
 }
 
 TEST_F(LinkTest, OpenWhenEnumerationCannotStartIsNoDevice) {
   Plug();
   transport.enumerationFails = true;
-  EXPECT_EQ(link.Open(), RESULT_NO_DEVICE);
+  EXPECT_EQ(link.Open().code, RESULT_NO_DEVICE);
   ExpectReset(link);
 }
 
@@ -87,7 +86,7 @@ TEST_F(LinkTest, ReadyUnitIsIdentifiedCompletely) {
   config.escBootloaderVersion = 0x00000105;
   Plug(config, {.input = 65, .output = 65, .productId = 1});
 
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   EXPECT_TRUE(link.IsOpen());
   EXPECT_EQ(link.devicePath(), transport.devices()[0].path);
   EXPECT_EQ(link.reportLengths().input, 65u);
@@ -100,7 +99,7 @@ TEST_F(LinkTest, ReadyUnitIsIdentifiedCompletely) {
   EXPECT_EQ(identity.escFirmwareVersion(), 0x0302);
   EXPECT_EQ(identity.escTypeId(), 0x1422605Au);
   EXPECT_EQ(identity.escBootloaderVersion(), 0x00000105u);
-  EXPECT_TRUE(os.waits.empty());
+  EXPECT_TRUE(clock.waits.empty());
 }
 
 TEST_F(LinkTest, OtherModeUnitTakesItsVersionFromTheUnitMemory) {
@@ -113,29 +112,29 @@ TEST_F(LinkTest, OtherModeUnitTakesItsVersionFromTheUnitMemory) {
   }
   Plug(config);
 
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   EXPECT_EQ(link.identity(), Identified(2, 0x02, 0, 0x00010203u, config, false, false));
 }
 
 TEST_F(LinkTest, OpenTakesTheFirstMatchingUnitAndNeverOpensTheSecond) {
   Plug({}, {.productId = 1});
   Plug({}, {.productId = 2});
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   EXPECT_EQ(link.identity().productId(), 1);
-  EXPECT_EQ(transport.opened, std::vector<std::wstring>{transport.devices()[0].path});
+  EXPECT_EQ(transport.opened, std::vector<DevicePath>{transport.devices()[0].path});
 }
 
 TEST_F(LinkTest, ReopeningClosesThePreviousHandleFirst) {
   Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   EXPECT_EQ(transport.openHandles(), 1);
   EXPECT_EQ(transport.opened.size(), 2u);
 }
 
 TEST_F(LinkTest, QueryWithoutAnOpenUnitSendsNothing) {
   sim::SimulatedUnit& unit = Plug();
-  EXPECT_EQ(link.Query(), RESULT_NO_DEVICE);
+  EXPECT_EQ(link.Query().code, RESULT_NO_DEVICE);
   EXPECT_TRUE(unit.requests().empty());
 }
 
@@ -145,15 +144,15 @@ TEST_F(LinkTest, OpenTakesOverAnOpenedDeviceAndNeedsItsPath) {
   Plug({}, {.productId = 1});
   OpenedDevice device;
   ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
-  const std::wstring path = device.path;
-  EXPECT_EQ(link.Open(device), RESULT_OK);
+  const DevicePath path = device.path;
+  EXPECT_EQ(link.Open(device).code, RESULT_OK);
   EXPECT_EQ(link.devicePath(), path);
   EXPECT_EQ(link.identity().productId(), 1);
 
   device.path.clear();
   ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
   device.path.clear();
-  EXPECT_EQ(link.Open(device), RESULT_NO_DEVICE);
+  EXPECT_EQ(link.Open(device).code, RESULT_NO_DEVICE);
   link.Close();
   EXPECT_EQ(transport.openHandles(), 0);
 }
@@ -168,7 +167,7 @@ struct IdentifyCase {
   Bytes commandsSent;
   bool escInfoTaken;
   bool bootInfoTaken;
-  std::optional<std::uint32_t> lastError;
+  std::optional<std::uint32_t> osError;  // of the failed transfer; none: 0
 };
 
 class IdentifySequence : public LinkTest, public ::testing::WithParamInterface<IdentifyCase> {};
@@ -180,7 +179,7 @@ TEST_P(IdentifySequence, SendsOnlyWhatTheBranchCallsForAndReturnsItsCode) {
     unit.AddFault(fault);
   }
 
-  EXPECT_EQ(link.Open(), c.expected);
+  EXPECT_EQ(link.Open(), (RequestResult{c.expected, c.osError.value_or(0)}));
   EXPECT_EQ(CommandsSent(unit), c.commandsSent);
   EXPECT_TRUE(link.IsOpen()) << "a failing identification leaves the unit open";
   const sim::SimulatedUnit reference(c.config);
@@ -188,9 +187,6 @@ TEST_P(IdentifySequence, SendsOnlyWhatTheBranchCallsForAndReturnsItsCode) {
             c.escInfoTaken ? GetU16LE(reference.EscInfoBlock(), 4) : 0);
   EXPECT_EQ(link.identity().escTypeId(),
             c.bootInfoTaken ? GetU32LE(reference.EscBootInfoBlock(), 0) : 0);
-  if (c.lastError) {
-    EXPECT_EQ(os.lastError, *c.lastError);
-  }
 }
 
 const UnitConfig kReady{};
@@ -345,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {0x08, 0x0A},
                      false,
                      false,
-                     {}},
+                     sim::SIM_ERROR_GEN_FAILURE},
         IdentifyCase{"EscInfoWriteFails",
                      kReady,
                      {{0x1D, 1, FaultKind::WriteFailure}},
@@ -353,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {0x08},
                      false,
                      false,
-                     {}},
+                     sim::SIM_ERROR_GEN_FAILURE},
         IdentifyCase{"EscInfoReadFails",
                      kReady,
                      {{0x1D, 1, FaultKind::ReadFailure}},
@@ -361,7 +357,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {0x08, 0x1D},
                      false,
                      false,
-                     {}},
+                     sim::SIM_ERROR_GEN_FAILURE},
         IdentifyCase{"BootInfoWriteFails",
                      kReady,
                      {{0x22, 1, FaultKind::WriteFailure}},
@@ -369,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {0x08, 0x1D},
                      true,
                      false,
-                     {}},
+                     sim::SIM_ERROR_GEN_FAILURE},
         IdentifyCase{"BootInfoReadFails",
                      kReady,
                      {{0x22, 1, FaultKind::ReadFailure}},
@@ -377,7 +373,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {0x08, 0x1D, 0x22},
                      true,
                      false,
-                     {}}),
+                     sim::SIM_ERROR_GEN_FAILURE}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(LinkTest, EscNotReadyKeepsTheIdentifyFieldsAndNoBlocks) {
@@ -386,7 +382,7 @@ TEST_F(LinkTest, EscNotReadyKeepsTheIdentifyFieldsAndNoBlocks) {
   config.escStateAux = 0x0055;
   config.unitVersion = 0x00000203;
   Plug(config);
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   EXPECT_EQ(link.identity(), Identified(2, 0, 2, 0x00000203u, config, false, false));
 }
 
@@ -409,9 +405,9 @@ TEST(BootInfoLengthByte, IsByteTwoOfTheInformationReply) {
         {.reply = c.infoReply},
         {.reply = {0x02, 0x00, 0x28, 0x00}},
     };
-    FakeOs os;
-    UnitLink link(transport, os);
-    ASSERT_EQ(link.Open(), RESULT_OK);
+    FakeClock clock;
+    UnitLink link(transport, clock);
+    ASSERT_EQ(link.Open().code, RESULT_OK);
     ASSERT_EQ(transport.writes.size(), 3u);
     EXPECT_EQ(transport.writes[2][1], 0x22);
     EXPECT_EQ(transport.writes[2][2], c.infoReply[2]);
@@ -435,7 +431,7 @@ TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
   sim::SimulatedUnit& unit = Plug({}, {.input = c.input, .output = c.output});
   transport.devices()[0].capsReadable = c.capsReadable;
 
-  EXPECT_EQ(link.Open(), c.expected);
+  EXPECT_EQ(link.Open().code, c.expected);
   if (c.expected != RESULT_OK) {
     EXPECT_TRUE(unit.requests().empty());
     return;
@@ -472,10 +468,10 @@ TEST(ReportIo, EveryReadStartsWithTheInputReportIdAndSpansTheInputLength) {
         {.reply = {0x02, 0x00, 0x28, 0x00}},
         {.reply = {0x02, 0x00, 0x00, 0x01}},
     };
-    FakeOs os;
-    UnitLink link(transport, os);
-    ASSERT_EQ(link.Open(), RESULT_OK);
-    ASSERT_EQ(link.SetSystemLock(true), RESULT_OK);
+    FakeClock clock;
+    UnitLink link(transport, clock);
+    ASSERT_EQ(link.Open().code, RESULT_OK);
+    ASSERT_EQ(link.SetSystemLock(true).code, RESULT_OK);
     ASSERT_EQ(transport.reads.size(), 4u);
     for (const auto& read : transport.reads) {
       EXPECT_EQ(read.size, lengths.input);
@@ -509,7 +505,7 @@ std::uint8_t CommandOf(Op op) {
 
 const Bytes kBlock = Counting(48, 0x30);
 
-ResultCode Perform(UnitLink& link, Op op) {
+RequestResult Perform(UnitLink& link, Op op) {
   switch (op) {
     case Op::LockSet:
       return link.SetSystemLock(true);
@@ -522,7 +518,7 @@ ResultCode Perform(UnitLink& link, Op op) {
     case Op::WriteBlock:
       return link.WriteBlock(kBlock, 12);
   }
-  return RESULT_OK;
+  return {};
 }
 
 // Brings an open link through every stage of an update that comes before `op`.
@@ -531,7 +527,7 @@ void Prepare(UnitLink& link, Op op) {
     if (stage == op) {
       return;
     }
-    ASSERT_EQ(Perform(link, stage), RESULT_OK);
+    ASSERT_EQ(Perform(link, stage).code, RESULT_OK);
   }
 }
 
@@ -542,11 +538,11 @@ struct FaultRow {
   ResultCode lockSet;
   ResultCode release;
   ResultCode statusRule;  // erase, set address, write block
-  std::optional<std::uint32_t> lastError;
+  std::uint32_t osError;  // of the failed transfer; a reply that was read carries none
 };
 
 const FaultRow kFaultRows[] = {
-    {"NoFault", std::nullopt, RESULT_OK, RESULT_OK, RESULT_OK, std::nullopt},
+    {"NoFault", std::nullopt, RESULT_OK, RESULT_OK, RESULT_OK, 0},
     {"WriteFails", Fault{0, 1, FaultKind::WriteFailure}, RESULT_WRITE_FAILED, RESULT_WRITE_FAILED,
      RESULT_WRITE_FAILED, sim::SIM_ERROR_GEN_FAILURE},
     {"Vanishes", Fault{0, 1, FaultKind::Vanish}, RESULT_WRITE_FAILED, RESULT_WRITE_FAILED,
@@ -555,20 +551,19 @@ const FaultRow kFaultRows[] = {
      RESULT_READ_FAILED, sim::SIM_ERROR_GEN_FAILURE},
     {"NeverAnswers", Fault{0, 1, FaultKind::Silent}, RESULT_READ_FAILED, RESULT_READ_FAILED,
      RESULT_READ_FAILED, sim::SIM_ERROR_TIMEOUT},
-    {"RefusedWithCode", Fault{0, 1, FaultKind::Refuse, 5}, ERROR_FUNCTION_FAILED, 5, 5,
-     std::nullopt},
+    {"RefusedWithCode", Fault{0, 1, FaultKind::Refuse, 5}, ERROR_FUNCTION_FAILED, 5, 5, 0},
     {"RefusedWithZero", Fault{0, 1, FaultKind::Refuse, 0}, ERROR_FUNCTION_FAILED, RESULT_OK,
-     RESULT_OK, std::nullopt},
+     RESULT_OK, 0},
     {"RefusedWithHighHalfOnly", Fault{0, 1, FaultKind::Refuse, 0x00010000}, ERROR_FUNCTION_FAILED,
-     0x00010000, 0x00010000, std::nullopt},
+     0x00010000, 0x00010000, 0},
     {"RefusedWithAllOnes", Fault{0, 1, FaultKind::Refuse, 0xFFFFFFFF}, ERROR_FUNCTION_FAILED, -1,
-     -1, std::nullopt},
+     -1, 0},
     {"OutcomeFlagTwo", Fault{0, 1, FaultKind::FailFlag, 0, 0x02}, ERROR_FUNCTION_FAILED,
-     ERROR_FUNCTION_FAILED, RESULT_OK, std::nullopt},
+     ERROR_FUNCTION_FAILED, RESULT_OK, 0},
     {"OutcomeFlagOne", Fault{0, 1, FaultKind::FailFlag, 0, 0x01}, RESULT_OK, ERROR_FUNCTION_FAILED,
-     RESULT_OK, std::nullopt},
+     RESULT_OK, 0},
     {"OutcomeFlagZero", Fault{0, 1, FaultKind::FailFlag, 0, 0x00}, ERROR_FUNCTION_FAILED, RESULT_OK,
-     RESULT_OK, std::nullopt},
+     RESULT_OK, 0},
 };
 
 struct OpCase {
@@ -613,11 +608,10 @@ class RequestOperation : public LinkTest, public ::testing::WithParamInterface<O
 TEST_P(RequestOperation, ReturnsTheCodeOfItsOutcomeRule) {
   const OpCase& c = GetParam();
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   Prepare(link, c.op);
   unit.ClearRequests();
-  os.waits.clear();
-  os.lastError = 0;
+  clock.waits.clear();
   if (c.row.fault) {
     Fault fault = *c.row.fault;
     fault.command = CommandOf(c.op);
@@ -627,17 +621,14 @@ TEST_P(RequestOperation, ReturnsTheCodeOfItsOutcomeRule) {
   const ResultCode expected = c.op == Op::LockSet             ? c.row.lockSet
                               : c.op == Op::ProtectionRelease ? c.row.release
                                                               : c.row.statusRule;
-  EXPECT_EQ(Perform(link, c.op), expected);
+  EXPECT_EQ(Perform(link, c.op), (RequestResult{expected, c.row.osError}));
 
   const bool written = !c.row.fault || (c.row.fault->kind != FaultKind::WriteFailure &&
                                         c.row.fault->kind != FaultKind::Vanish);
+  // A failed write is not followed by a read.
   EXPECT_EQ(CommandsSent(unit), written ? Bytes{CommandOf(c.op)} : Bytes{});
-  // A failed write must not be followed by a read: that would replace its error value.
-  if (c.row.lastError) {
-    EXPECT_EQ(os.lastError, *c.row.lastError);
-  }
   const bool waitsForErase = c.op == Op::Erase && written;
-  EXPECT_EQ(os.waits,
+  EXPECT_EQ(clock.waits,
             waitsForErase ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{});
 }
 
@@ -648,39 +639,40 @@ INSTANTIATE_TEST_SUITE_P(EveryOperationAndFault, RequestOperation,
 
 TEST_F(LinkTest, OperationsWithoutAnOpenUnitSendNothing) {
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   link.Close();
   unit.ClearRequests();
 
   for (Op op : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress, Op::WriteBlock}) {
-    EXPECT_EQ(Perform(link, op), RESULT_NO_DEVICE) << OpName(op);
+    EXPECT_EQ(Perform(link, op), RequestResult{RESULT_NO_DEVICE}) << OpName(op);
   }
-  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
-  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_EQ(link.SetEscWriteProtection(true).code, RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(false).code, RESULT_OK);
   EXPECT_TRUE(unit.requests().empty());
-  EXPECT_TRUE(os.waits.empty());
+  EXPECT_TRUE(clock.waits.empty());
 }
 
 TEST_F(LinkTest, RequestsOfTheUnitsOwnRefusalsReturnItsCode) {
   // Without the lock the unit refuses to open the flash; the code comes back unchanged.
   Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
-  EXPECT_EQ(link.SetEscWriteProtection(false), static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
-  EXPECT_EQ(link.SetAddress(), static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
+  ASSERT_EQ(link.Open().code, RESULT_OK);
+  EXPECT_EQ(link.SetEscWriteProtection(false).code,
+            static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
+  EXPECT_EQ(link.SetAddress().code, static_cast<ResultCode>(sim::UNIT_ERROR_NOT_LOCKED));
 }
 
 // The erase reply is read only after a one-second wait that follows the write.
 TEST_F(LinkTest, EraseWaitsOneSecondBetweenWriteAndRead) {
   sim::SimulatedUnit& unit = Plug();
-  os.nowMs = 5000;
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  clock.nowMs = 5000;
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   Prepare(link, Op::Erase);
-  os.waits.clear();
+  clock.waits.clear();
   unit.ClearRequests();
-  const std::uint64_t before = os.nowMs;
+  const std::uint64_t before = clock.nowMs;
 
-  ASSERT_EQ(link.Erase(), RESULT_OK);
-  EXPECT_EQ(os.waits, std::vector<std::uint32_t>{1000});
+  ASSERT_EQ(link.Erase().code, RESULT_OK);
+  EXPECT_EQ(clock.waits, std::vector<std::uint32_t>{1000});
   ASSERT_EQ(unit.requests().size(), 1u);
   EXPECT_EQ(unit.requests()[0].timeMs, before);
   ASSERT_TRUE(unit.requests()[0].replyTimeMs.has_value());
@@ -699,12 +691,12 @@ class WriteBlockLimits : public LinkTest, public ::testing::WithParamInterface<W
 TEST_P(WriteBlockLimits, AcceptUpToFourteenWordsAndSendNothingOtherwise) {
   const WriteBlockCase& c = GetParam();
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   Prepare(link, Op::WriteBlock);
   unit.ClearRequests();
 
   const Bytes source = Counting(c.sourceBytes, 0x01);
-  EXPECT_EQ(link.WriteBlock(source, c.wordCount), c.expected);
+  EXPECT_EQ(link.WriteBlock(source, c.wordCount).code, c.expected);
   if (c.expected == RESULT_OK) {
     EXPECT_EQ(unit.flash(), Bytes(source.begin(), source.begin() + 4 * c.wordCount));
   } else {
@@ -726,18 +718,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteBlockLimits,
 
 TEST_F(LinkTest, ClosingPairClosesTheFlashAndTheLock) {
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   Prepare(link, Op::WriteBlock);
-  ASSERT_EQ(link.WriteBlock(kBlock, 12), RESULT_OK);
+  ASSERT_EQ(link.WriteBlock(kBlock, 12).code, RESULT_OK);
   unit.ClearRequests();
-  os.waits.clear();
+  clock.waits.clear();
 
-  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
-  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_EQ(link.SetEscWriteProtection(true).code, RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(false).code, RESULT_OK);
   EXPECT_EQ(CommandsSent(unit), (Bytes{0x20, 0x0B}));
   EXPECT_TRUE(unit.writeProtected());
   EXPECT_FALSE(unit.locked());
-  EXPECT_TRUE(os.waits.empty());
+  EXPECT_TRUE(clock.waits.empty());
   EXPECT_TRUE(link.IsOpen());
 }
 
@@ -747,11 +739,11 @@ TEST_F(LinkTest, ClosingPairIgnoresEveryFault) {
     SCOPED_TRACE(static_cast<int>(kind));
     transport.devices().clear();
     sim::SimulatedUnit& unit = Plug();
-    ASSERT_EQ(link.Open(), RESULT_OK);
+    ASSERT_EQ(link.Open().code, RESULT_OK);
     unit.AddFault({0x20, 1, kind, 9, 0x00});
     unit.AddFault({0x0B, 1, kind, 9, 0x01});
-    EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
-    EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+    EXPECT_EQ(link.SetEscWriteProtection(true).code, RESULT_OK);
+    EXPECT_EQ(link.SetSystemLock(false).code, RESULT_OK);
   }
 }
 
@@ -762,14 +754,14 @@ TEST(ClosingPair, ReadsTheReplyOnlyAfterASuccessfulWrite) {
       {.writeSucceeds = false, .readSucceeds = true, .reply = {}},
       {.reply = {0x02, 0xFF, 0x00, 0x00, 0x09}},
   };
-  FakeOs os;
-  UnitLink link(transport, os);
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  FakeClock clock;
+  UnitLink link(transport, clock);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   ASSERT_EQ(transport.reads.size(), 1u);
 
-  EXPECT_EQ(link.SetEscWriteProtection(true), RESULT_OK);
+  EXPECT_EQ(link.SetEscWriteProtection(true).code, RESULT_OK);
   EXPECT_EQ(transport.reads.size(), 1u) << "no read after the failed write";
-  EXPECT_EQ(link.SetSystemLock(false), RESULT_OK);
+  EXPECT_EQ(link.SetSystemLock(false).code, RESULT_OK);
   EXPECT_EQ(transport.reads.size(), 2u) << "the reply of a written request is read";
 }
 
@@ -802,10 +794,10 @@ TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
     SCOPED_TRACE(c.name);
     ScriptedTransport transport;
     transport.steps = {{.reply = {0x02, 0x00, 0x0C, 0x00, 0x00, 0x00}}, {.reply = c.reply}};
-    FakeOs os;
-    UnitLink link(transport, os);
-    ASSERT_EQ(link.Open(), RESULT_OK);
-    EXPECT_EQ(Perform(link, c.op), c.expected);
+    FakeClock clock;
+    UnitLink link(transport, clock);
+    ASSERT_EQ(link.Open().code, RESULT_OK);
+    EXPECT_EQ(Perform(link, c.op), RequestResult{c.expected});
     ASSERT_EQ(transport.writes.size(), 2u);
     EXPECT_EQ(transport.writes[1][1], CommandOf(c.op));
   }
@@ -815,10 +807,10 @@ TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
 
 TEST_F(LinkTest, AnUpdateSessionSendsTheExactReports) {
   sim::SimulatedUnit& unit = Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   Prepare(link, Op::WriteBlock);
   const Bytes block = Counting(56, 0xA0);
-  ASSERT_EQ(link.WriteBlock(block, 14), RESULT_OK);
+  ASSERT_EQ(link.WriteBlock(block, 14).code, RESULT_OK);
   link.SetEscWriteProtection(true);
   link.SetSystemLock(false);
 
@@ -846,7 +838,7 @@ TEST_F(LinkTest, AnUpdateSessionSendsTheExactReports) {
 
 TEST_F(LinkTest, AnOtherModeUnitGetsTheExactMemoryRequest) {
   sim::SimulatedUnit& unit = Plug(kOtherMode, {.input = 64, .output = 64});
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   ASSERT_EQ(unit.requests().size(), 2u);
   Bytes expected = {0x01, 0x0A, 0x0C, 0x00, 0x00, 0xFC, 0x01, 0x08};
   expected.resize(64, 0x00);
@@ -857,7 +849,7 @@ TEST_F(LinkTest, AnOtherModeUnitGetsTheExactMemoryRequest) {
 
 TEST_F(LinkTest, CloseRestoresTheResetRecordAndReleasesTheHandle) {
   Plug();
-  ASSERT_EQ(link.Open(), RESULT_OK);
+  ASSERT_EQ(link.Open().code, RESULT_OK);
   ASSERT_NE(link.identity().escTypeId(), 0u);
   ASSERT_EQ(transport.openHandles(), 1);
 
@@ -865,17 +857,16 @@ TEST_F(LinkTest, CloseRestoresTheResetRecordAndReleasesTheHandle) {
   ExpectReset(link);
   EXPECT_EQ(transport.openHandles(), 0);
 
-  os.lastError = 0;
   link.Close();  // closing a closed link touches nothing
-  EXPECT_EQ(os.lastError, 0u);
+  ExpectReset(link);
 
-  EXPECT_EQ(link.Open(), RESULT_OK) << "the link can open again";
+  EXPECT_EQ(link.Open().code, RESULT_OK) << "the link can open again";
 }
 
 TEST_F(LinkTest, CloseAfterAFailedIdentificationStillResetsEverything) {
   sim::SimulatedUnit& unit = Plug();
   unit.AddFault({0x22, 1, FaultKind::ReadFailure});
-  ASSERT_EQ(link.Open(), RESULT_READ_FAILED);
+  ASSERT_EQ(link.Open().code, RESULT_READ_FAILED);
   ASSERT_NE(link.identity().escFirmwareVersion(), 0);
   link.Close();
   ExpectReset(link);
@@ -885,8 +876,8 @@ TEST_F(LinkTest, CloseAfterAFailedIdentificationStillResetsEverything) {
 TEST_F(LinkTest, DestroyingAnOpenLinkReleasesTheHandle) {
   Plug();
   {
-    UnitLink scoped(transport, os);
-    ASSERT_EQ(scoped.Open(), RESULT_OK);
+    UnitLink scoped(transport, clock);
+    ASSERT_EQ(scoped.Open().code, RESULT_OK);
     ASSERT_EQ(transport.openHandles(), 1);
   }
   EXPECT_EQ(transport.openHandles(), 0);

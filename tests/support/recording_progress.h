@@ -22,10 +22,6 @@ class RecordingProgress : public ProgressWindow {
     positions.push_back(percent);
     timeline_.Note("progress " + std::to_string(percent));
   }
-  void RaiseOnceIfForeground() override {
-    ++raises;
-    timeline_.Note("progress raise");
-  }
   void Close() override {
     ++closes;
     open = false;
@@ -37,10 +33,9 @@ class RecordingProgress : public ProgressWindow {
 
   std::vector<std::wstring> titles;
   std::vector<std::uint32_t> positions;
-  int raises = 0;
   int closes = 0;
   bool open = false;
-  // Runs inside Close, e.g. to disturb the OS error as destroying a window may.
+  // Runs inside Close, e.g. to unplug the unit as a user might meanwhile.
   std::function<void()> onClose;
 
  private:

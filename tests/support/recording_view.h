@@ -2,13 +2,12 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/support/timeline.h"
-#include "ui/dialog_view.h"
+#include "dialog/dialog_view.h"
 
 struct ShownMessage {
   std::wstring text;
@@ -18,9 +17,9 @@ struct ShownMessage {
   std::wstring hintWhenShown;  // the hint box while the box was up
 };
 
-// The main dialog as the logic sees it: item texts, enabled states, the hint box and every
-// message box. A box answers by the script (the first button when nothing is scripted) and can
-// run an action while it is open, as the real modal loop delivers device events then.
+// The main dialog as the logic sees it: the version rows, the Update button, the hint box and
+// every message box. A box answers by the script (the first button when nothing is scripted) and
+// can run an action while it is open, as the real modal loop delivers device events then.
 class RecordingView : public DialogView {
  public:
   struct Reply {
@@ -32,8 +31,14 @@ class RecordingView : public DialogView {
 
   void Script(Reply reply) { script_.push_back(std::move(reply)); }
 
-  void SetItemText(int item, std::wstring_view text) override { itemText[item] = text; }
-  void EnableItem(int item, bool on) override { enabled[item] = on; }
+  void ShowVersions(const VersionRows& shown) override {
+    rows = shown;
+    if (shown.unitLabel) {
+      unitLabel = *shown.unitLabel;
+    }
+    ++versionsShown;
+  }
+  void EnableUpdate(bool on) override { updateEnabled = on; }
   void SetHint(std::wstring_view text) override { hint = text; }
   void AppendHint(std::wstring_view text) override { hint += text; }
 
@@ -55,19 +60,14 @@ class RecordingView : public DialogView {
     return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
   }
 
-  // Items never touched read as nothing set.
-  std::wstring Item(int item) const {
-    const auto it = itemText.find(item);
-    return it == itemText.end() ? std::wstring() : it->second;
-  }
-  std::optional<bool> Enabled(int item) const {
-    const auto it = enabled.find(item);
-    return it == enabled.end() ? std::nullopt : std::optional<bool>(it->second);
-  }
   bool ScriptUsedUp() const { return script_.empty(); }
 
-  std::map<int, std::wstring> itemText;
-  std::map<int, bool> enabled;
+  // The rows last shown (nothing shown yet: none, disabled) and the unit label as it reads now.
+  std::optional<VersionRows> rows;
+  std::wstring unitLabel;
+  int versionsShown = 0;
+  // The Update button; nullopt until the logic first sets it.
+  std::optional<bool> updateEnabled;
   std::wstring hint;
   std::vector<ShownMessage> messages;
 

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <utility>
 
 #include "sim/sim_transport.h"
@@ -20,7 +19,7 @@ inline sim::UnitConfig With(void (*change)(sim::UnitConfig&)) {
 }
 
 // Puts a programming unit on the bus (last in enumeration order).
-inline std::shared_ptr<sim::SimulatedUnit> Plug(sim::SimTransport& transport, std::wstring path,
+inline std::shared_ptr<sim::SimulatedUnit> Plug(sim::SimTransport& transport, DevicePath path,
                                                 sim::UnitConfig config = {},
                                                 std::uint16_t productId = 2) {
   auto unit = std::make_shared<sim::SimulatedUnit>(config);

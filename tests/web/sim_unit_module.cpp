@@ -25,7 +25,8 @@ sim::SimulatedUnit* UnitAt(int id) {
 std::string Judge(const sim::SimulatedUnit& unit, int updateRequests) {
   const std::span<const std::uint8_t> image = CarriedImage();
   std::vector<expected::RequestPattern> patterns = expected::ReadyIdentification();
-  const std::size_t count = updateRequests < 0 ? SIZE_MAX : static_cast<std::size_t>(updateRequests);
+  const std::size_t count =
+      updateRequests < 0 ? SIZE_MAX : static_cast<std::size_t>(updateRequests);
   for (auto& pattern : expected::UpdateRequests(image, count)) {
     patterns.push_back(std::move(pattern));
   }
@@ -89,7 +90,8 @@ EMSCRIPTEN_KEEPALIVE int sim_read(int id, std::uint8_t* buffer, int length, doub
   if (unit == nullptr) {
     return 2;
   }
-  switch (unit->Read({buffer, static_cast<std::size_t>(length)}, static_cast<std::uint64_t>(nowMs))) {
+  switch (
+      unit->Read({buffer, static_cast<std::size_t>(length)}, static_cast<std::uint64_t>(nowMs))) {
     case sim::SimulatedUnit::ReadOutcome::Reply:
       return 0;
     case sim::SimulatedUnit::ReadOutcome::Failed:

@@ -44,7 +44,7 @@ const catalogue = (() => {
       id = Number(head[1]);
       texts[id] = {};
     } else if (id !== null && /^(en|de) /.test(line)) {
-      texts[id][line.slice(0, 2)] = line.slice(3).replaceAll('\\r\\n', '\n').replaceAll('{WEB}', web);
+      texts[id][line.slice(0, 2)] = line.slice(3).replaceAll('\\n', '\n').replaceAll('{WEB}', web);
     }
   }
   return texts;

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "ui/message_catalogue.h"
-#include "ui/win32/dialog_layout.h"
-#include "ui/win32/dpi_scale.h"
-#include "ui/win32/window_title.h"
+#include "texts/message_catalogue.h"
+#include "win32/dialog_layout.h"
+#include "win32/dpi_scale.h"
+#include "win32/window_title.h"
 
 namespace {
 

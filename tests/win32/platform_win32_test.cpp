@@ -18,7 +18,7 @@
 #include "platform/win32/device_notification.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_hid_transport.h"
-#include "platform/win32/win32_os_services.h"
+#include "platform/win32/win32_waiter.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ void ExpectReadsTheReply(PipeUnit& unit, Win32HidTransport& transport, std::uint
   const auto reply = Report(0x02, fill, 65);
   EXPECT_TRUE(unit.Send(reply));
   std::vector<std::uint8_t> buffer(65, 0xEE);
-  EXPECT_TRUE(transport.ReadReport(unit.device(), buffer));
+  EXPECT_TRUE(transport.ReadReport(unit.device(), buffer).ok);
   EXPECT_EQ(buffer, reply);
 }
 
@@ -88,7 +88,7 @@ TEST(Win32HidTransport, ReportsTravelBothWays) {
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   const auto request = Report(0x01, 0x5A, 65);
-  EXPECT_TRUE(transport.WriteReport(unit.device(), request));
+  EXPECT_TRUE(transport.WriteReport(unit.device(), request).ok);
   EXPECT_EQ(unit.Receive(), request);
 
   ExpectReadsTheReply(unit, transport, 0xA5);
@@ -97,13 +97,14 @@ TEST(Win32HidTransport, ReportsTravelBothWays) {
 TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
   PipeUnit unit(4096);
   ASSERT_TRUE(unit.client);
-  unit.server.reset();  // the unit is gone
+  unit.server.reset();   // the unit is gone
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   std::vector<std::uint8_t> buffer(65, 0xEE);
   const double start = NowMs();
-  EXPECT_FALSE(transport.ReadReport(unit.device(), buffer));
-  const DWORD error = GetLastError();
+  const IoResult read = transport.ReadReport(unit.device(), buffer);
+  EXPECT_FALSE(read.ok);
+  const DWORD error = read.osError;
   EXPECT_LT(NowMs() - start, 400) << "a failure, not a time-out";
   EXPECT_NE(error, static_cast<DWORD>(ERROR_TIMEOUT));
   EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_PENDING));
@@ -114,12 +115,11 @@ TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
 
 // `transfer` fails with ERROR_TIMEOUT once the transport's 300 ms are over, not before and not
 // long after.
-void ExpectTimesOut(const std::function<bool()>& transfer) {
+void ExpectTimesOut(const std::function<IoResult()>& transfer) {
   const double start = NowMs();
-  EXPECT_FALSE(transfer());
-  const DWORD error = GetLastError();
+  const IoResult result = transfer();
   const double elapsed = NowMs() - start;
-  EXPECT_EQ(error, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_EQ(result, IoResult::Failure(ERROR_TIMEOUT));
   EXPECT_GE(elapsed, 299.0);
   EXPECT_LT(elapsed, 3000.0);
 }
@@ -145,15 +145,16 @@ TEST(Win32HidTransport, WriteNobodyTakesTimesOut) {
   ExpectTimesOut([&] { return transport.WriteReport(unit.device(), request); });
 }
 
-TEST(Win32HidTransport, FailedWriteLeavesTheSystemError) {
+TEST(Win32HidTransport, FailedWriteCarriesTheSystemError) {
   PipeUnit unit(4096);
   ASSERT_TRUE(unit.client);
   unit.server.reset();
   const HidLibrary hid;  // reads and writes need no hid.dll
   Win32HidTransport transport(hid, 500);
   SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(transport.WriteReport(unit.device(), Report(0x01, 0, 65)));
-  const DWORD error = GetLastError();
+  const IoResult written = transport.WriteReport(unit.device(), Report(0x01, 0, 65));
+  EXPECT_FALSE(written.ok);
+  const DWORD error = written.osError;
   EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_PENDING));
   EXPECT_NE(error, static_cast<DWORD>(ERROR_TIMEOUT));
@@ -163,19 +164,17 @@ TEST(Win32HidTransport, FailedWriteLeavesTheSystemError) {
 
 class PreciseWait : public testing::TestWithParam<std::uint32_t> {};
 
-TEST_P(PreciseWait, NeverEndsEarlyAndKeepsTheLastError) {
+TEST_P(PreciseWait, NeverEndsEarly) {
   const std::uint32_t ms = GetParam();
-  Win32OsServices os;
+  Win32Waiter os;
   const char* methods[] = {"high-resolution timer", "timer", "sleep"};
   const int rounds = 25;
   double shortest = 1e9;
   double total = 0;
   for (int i = 0; i < rounds; ++i) {
-    SetLastError(0xBEEF);
     const double start = NowMs();
     os.Wait(ms);
     const double elapsed = NowMs() - start;
-    EXPECT_EQ(GetLastError(), 0xBEEFu) << "round " << i;
     shortest = elapsed < shortest ? elapsed : shortest;
     total += elapsed;
   }
@@ -243,7 +242,8 @@ struct DeviceChangeCase {
   const char* name;
   WPARAM code;
   Param lParam;
-  std::uint32_t deviceType;
+  DeviceChange change;
+  bool deviceInterface;
   std::wstring path;
 };
 
@@ -275,21 +275,25 @@ TEST_P(DeviceChangeWrapper, ReadsOnlyTheStatedSize) {
     lParam = reinterpret_cast<LPARAM>(storage.data());
   }
   const DeviceEvent event = ToDeviceEvent(c.code, lParam);
-  EXPECT_EQ(event.code, c.code);
-  EXPECT_EQ(event.deviceType, c.deviceType);
+  EXPECT_EQ(event.change, c.change);
+  EXPECT_EQ(event.deviceInterface, c.deviceInterface);
   EXPECT_EQ(event.path, c.path);
 }
 
 // Codes other than arrival and removal never touch lParam, whatever it holds.
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceChangeWrapper,
-    testing::Values(
-        DeviceChangeCase{"Arrival", DBT_DEVICEARRIVAL, Param::WholeBroadcast, 5, kPath},
-        DeviceChangeCase{"Removal", DBT_DEVICEREMOVECOMPLETE, Param::WholeBroadcast, 5, kPath},
-        DeviceChangeCase{"ArrivalStatingFourCharacters", DBT_DEVICEARRIVAL,
-                         Param::TruncatedBroadcast, 5, L"\\\\?\\"},
-        DeviceChangeCase{"OtherCodeIgnoresItsParameter", DBT_DEVNODES_CHANGED, Param::One, 0, L""},
-        DeviceChangeCase{"ArrivalWithoutBroadcast", DBT_DEVICEARRIVAL, Param::Null, 0, L""}),
+    testing::Values(DeviceChangeCase{"Arrival", DBT_DEVICEARRIVAL, Param::WholeBroadcast,
+                                     DeviceChange::Arrival, true, kPath},
+                    DeviceChangeCase{"Removal", DBT_DEVICEREMOVECOMPLETE, Param::WholeBroadcast,
+                                     DeviceChange::Removal, true, kPath},
+                    DeviceChangeCase{"ArrivalStatingFourCharacters", DBT_DEVICEARRIVAL,
+                                     Param::TruncatedBroadcast, DeviceChange::Arrival, true,
+                                     L"\\\\?\\"},
+                    DeviceChangeCase{"OtherCodeIgnoresItsParameter", DBT_DEVNODES_CHANGED,
+                                     Param::One, DeviceChange::Other, false, L""},
+                    DeviceChangeCase{"ArrivalWithoutBroadcast", DBT_DEVICEARRIVAL, Param::Null,
+                                     DeviceChange::Arrival, false, L""}),
     [](const testing::TestParamInfo<DeviceChangeCase>& info) { return info.param.name; });
 
 }  // namespace

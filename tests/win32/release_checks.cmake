@@ -22,7 +22,7 @@ endif()
 # The main dialog's texts against their controls; run as a whole by tests/e2e at each DPI, so it
 # has an entry point of its own (the program and the DPI the run was set up for).
 add_executable(dialog_fit_test dialog_fit_test.cpp)
-target_link_libraries(dialog_fit_test PRIVATE win32_gtest updater_win32_portable updater_ui user32
+target_link_libraries(dialog_fit_test PRIVATE win32_gtest updater_win32_portable updater_dialog user32
                                               gdi32)
 target_compile_definitions(dialog_fit_test PRIVATE UNICODE _UNICODE NOMINMAX)
 if(MINGW)

@@ -22,7 +22,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/win32/win32_test_main.h"
-#include "ui/win32/string_block.h"
+#include "win32/string_block.h"
 
 namespace {
 

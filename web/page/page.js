@@ -4,16 +4,7 @@
 'use strict';
 
 (() => {
-  // Dialog item numbers (resources/resource_ids.h) and the elements that show them.
-  const ITEMS = {
-    1002: 'update',
-    1005: 'label-bootloader',
-    40010: 'label-unit',
-    40011: 'label-esc',
-    40013: 'version-unit',
-    40014: 'version-bootloader',
-    40015: 'version-esc',
-  };
+  const ROWS = ['unit', 'bootloader', 'esc'];
   // MessageIcon, MessageButtons and MessageAnswer of ui/dialog_view.h, in their order.
   const ICONS = ['\u2139\ufe0f', '\u26a0\ufe0f', '\u26d4'];
   const ANSWER = { ok: 0, cancel: 1, yes: 2, no: 3 };
@@ -56,20 +47,13 @@
       case 'connect':
         byId('connect').textContent = text;
         break;
+      case 'label-unit':
+      case 'label-bootloader':
+      case 'label-esc':
+        byId(key).textContent = text;
+        break;
       default:
         break;
-    }
-  }
-
-  function enableItem(item, on) {
-    if (item === 1002) {
-      updateEnabled = on;
-      refreshControls();
-      return;
-    }
-    const element = byId(ITEMS[item]);
-    if (element) {
-      element.classList.toggle('disabled', !on);
     }
   }
 
@@ -101,14 +85,20 @@
       filter = m.productIds.map((productId) => ({ vendorId: m.vendorId, productId }));
       refreshControls();
     },
-    'item-text': (m) => {
-      const element = byId(ITEMS[m.number]);
-      if (element) {
-        element.textContent = m.text;
+    'versions': (m) => {
+      if (m.unitLabel !== null) {
+        byId('label-unit').textContent = m.unitLabel;
       }
+      ROWS.forEach((row, index) => {
+        byId(`version-${row}`).textContent = m.values[index];
+        byId(`label-${row}`).classList.toggle('disabled', !m.enabled);
+        byId(`version-${row}`).classList.toggle('disabled', !m.enabled);
+      });
     },
-    'item-enable': (m) => enableItem(m.number, true),
-    'item-disable': (m) => enableItem(m.number, false),
+    'update-enabled': (m) => {
+      updateEnabled = m.number !== 0;
+      refreshControls();
+    },
     'hint': (m) => { byId('hint').textContent = lines(m.text); },
     'hint-append': (m) => { byId('hint').textContent += lines(m.text); },
     'message': showBox,

@@ -1,7 +1,7 @@
 // Figures for tools/bench about the command line (not a test: no figure fails anything):
 //   - a whole update by the real pelora-update against the simulated unit, wall time against the
 //     45.82 s of waits the update must make;
-//   - each kind of wait's overshoot: exactly, from the wait itself (MonotonicOsServices, the
+//   - each kind of wait's overshoot: measured around the wait (MonotonicWaiter, the
 //     program's waits, in this process), and as the program shows it on the wire (the gap between
 //     two requests minus the wait between them, so it includes one request's exchange);
 //   - two units updated at once by two processes, against one alone.
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/monotonic_os_services.h"
+#include "platform/posix/monotonic_waiter.h"
 #include "tests/hidapi_standin/driver/child_process.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
 
@@ -109,17 +109,19 @@ int main() {
 
   // (2) The waits themselves, made as the program makes them.
   {
-    MonotonicOsServices os;
-    os.RecordOvershoots(true);
+    MonotonicWaiter waiter;
     std::map<std::string, Figures> kinds;
     for (const auto& [name, ms] : UpdateWaits()) {
-      os.ClearOvershoots();
-      os.Wait(ms);
-      const double overshoot = static_cast<double>(os.overshoots().front().count()) / 1000.0;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      waiter.Wait(ms);
+      const auto late = std::chrono::steady_clock::now() - deadline;
+      const double overshoot =
+          static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(late).count()) /
+          1000.0;
       kinds[name].Add(overshoot);
       kinds["all waits"].Add(overshoot);
     }
-    Print("wait overshoot, measured in the wait (monotonic clock)", kinds, "us");
+    Print("wait overshoot, measured around the wait (monotonic clock)", kinds, "us");
   }
 
   // (3) Two units, two processes at once, against (1).

@@ -715,9 +715,9 @@ std::vector<Scenario> UpdateScenarios(Coverage coverage) {
 }
 
 // Run with a program built to carry an image whose length is not a multiple of 4 (CTest's
-// e2e.en.unaligned-image): its final block ends in a partial word that the 0xFF fill completes,
-// which the carried image, a multiple of 4, never shows. Every request and the flash are compared
-// with the shared expectation.
+// e2e.<language>.unaligned-image): its final block ends in a partial word that the 0xFF fill
+// completes, which the carried image, a multiple of 4, never shows. Every request and the flash are
+// compared with the shared expectation.
 std::vector<Scenario> UnalignedImageScenarios() {
   return {{"full-update-with-a-partial-final-word", [](Session& s) {
              if (s.image().size() % 4 == 0) {

@@ -22,8 +22,19 @@ std::wstring ReplaceFirst(std::wstring text, const std::wstring& what, const std
 }  // namespace
 
 std::wstring Msg(MessageId id, Language lang) {
-  std::wstring text = TableText(id, lang);
-  return text.empty() ? L"<no message " + std::to_wstring(id) + L">" : text;
+  const std::wstring table = TableText(id, lang);
+  if (table.empty()) {
+    return L"<no message " + std::to_wstring(id) + L">";
+  }
+  // The table breaks lines with "\n"; the program's controls and boxes show "\r\n".
+  std::wstring text;
+  for (const wchar_t c : table) {
+    if (c == L'\n') {
+      text.push_back(L'\r');
+    }
+    text.push_back(c);
+  }
+  return text;
 }
 
 std::wstring Guidance(MessageId status, Language lang) {

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/message_catalogue.h"
+#include "texts/message_catalogue.h"
 
 namespace e2e {
 
-// The text as the built-in table has it (the same source as the program's string tables).
+// The text as the program shows it: the built-in table's text (the same source as the program's
+// string tables) with its line breaks as "\r\n".
 std::wstring Msg(MessageId id, Language lang);
 // status + "\r\n\r\n" + instructions: the hint box's guidance form.
 std::wstring Guidance(MessageId status, Language lang);

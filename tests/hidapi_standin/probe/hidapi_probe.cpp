@@ -5,7 +5,8 @@
 //   hidapi_probe [--sysfs-root DIR] [--device PATH] STEP...
 //   version        version <hid_version_str()>
 //   list           unit path=<path> pid=<id> per unit, then units count=<n>
-//   open           open result=<code> errno=<n> path=... pid=... in=... out=... state=...
+//   open           open result=<code> errno=<OS error of the failed transfer, else 0> path=...
+//   pid=... in=... out=... state=...
 //                  unit=... fw=... type=... boot=...; then failure path=... errno=... denied=0|1
 //   open-path=P    the same for HidapiTransport::OpenPath(P) (closed again at once)
 //   flash          lock, open the flash, erase, set the address, write one 14-word block
@@ -22,7 +23,7 @@
 #include <vector>
 
 #include "platform/hidapi/hidapi_transport.h"
-#include "platform/posix/monotonic_os_services.h"
+#include "platform/posix/monotonic_waiter.h"
 #include "protocol/unit_link.h"
 #include "tests/hidapi_standin/probe/probe_block.h"
 
@@ -35,11 +36,11 @@ void PrintFailures(const HidapiTransport& transport) {
   }
 }
 
-void PrintOpen(const UnitLink& link, ResultCode result, std::uint32_t error) {
+void PrintOpen(const UnitLink& link, RequestResult result) {
   std::printf(
       "open result=%d errno=%u path=%s pid=%u in=%u out=%u state=%u unit=0x%08X fw=0x%04X "
       "type=0x%08X boot=0x%08X\n",
-      result, error, link.devicePath().empty() ? "-" : NarrowDevicePath(link.devicePath()).c_str(),
+      result.code, result.osError, link.devicePath().empty() ? "-" : link.devicePath().c_str(),
       link.identity().productId(), link.reportLengths().input, link.reportLengths().output,
       link.identity().escState(), link.identity().unitVersion(),
       link.identity().escFirmwareVersion(), link.identity().escTypeId(),
@@ -63,18 +64,18 @@ int main(int argc, char** argv) {
     }
   }
 
-  MonotonicOsServices os;
+  MonotonicWaiter waiter;
   HidapiTransport transport(options);
-  UnitLink link(transport, os);
+  UnitLink link(transport, waiter);
   // With --device, open takes that unit only, as pelora-update --device does.
-  const auto open = [&]() -> ResultCode {
+  const auto open = [&]() -> RequestResult {
     if (!device) {
       return link.Open();
     }
     link.Close();
     OpenedDevice opened;
     const ResultCode found = transport.OpenPath(*device, opened);
-    return found == RESULT_OK ? link.Open(std::move(opened)) : found;
+    return found == RESULT_OK ? link.Open(std::move(opened)) : RequestResult{found};
   };
 
   for (int i = first; i < argc; ++i) {
@@ -88,31 +89,29 @@ int main(int argc, char** argv) {
       }
       std::printf("units count=%zu\n", units.size());
     } else if (step == "open") {
-      const ResultCode result = open();
-      PrintOpen(link, result, os.LastOsError());
+      PrintOpen(link, open());
       PrintFailures(transport);
     } else if (step.rfind("open-path=", 0) == 0) {
       OpenedDevice opened;
       const ResultCode result = transport.OpenPath(step.substr(10), opened);
-      const std::uint32_t error = os.LastOsError();
-      std::printf("open-path result=%d errno=%u path=%s pid=%u\n", result, error,
-                  NarrowDevicePath(opened.path).c_str(), opened.productId);
+      std::printf("open-path result=%d path=%s pid=%u\n", result, opened.path.c_str(),
+                  opened.productId);
       PrintFailures(transport);
       if (result == RESULT_OK) {
         transport.CloseDevice(opened.handle);
       }
     } else if (step == "flash") {
-      const ResultCode lock = link.SetSystemLock(true);
-      const ResultCode unprotect = link.SetEscWriteProtection(false);
-      const ResultCode erase = link.Erase();
-      const ResultCode address = link.SetAddress();
+      const RequestResult lock = link.SetSystemLock(true);
+      const RequestResult unprotect = link.SetEscWriteProtection(false);
+      const RequestResult erase = link.Erase();
+      const RequestResult address = link.SetAddress();
       constexpr std::array<std::uint8_t, 56> data = ProbeBlock();
-      const ResultCode block = link.WriteBlock(data, data.size() / 4);
-      std::printf("flash lock=%d unprotect=%d erase=%d address=%d block=%d errno=%u\n", lock,
-                  unprotect, erase, address, block, os.LastOsError());
+      const RequestResult block = link.WriteBlock(data, data.size() / 4);
+      std::printf("flash lock=%d unprotect=%d erase=%d address=%d block=%d errno=%u\n", lock.code,
+                  unprotect.code, erase.code, address.code, block.code, block.osError);
     } else if (step == "lock") {
-      const ResultCode result = link.SetSystemLock(true);
-      std::printf("lock result=%d errno=%u\n", result, os.LastOsError());
+      const RequestResult result = link.SetSystemLock(true);
+      std::printf("lock result=%d errno=%u\n", result.code, result.osError);
     } else if (step == "wait") {
       std::printf("waiting\n");
       std::fflush(stdout);

@@ -1,0 +1,93 @@
+#include "dialog/connection_view.h"
+
+#include <string>
+
+#include "protocol/device_path.h"
+#include "texts/readiness_text.h"
+#include "update/unit_readiness.h"
+
+// The status text, a blank line, then the connection instructions.
+void ConnectionView::ShowGuidance(MessageId status) {
+  view_.SetHint(texts_.Text(status) + L"\n\n");
+  view_.AppendHint(texts_.Text(IDS_INSTRUCTIONS));
+}
+
+void ConnectionView::RejectUnit() {
+  view_.EnableUpdate(false);
+  link_.Close();
+}
+
+void ConnectionView::Classify(Moment moment) {
+  const UnitReadiness readiness = JudgeUnit(link_.identity());
+  const ReadinessText& text = TextFor(readiness);
+  switch (readiness) {
+    case UnitReadiness::Ready:
+      view_.SetHint(texts_.Text(text.status));
+      if (moment == Moment::Arrival) {
+        panel_.Refresh();
+      }
+      view_.EnableUpdate(true);
+      return;
+
+    case UnitReadiness::IncompatibleEsc:
+      // The link is closed before the box, so an arrival during it is handled as a fresh unit.
+      RejectUnit();
+      view_.ShowMessage(IncompatibleEscText(texts_), texts_.Text(IDS_INCOMPATIBLE_CAPTION),
+                        MessageIcon::Information, MessageButtons::Ok);
+      ShowGuidance(text.status);
+      return;
+
+    case UnitReadiness::WrongMode:
+    case UnitReadiness::NoEsc:
+      RejectUnit();
+      ShowGuidance(text.status);
+      return;
+  }
+}
+
+void ConnectionView::ShowStartupState(ResultCode openResult) {
+  if (openResult != RESULT_OK) {
+    RejectUnit();
+    ShowGuidance(IDS_NO_UNIT);
+  } else {
+    Classify(Moment::Startup);
+  }
+  panel_.Refresh();
+}
+
+void ConnectionView::OnArrival(const DeviceEvent& event) {
+  // While a unit is open further arrivals are not looked at.
+  if (!event.deviceInterface || link_.IsOpen()) {
+    return;
+  }
+  // A unit whose identification fails stays open and everything shown stays as it was.
+  if (!link_.Open().ok()) {
+    return;
+  }
+  Classify(Moment::Arrival);
+}
+
+void ConnectionView::OnRemoval(const DeviceEvent& event) {
+  if (!event.deviceInterface || !link_.IsOpen() ||
+      !SameDevicePath(event.path, link_.devicePath())) {
+    return;
+  }
+  link_.Close();
+  view_.EnableUpdate(false);
+  panel_.Refresh();
+  ShowGuidance(IDS_CONNECTION_LOST);
+}
+
+bool ConnectionView::OnDeviceChange(const DeviceEvent& event) {
+  switch (event.change) {
+    case DeviceChange::Arrival:
+      OnArrival(event);
+      return true;
+    case DeviceChange::Removal:
+      OnRemoval(event);
+      return true;
+    case DeviceChange::Other:
+      break;
+  }
+  return false;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "dialog/dialog_view.h"
+#include "dialog/version_panel.h"
+#include "protocol/device_event.h"
+#include "protocol/result_code.h"
+#include "protocol/unit_link.h"
+#include "texts/message_catalogue.h"
+
+// Turns the link's state into what the dialog shows: the hint, the Update button and, for a
+// wrong ESC, a message box. The only place where the dialog judges a unit ready for an update.
+class ConnectionView {
+ public:
+  ConnectionView(DialogView& view, UnitLink& link, const Catalogue& texts, VersionPanel& panel)
+      : view_(view), link_(link), texts_(texts), panel_(panel) {}
+
+  // The start-up scan's result (of UnitLink::Open) shown.
+  void ShowStartupState(ResultCode openResult);
+  // True for arrivals and removals (handled or not), false for any other event.
+  bool OnDeviceChange(const DeviceEvent& event);
+
+ private:
+  enum class Moment { Startup, Arrival };
+  void Classify(Moment moment);
+  void OnArrival(const DeviceEvent& event);
+  void OnRemoval(const DeviceEvent& event);
+  void ShowGuidance(MessageId status);
+  void RejectUnit();
+
+  DialogView& view_;
+  UnitLink& link_;
+  const Catalogue& texts_;
+  VersionPanel& panel_;
+};

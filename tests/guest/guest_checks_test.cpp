@@ -1,0 +1,209 @@
+// Judges what the guest's scenarios did (tests/guest/scenarios.sh, run by tests/guest/run.sh):
+// the unmodified programs on the kernel's hidraw, Debian's hidapi, udev with the packaged rule
+// and Wine's own HID stack, against the simulated unit behind /dev/uhid.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/guest/guest_results.h"
+#include "tests/support/expected_requests.h"
+#include "texts/message_catalogue.h"
+#include "texts/message_format.h"
+#include "texts/text_encoding.h"
+
+namespace guest {
+namespace {
+
+constexpr std::size_t kBlocks = 2037;
+
+std::string Results() {
+  const char* folder = std::getenv("GUEST_RESULTS");
+  return folder != nullptr ? folder : GUEST_RESULTS_DEFAULT;
+}
+
+std::string Folder(const std::string& unit) {
+  return Results() + "/" + unit;
+}
+
+std::vector<std::uint8_t> Image() {
+  return ReadBytes(CARRIED_IMAGE);
+}
+
+std::string Text(MessageId id) {
+  return Utf8FromWide(TableText(id, Language::English));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string Node(const std::string& unit) {
+  std::string node = ReadText(Folder(unit) + "/node");
+  while (!node.empty() && node.back() == '\n') {
+    node.pop_back();
+  }
+  return node;
+}
+
+std::string Describe(const ProgramRun& run) {
+  return "status " + (run.status ? std::to_string(*run.status) : std::string("none")) +
+         "\nstdout: " + run.out + "\nstderr: " + run.err;
+}
+
+// The requests match the patterns one for one, byte for byte where the protocol fixes them.
+void ExpectRequests(const std::vector<TracedRequest>& trace,
+                    const std::vector<expected::RequestPattern>& patterns) {
+  ASSERT_EQ(trace.size(), patterns.size());
+  int reported = 0;
+  for (std::size_t i = 0; i < trace.size() && reported < 5; ++i) {
+    const std::string mismatch = expected::Mismatch(patterns[i], trace[i].bytes);
+    if (!mismatch.empty()) {
+      ADD_FAILURE() << "request " << i << ": " << mismatch;
+      ++reported;
+    }
+    EXPECT_EQ(trace[i].bytes.size(), 64u) << "request " << i << " not at the full report length";
+  }
+}
+
+std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPattern> a,
+                                             const std::vector<expected::RequestPattern>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// No wait ended early: each request of an update (from the lock on) came at least the mandated
+// time after the one before it.
+void ExpectMandatedWaits(const std::vector<TracedRequest>& update) {
+  ASSERT_EQ(update.size(), 4 + kBlocks + 2);
+  const auto gapUs = [&](std::size_t i) { return update[i].requestUs - update[i - 1].requestUs; };
+  EXPECT_GE(gapUs(1), 20'000u);
+  EXPECT_GE(gapUs(2), 20'000u);
+  EXPECT_GE(gapUs(3), (1000u + 4000u + 20u) * 1000u) << "erase reply wait, settle wait, stage gap";
+  for (std::size_t i = 4; i <= 4 + kBlocks; ++i) {
+    ASSERT_GE(gapUs(i), 20'000u) << "before request " << i;
+  }
+}
+
+// The last update in a trace: its requests from the lock on (the trace's tail).
+std::vector<TracedRequest> Tail(const std::vector<TracedRequest>& trace, std::size_t count) {
+  if (trace.size() < count) {
+    return {};
+  }
+  return {trace.end() - static_cast<std::ptrdiff_t>(count), trace.end()};
+}
+
+TEST(GuestCommandLine, ListsTheUnitOnHidrawPlainAndAsJson) {
+  const ProgramRun list = ReadRun(Folder("cli-list"), "list");
+  const ProgramRun json = ReadRun(Folder("cli-list"), "json");
+  const std::string node = Node("cli-list");
+  ASSERT_TRUE(node.starts_with("/dev/hidraw")) << node;
+
+  EXPECT_EQ(list.status, 0) << Describe(list);
+  EXPECT_EQ(list.out, node + "  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n")
+      << Describe(list);
+  EXPECT_EQ(json.status, 0) << Describe(json);
+  for (const std::string& field :
+       {"\"path\": \"" + node + "\"", std::string("\"unit\": \"MAVIRA\", \"productId\": 2"),
+        std::string("\"escVersion\": \"3.2\", \"state\": \"ready\"")}) {
+    EXPECT_TRUE(Contains(json.out, field)) << field << "\n" << Describe(json);
+  }
+  // Each listing identified the unit once, through the kernel's hidraw, and sent nothing else.
+  ExpectRequests(ReadTrace(Folder("cli-list")),
+                 Concat(expected::ReadyIdentification(), expected::ReadyIdentification()));
+}
+
+TEST(GuestCommandLine, UnitLeavingTheBusDuringTheTransferFailsTheBlockStageWithoutHanging) {
+  // The unit takes the tenth block off the bus (UHID_DESTROY) instead of answering it.
+  const ProgramRun update = ReadRun(Folder("cli-vanish"), "update");
+  ASSERT_TRUE(update.status.has_value());
+  EXPECT_NE(*update.status, 124) << "the program hung: ended by the 120 s time-out";
+  EXPECT_EQ(*update.status, 14) << Describe(update);
+  EXPECT_TRUE(Contains(update.err, "\n" + Text(IDS_UPDATE_FAILED) + "\n" +
+                                       Text(IDS_WRITE_BLOCK_FAILED) +
+                                       "\nThe system shows following errorcode: 0x"))
+      << Describe(update);
+  EXPECT_TRUE(Contains(update.err, Text(IDS_RETRY_HINT))) << Describe(update);
+
+  const std::vector<std::uint8_t> image = Image();
+  ExpectRequests(ReadTrace(Folder("cli-vanish")),
+                 Concat(expected::ReadyIdentification(), expected::UpdateRequests(image, 4 + 9)));
+}
+
+TEST(GuestUdev, WithoutTheRuleTheNodeIsRootsAndTheUserIsToldToInstallIt) {
+  const std::string node = Node("no-rule");
+  EXPECT_EQ(ReadText(Folder("no-rule") + "/access"), "root root 600\n");
+  const ProgramRun list = ReadRun(Folder("no-rule"), "list");
+  EXPECT_EQ(list.status, 4) << Describe(list);
+  const std::wstring texts[] = {WideFromUtf8(node),
+                                L"/usr/lib/udev/rules.d/70-pelora-update.rules"};
+  EXPECT_EQ(list.err, Utf8FromWide(FormatWithTexts(
+                          TableText(IDS_CLI_ACCESS_DENIED, Language::English), texts)) +
+                          "\n")
+      << Describe(list);
+  EXPECT_TRUE(ReadTrace(Folder("no-rule")).empty())
+      << "nothing reaches a unit the user may not open";
+}
+
+TEST(GuestUdev, ThePackagedRuleLetsAPlugdevMemberListAndUpdate) {
+  EXPECT_EQ(ReadText(Results() + "/dpkg.status"), "0\n") << ReadText(Results() + "/dpkg.log");
+  EXPECT_EQ(ReadText(Folder("with-rule") + "/access"), "root plugdev 660\n");
+
+  const ProgramRun list = ReadRun(Folder("with-rule"), "list");
+  EXPECT_EQ(list.status, 0) << Describe(list);
+  EXPECT_EQ(list.out, Node("with-rule") + "  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n");
+
+  const ProgramRun update = ReadRun(Folder("with-rule"), "update");
+  EXPECT_EQ(update.status, 0) << Describe(update);
+  EXPECT_TRUE(Contains(update.out, Text(IDS_SUCCESS))) << Describe(update);
+
+  // The whole update through hidraw: every request byte for byte, no wait cut short, and the
+  // flash holding the image.
+  const std::vector<std::uint8_t> image = Image();
+  const std::vector<TracedRequest> trace = ReadTrace(Folder("with-rule"));
+  ExpectRequests(trace,
+                 Concat(Concat(expected::ReadyIdentification(), expected::ReadyIdentification()),
+                        expected::UpdateRequests(image)));
+  ExpectMandatedWaits(Tail(trace, 4 + kBlocks + 2));
+  EXPECT_EQ(ReadBytes(Folder("with-rule") + "/flash.bin"), expected::FlashAfterUpdate(image));
+}
+
+TEST(GuestUdev, TheSameRuleMatchesARealUsbHidDevice) {
+  // QEMU's USB keyboard (vendor 0627, product 0001) through xHCI and usbhid, with the rule made
+  // from the same template for that vendor: its hidraw node gets the same access.
+  EXPECT_EQ(ReadText(Results() + "/usb/access"), "root plugdev 660\n");
+}
+
+// The Windows program's own checks ran in the guest (guest_driver); their log is shown here.
+void ExpectDriverPassed(const std::string& unit) {
+  const std::string out = ReadText(Folder(unit) + "/driver.out");
+  EXPECT_EQ(ReadText(Folder(unit) + "/driver.status"), "0\n")
+      << out << ReadText(Folder(unit) + "/driver.err");
+  EXPECT_TRUE(Contains(out, "[  PASSED  ]")) << out;
+}
+
+TEST(GuestWine, StartUpAndAWholeUpdateThroughWinesOwnHidStack) {
+  ExpectDriverPassed("wine-update");
+  // Start-up identified the unit; the second start identified it again and updated it.
+  const std::vector<std::uint8_t> image = Image();
+  const std::vector<TracedRequest> trace = ReadTrace(Folder("wine-update"));
+  ExpectRequests(trace,
+                 Concat(Concat(expected::ReadyIdentification(), expected::ReadyIdentification()),
+                        expected::UpdateRequests(image)));
+  ExpectMandatedWaits(Tail(trace, 4 + kBlocks + 2));
+  EXPECT_EQ(ReadBytes(Folder("wine-update") + "/flash.bin"), expected::FlashAfterUpdate(image));
+}
+
+TEST(GuestWine, UnplugAndReplugReachTheDialog) {
+  ExpectDriverPassed("wine-replug");
+  // The replugged unit was identified anew: the arrival reached the program through winebus.
+  const std::vector<TracedRequest> trace = ReadTrace(Folder("wine-replug"));
+  ExpectRequests(trace, Concat(expected::ReadyIdentification(), expected::ReadyIdentification()));
+  ASSERT_EQ(trace.size(), 6u);
+  EXPECT_EQ(trace[2].plug, 1);
+  EXPECT_EQ(trace[3].plug, 2);
+}
+
+}  // namespace
+}  // namespace guest

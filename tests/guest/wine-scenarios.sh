@@ -1,0 +1,37 @@
+# Sourced by scenarios.sh inside the guest (its out, exe, driver, plug and unplug): the Windows
+# program under Wine with Wine's own hid.dll, setupapi.dll and winebus on the kernel's hidraw.
+# guest_driver plays the user; results go to OUT/wine-update and OUT/wine-replug.
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+mkdir -p "$out/wine"
+# The prefix tests/guest/run.sh made on the host (winebus's SDL bus off); writes stay in the overlay.
+export WINEPREFIX="$repo/build/guest/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$out/wine/xvfb.log" 2>&1 &
+xvfb=$!
+export DISPLAY=:7
+echo "start $(cut -d' ' -f1 /proc/uptime)" >"$out/wine/times"
+
+# Wine's helper processes outlive the driver and would hold an inherited stdout open: the driver
+# writes to files, and the run waits for the driver alone.
+drive() {
+  local name=$1 filter=$2
+  local status=0
+  timeout 600 wine "$driver" --gtest_filter="$filter" --exe "$(winpath "$exe")" \
+    --control "$(winpath "$out/$name/control")" </dev/null >"$out/$name/driver.out" \
+    2>"$out/$name/driver.err" || status=$?
+  echo "$status" >"$out/$name/driver.status"
+}
+
+plug wine-update
+drive wine-update 'WineHidStack.StartUpIdentifiesTheUnit:WineHidStack.WholeUpdateSucceeds'
+unplug wine-update
+echo "update $(cut -d' ' -f1 /proc/uptime)" >>"$out/wine/times"
+
+plug wine-replug
+drive wine-replug 'WineHidStack.UnplugAndReplugReachTheDialog'
+unplug wine-replug
+echo "replug $(cut -d' ' -f1 /proc/uptime)" >>"$out/wine/times"
+
+timeout 30 wineserver -k
+kill "$xvfb" 2>/dev/null
