@@ -1,5 +1,4 @@
 #include <csignal>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,8 +17,7 @@ int main(int argc, char** argv) {
   // Output to a pipe that was closed must not end an update half-way; the text is just lost.
   std::signal(SIGPIPE, SIG_IGN);
 
-  const TableCatalogue texts(
-      LanguageOfLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+  const TableCatalogue texts(LanguageOfLocale(LocaleVariablesOfEnvironment()));
   // Everything the commands work with, built once here for the whole run.
   PosixConsole console;
   MonotonicWaiter waiter;

@@ -1,7 +1,9 @@
 #include "cli/unit_summary.h"
 
 #include <cstdio>
+#include <vector>
 
+#include "cli/line_fit.h"
 #include "texts/failure_text.h"
 #include "texts/readiness_text.h"
 #include "texts/text_encoding.h"
@@ -83,15 +85,17 @@ UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, Requ
 }
 
 std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
-  std::wstring line = WideFromUtf8(unit.path) + L"  ";
+  std::vector<std::wstring> fields = {WideFromUtf8(unit.path)};
   if (unit.identity) {
     const VersionTexts versions = VersionTextsFor(*unit.identity);
-    line += versions.unitName + L" " + versions.unit + L"  " + texts.Text(IDS_LABEL_BOOTLOADER) +
-            L" " + versions.bootloader + L"  " + texts.Text(IDS_LABEL_ESC) + L" " + versions.esc;
+    fields.push_back(versions.unitName + L" " + versions.unit);
+    fields.push_back(texts.Text(IDS_LABEL_BOOTLOADER) + L" " + versions.bootloader);
+    fields.push_back(texts.Text(IDS_LABEL_ESC) + L" " + versions.esc);
   } else {
-    line += UnitName(unit.productId);
+    fields.push_back(UnitName(unit.productId));
   }
-  return line + L"  " + texts.Text(NamesOf(unit).label);
+  fields.push_back(texts.Text(NamesOf(unit).label));
+  return FitFields(fields);
 }
 
 std::string SummaryJson(const UnitSummary& unit, const Catalogue& texts) {

@@ -22,7 +22,8 @@ struct UnitSummary {
 UnitSummary SummarizeIdentification(std::string path, const UnitLink& link, RequestResult result);
 
 // "path  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready", the version rows as the dialog shows
-// them and the state in the catalogue's words.
+// them and the state in the catalogue's words; broken into indented lines where it would pass
+// 80 columns (FitFields).
 std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts);
 // The same as one JSON object; `state` is a fixed keyword for scripts, `message` the dialog's
 // text for that state.

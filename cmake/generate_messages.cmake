@@ -3,10 +3,17 @@
 #
 #   cmake -DINPUT=messages.txt -DOUTPUT_DIR=dir -DWEB_ADDRESS=www.example -P generate_messages.cmake
 #
+# The languages are whatever the source declares ("language <code> <Name> <Windows id>" lines,
+# before the first message); nothing here names one. Every message needs a text in each.
+#
 # Writes into OUTPUT_DIR:
-#   message_ids.h        inline constexpr MessageId IDS_... = <id>;
-#   message_table.inc    {IDS_..., L"english", L"german"}, one line per message
-#   strings.rc           resource script part: one STRINGTABLE per language, entries id, L"text"
+#   message_ids.h         inline constexpr MessageId IDS_... = <id>;
+#   message_languages.h   enum class Language { <Name>, ... } in the order declared
+#   message_languages.inc the declared languages as CatalogueLanguage rows {"<code>", <Windows id>}
+#   message_table.inc     {IDS_..., <language index>, L"text"}, one line per message and language
+#   strings.rc            resource script part: one STRINGTABLE per language, entries id, L"text"
+# The two .inc files are data for one translation unit each (they define arrays), so a test can
+# carry a second catalogue beside the program's without a clash of names.
 #
 # Texts are bodies of C string literals; the only escape allowed is \n, a line break: kept as it
 # is in the table, written \r\n in the string tables, where Windows' controls need both.
@@ -61,9 +68,13 @@ endif()
 set(ids_h "// Generated from resources/messages.txt by cmake/generate_messages.cmake. Do not edit.\n")
 string(APPEND ids_h "#pragma once\n\n#include <cstdint>\n\nusing MessageId = std::uint16_t;\n\n")
 set(table_inc "// Generated from resources/messages.txt by cmake/generate_messages.cmake. Do not edit.\n")
-string(APPEND table_inc "// Rows of {id, English, German}.\n")
-set(rc_en "")
-set(rc_de "")
+string(APPEND table_inc "// Rows of {id, language index, text}.\nconstexpr CatalogueEntry kEntries[] = {\n")
+
+# The declared languages: codes, names and primary Windows languages in order; per code its index
+# and Windows language id.
+set(language_codes "")
+set(language_names "")
+set(language_primaries "")
 
 set(seen_ids "")
 set(seen_names "")
@@ -149,24 +160,24 @@ function(escape_non_ascii text where out_cpp out_rc)
   set(${out_rc} "${rc}" PARENT_SCOPE)
 endfunction()
 
-# Closes the message being read: both languages must be present.
+# Closes the message being read: every declared language must have its text.
 macro(finish_message)
   if(NOT current_id STREQUAL "")
-    if(NOT DEFINED text_en OR NOT DEFINED text_de)
-      message(FATAL_ERROR "generate_messages: ${current_name} (${current_id}) lacks the en or de text")
-    endif()
     string(APPEND ids_h "inline constexpr MessageId ${current_name} = ${current_id};\n")
-    escape_non_ascii("${text_en}" "${current_name} en" cpp_en rc_text_en)
-    escape_non_ascii("${text_de}" "${current_name} de" cpp_de rc_text_de)
-    string(APPEND table_inc "{${current_name}, L\"${cpp_en}\", L\"${cpp_de}\"},\n")
-    string(REPLACE "\\n" "\\r\\n" rc_text_en "${rc_text_en}")
-    string(REPLACE "\\n" "\\r\\n" rc_text_de "${rc_text_de}")
-    string(APPEND rc_en "  ${current_id}, L\"${rc_text_en}\"\n")
-    string(APPEND rc_de "  ${current_id}, L\"${rc_text_de}\"\n")
+    foreach(code IN LISTS language_codes)
+      if(NOT DEFINED text_${code})
+        message(FATAL_ERROR "generate_messages: ${current_name} (${current_id}) lacks the ${code} text")
+      endif()
+      escape_non_ascii("${text_${code}}" "${current_name} ${code}" cpp_text rc_text)
+      string(APPEND table_inc "{${current_name}, ${index_${code}}, L\"${cpp_text}\"},\n")
+      string(REPLACE "\\n" "\\r\\n" rc_text "${rc_text}")
+      string(APPEND rc_${code} "  ${current_id}, L\"${rc_text}\"\n")
+    endforeach()
     math(EXPR count "${count} + 1")
   endif()
-  unset(text_en)
-  unset(text_de)
+  foreach(code IN LISTS language_codes)
+    unset(text_${code})
+  endforeach()
 endmacro()
 
 # Walks the file line by line with string positions, never as a CMake list.
@@ -189,7 +200,31 @@ while(NOT rest STREQUAL "")
     continue()
   endif()
 
-  if(line MATCHES "^([0-9]+) (IDS_[A-Z0-9_]+)$")
+  if(line MATCHES "^language ")
+    if(NOT line MATCHES "^language ([a-z]+) ([A-Z][A-Za-z0-9]*) 0x([0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f])$")
+      message(FATAL_ERROR "generate_messages: line ${line_number}: a language is declared as "
+                          "'language <code> <Name> <Windows id as 0xNNNN>': ${line}")
+    endif()
+    set(code "${CMAKE_MATCH_1}")
+    set(name "${CMAKE_MATCH_2}")
+    math(EXPR windows_id "0x${CMAKE_MATCH_3}")
+    # Both platforms pick a language by its language alone (the code; Windows' primary language),
+    # so two declarations of one language could never both be chosen.
+    math(EXPR primary "${windows_id} & 0x3FF")
+    if(NOT current_id STREQUAL "")
+      message(FATAL_ERROR "generate_messages: line ${line_number}: languages are declared before the first message")
+    endif()
+    if(code STREQUAL "language" OR "${code}" IN_LIST language_codes OR "${name}" IN_LIST language_names
+       OR "${primary}" IN_LIST language_primaries)
+      message(FATAL_ERROR "generate_messages: line ${line_number}: language ${code} ${name} given twice")
+    endif()
+    list(LENGTH language_codes index_${code})
+    list(APPEND language_codes "${code}")
+    list(APPEND language_names "${name}")
+    list(APPEND language_primaries "${primary}")
+    set(windows_id_${code} "${windows_id}")
+    set(rc_${code} "")
+  elseif(line MATCHES "^([0-9]+) (IDS_[A-Z0-9_]+)$")
     finish_message()
     set(current_id "${CMAKE_MATCH_1}")
     set(current_name "${CMAKE_MATCH_2}")
@@ -199,11 +234,17 @@ while(NOT rest STREQUAL "")
     if("${current_id}" IN_LIST seen_ids OR "${current_name}" IN_LIST seen_names)
       message(FATAL_ERROR "generate_messages: line ${line_number}: ${current_name} ${current_id} given twice")
     endif()
+    if(language_codes STREQUAL "")
+      message(FATAL_ERROR "generate_messages: line ${line_number}: no language is declared before the first message")
+    endif()
     list(APPEND seen_ids "${current_id}")
     list(APPEND seen_names "${current_name}")
-  elseif(line MATCHES "^(en|de) (.*)$")
+  elseif(line MATCHES "^([a-z]+) (.*)$")
     set(language "${CMAKE_MATCH_1}")
     set(text "${CMAKE_MATCH_2}")
+    if(NOT "${language}" IN_LIST language_codes)
+      message(FATAL_ERROR "generate_messages: line ${line_number}: no language '${language}' is declared")
+    endif()
     if(current_id STREQUAL "")
       message(FATAL_ERROR "generate_messages: line ${line_number}: text before any message id")
     endif()
@@ -223,13 +264,37 @@ if(count EQUAL 0)
   message(FATAL_ERROR "generate_messages: ${INPUT} holds no messages")
 endif()
 
+string(APPEND table_inc "};\n")
+
+# Windows tags a string table with the primary language (low 10 bits) and the sublanguage.
 set(rc "// Generated from resources/messages.txt by cmake/generate_messages.cmake. Do not edit.\n")
-string(APPEND rc "#pragma code_page(65001)\n\n")
-string(APPEND rc "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n${rc_en}END\n\n")
-string(APPEND rc "LANGUAGE LANG_GERMAN, SUBLANG_GERMAN\nSTRINGTABLE\nBEGIN\n${rc_de}END\n")
-string(APPEND rc "// The including script's LANGUAGE is German from here on; it sets its own again.\n")
+string(APPEND rc "#pragma code_page(65001)\n")
+set(enum_names "")
+set(languages_inc "// Generated from resources/messages.txt by cmake/generate_messages.cmake. Do not edit.\n")
+string(APPEND languages_inc "// The declared languages, in order: {code, Windows language id}.\n")
+string(APPEND languages_inc "constexpr CatalogueLanguage kLanguages[] = {\n")
+foreach(code IN LISTS language_codes)
+  list(GET language_names ${index_${code}} name)
+  string(APPEND enum_names "${name}, ")
+  hex_digits(${windows_id_${code}} 4 id_digits)
+  string(APPEND languages_inc "{\"${code}\", 0x${id_digits}},\n")
+  math(EXPR primary "${windows_id_${code}} & 0x3FF")
+  math(EXPR sublanguage "${windows_id_${code}} >> 10")
+  hex_digits(${primary} 2 primary)
+  hex_digits(${sublanguage} 2 sublanguage)
+  string(APPEND rc "\n// ${name}\nLANGUAGE 0x${primary}, 0x${sublanguage}\nSTRINGTABLE\nBEGIN\n${rc_${code}}END\n")
+endforeach()
+string(APPEND languages_inc "};\n")
+string(APPEND rc "// The including script's LANGUAGE is the last table's from here on; it sets its own again.\n")
+string(REGEX REPLACE ", $" "" enum_names "${enum_names}")
+
+set(languages_h "// Generated from resources/messages.txt by cmake/generate_messages.cmake. Do not edit.\n")
+string(APPEND languages_h "#pragma once\n\n// The catalogue's languages in the order declared; the first is the fallback.\n")
+string(APPEND languages_h "enum class Language { ${enum_names} };\n")
 
 file(MAKE_DIRECTORY "${OUTPUT_DIR}")
 file(WRITE "${OUTPUT_DIR}/message_ids.h" "${ids_h}")
+file(WRITE "${OUTPUT_DIR}/message_languages.h" "${languages_h}")
+file(WRITE "${OUTPUT_DIR}/message_languages.inc" "${languages_inc}")
 file(WRITE "${OUTPUT_DIR}/message_table.inc" "${table_inc}")
 file(WRITE "${OUTPUT_DIR}/strings.rc" "${rc}")

@@ -2,23 +2,24 @@
 
 namespace {
 
-struct TableRow {
-  MessageId id;
-  const wchar_t* english;
-  const wchar_t* german;
-};
-
-constexpr TableRow kTable[] = {
 #include "message_table.inc"
-};
 
 }  // namespace
 
-std::wstring TableText(MessageId id, Language language) {
-  for (const TableRow& row : kTable) {
-    if (row.id == id) {
-      return language == Language::German ? row.german : row.english;
+std::wstring CatalogueTable::Text(MessageId id, std::size_t language) const {
+  for (const CatalogueEntry& entry : entries) {
+    if (entry.id == id && entry.language == language) {
+      return entry.text;
     }
   }
   return {};
+}
+
+const CatalogueTable& BuiltInTable() {
+  static const CatalogueTable table{BuiltInLanguages(), kEntries};
+  return table;
+}
+
+std::wstring TableText(MessageId id, Language language) {
+  return BuiltInTable().Text(id, LanguageIndex(language));
 }

@@ -21,12 +21,14 @@ namespace {
 
 // The texts the dialog template and the title carry on Windows, and the row labels the dialog
 // sets at start-up.
-void ShowPageTexts(PageChannel& page, const Catalogue& texts, Language language) {
-  page.PageText("lang", language == Language::German ? L"de" : L"en");
+void ShowPageTexts(PageChannel& page, const Catalogue& texts, std::size_t language) {
+  const std::string_view code = BuiltInLanguages()[language].code;
+  page.PageText("lang", std::wstring(code.begin(), code.end()));
   page.PageText("title", std::wstring(L"TALVERO ") + SUPPORTED_MODEL_NAME + L" FW Updater " +
                              FirmwareVersionText() + L" ");
-  page.PageText("versions", texts.Text(IDS_WEB_VERSIONS_CAPTION));
-  page.PageText("hint", texts.Text(IDS_WEB_HINT_CAPTION));
+  page.PageText("versions", texts.Text(IDS_DIALOG_VERSION_GROUP));
+  page.PageText("hint", texts.Text(IDS_DIALOG_HINT_LABEL));
+  page.PageText("update", texts.Text(IDS_DIALOG_UPDATE));
   page.PageText("connect", texts.Text(IDS_WEB_CONNECT));
   page.PageText("cancel", texts.Text(IDS_WEB_CANCEL));
   page.PageText("yes", texts.Text(IDS_WEB_YES));
@@ -46,8 +48,8 @@ int main() {
   }
 
   // The whole state, built once here and alive for as long as the page is open.
-  const Language language = LanguageOfTag(start.text);
-  const TableCatalogue texts(language);
+  const std::size_t language = LanguageOfTag(start.text, BuiltInLanguages());
+  const TableCatalogue texts(BuiltInTable(), language);
   PageChannel page;
   WorkerLoop loop(page);
   PageDialogView view(page, loop);

@@ -45,7 +45,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                     CarriedFirmware{CarriedImage(instance), CARRIED_IMAGE_SHA256});
   MainDialogState state{instance, hid, texts, view, logic, link, {}, {}};
 
-  const DLGTEMPLATE* dialog = MainDialogTemplate(instance, language);
+  const DLGTEMPLATE* dialog = MainDialogTemplate(instance);
   const INT_PTR ended = dialog == nullptr
                             ? -1
                             : DialogBoxIndirectParamW(instance, dialog, nullptr, &MainDialogProc,

@@ -59,8 +59,7 @@ INT_PTR OnInitDialog(MainDialogState& state, HWND window, WPARAM, LPARAM) {
       reinterpret_cast<LONG_PTR>(LoadIconW(state.instance, MAKEINTRESOURCEW(IDI_APP))));
   const std::wstring title = MainWindowTitle();
   SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
-  state.view.SetRowLabels(texts.Text(IDS_LABEL_UNIT), texts.Text(IDS_LABEL_BOOTLOADER),
-                          texts.Text(IDS_LABEL_ESC));
+  state.view.ShowCatalogueTexts(texts);
 
   state.notification = RegisterHidNotification(window, state.hid);
   if (!state.notification) {

@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "win32/string_block.h"
+#include "win32/ui_language.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ std::span<const std::uint8_t> FindData(HINSTANCE instance, HRSRC found) {
 }  // namespace
 
 LANGID ChooseUiLanguage() {
-  return IsGermanUiLanguage(GetUserDefaultUILanguage())
-             ? MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)
-             : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+  const auto languages = BuiltInLanguages();
+  return languages[LanguageForUiLanguage(GetUserDefaultUILanguage(), languages)].windowsLanguageId;
 }
 
 std::wstring ResourceCatalogue::Text(MessageId id) const {
@@ -43,8 +43,9 @@ std::span<const std::uint8_t> CarriedImage(HINSTANCE instance) {
   return FindData(instance, FindResourceW(instance, MAKEINTRESOURCEW(IDR_FIRMWARE), RT_RCDATA));
 }
 
-const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance, LANGID language) {
-  const auto data = FindData(
-      instance, FindResourceExW(instance, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language));
+const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance) {
+  const auto data =
+      FindData(instance, FindResourceExW(instance, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN),
+                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)));
   return data.empty() ? nullptr : reinterpret_cast<const DLGTEMPLATE*>(data.data());
 }

@@ -8,9 +8,10 @@
 
 #include "texts/message_catalogue.h"
 
-// The resource language, chosen once: German for a German user interface, English (US) for any
-// other. Texts and the dialog template are both taken in that language, never by the resource
-// loader's own fallback (which could pick German for a French user).
+// The language of the string tables, chosen once from the user's interface language among the
+// catalogue's languages (the fallback for any other). The texts are taken in exactly that
+// language, never by the resource loader's own fallback (which could pick German for a French
+// user).
 LANGID ChooseUiLanguage();
 
 // The catalogue from the executable's string tables in one language: each text as LoadStringW
@@ -29,5 +30,5 @@ class ResourceCatalogue final : public Catalogue {
 // The carried firmware image, in place for the life of the module; empty when it is missing.
 std::span<const std::uint8_t> CarriedImage(HINSTANCE instance);
 
-// Dialog template 110 in `language`; nullptr when missing.
-const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance, LANGID language);
+// Dialog template 110, the one for every language; nullptr when missing.
+const DLGTEMPLATE* MainDialogTemplate(HINSTANCE instance);

@@ -4,13 +4,6 @@
 
 #include "protocol/byte_order.h"
 
-namespace {
-
-constexpr std::uint16_t PRIMARY_LANGUAGE_MASK = 0x03FF;
-constexpr std::uint16_t LANG_GERMAN_PRIMARY = 0x07;
-
-}  // namespace
-
 std::wstring StringFromBlock(std::span<const std::uint8_t> block, std::uint32_t index,
                              std::size_t maxChars) {
   std::size_t at = 0;
@@ -34,8 +27,4 @@ std::wstring StringFromBlock(std::span<const std::uint8_t> block, std::uint32_t 
     at += length * 2;
   }
   return {};
-}
-
-bool IsGermanUiLanguage(std::uint16_t languageId) {
-  return (languageId & PRIMARY_LANGUAGE_MASK) == LANG_GERMAN_PRIMARY;
 }

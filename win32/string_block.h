@@ -16,6 +16,3 @@ inline std::uint32_t StringBlockName(std::uint16_t id) {
 // a buffer of maxChars + 1 would give it; empty when absent or when the block is cut short.
 std::wstring StringFromBlock(std::span<const std::uint8_t> block, std::uint32_t index,
                              std::size_t maxChars);
-
-// German when the primary language of the user's interface language (a LANGID) is German.
-bool IsGermanUiLanguage(std::uint16_t languageId);

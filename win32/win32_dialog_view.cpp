@@ -78,11 +78,20 @@ void Win32DialogView::EnableItem(int item, bool on) {
   EnableWindow(GetDlgItem(dialog_, item), on ? TRUE : FALSE);
 }
 
-void Win32DialogView::SetRowLabels(std::wstring_view unit, std::wstring_view bootloader,
-                                   std::wstring_view esc) {
-  SetItemText(IDC_LABEL_UNIT, unit);
-  SetItemText(IDC_LABEL_BOOTLOADER, bootloader);
-  SetItemText(IDC_LABEL_ESC, esc);
+void Win32DialogView::ShowCatalogueTexts(const Catalogue& texts) {
+  struct ItemText {
+    int item;
+    MessageId text;
+  };
+  static constexpr ItemText ITEM_TEXTS[] = {
+      {IDC_CLOSE, IDS_DIALOG_CLOSE},           {IDC_UPDATE, IDS_DIALOG_UPDATE},
+      {IDC_HINT_LABEL, IDS_DIALOG_HINT_LABEL}, {IDC_VERSION_GROUP, IDS_DIALOG_VERSION_GROUP},
+      {IDC_LABEL_UNIT, IDS_LABEL_UNIT},        {IDC_LABEL_BOOTLOADER, IDS_LABEL_BOOTLOADER},
+      {IDC_LABEL_ESC, IDS_LABEL_ESC},
+  };
+  for (const ItemText& itemText : ITEM_TEXTS) {
+    SetItemText(itemText.item, texts.Text(itemText.text));
+  }
 }
 
 void Win32DialogView::ShowVersions(const VersionRows& rows) {

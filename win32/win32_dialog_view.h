@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "dialog/dialog_view.h"
+#include "texts/message_catalogue.h"
 
 // DialogView on the main dialog's window, attached once the window exists. The only place that
 // knows which control shows what.
@@ -14,8 +15,9 @@ class Win32DialogView final : public DialogView {
   void Attach(HWND dialog) { dialog_ = dialog; }
   HWND window() const { return dialog_; }
 
-  // The row labels as the catalogue names them, set once at start-up.
-  void SetRowLabels(std::wstring_view unit, std::wstring_view bootloader, std::wstring_view esc);
+  // The dialog's own texts in the catalogue's language, set once at start-up: the template
+  // carries none, so that one template serves every language.
+  void ShowCatalogueTexts(const Catalogue& texts);
 
   void ShowVersions(const VersionRows& rows) override;
   void EnableUpdate(bool on) override;

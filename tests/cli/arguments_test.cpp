@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/language.h"
-
 namespace {
 
 struct ArgumentsCase {
@@ -92,31 +90,5 @@ INSTANTIATE_TEST_SUITE_P(
         Refused("WaitHuge", {"list", "--wait", "99999999999999999999"}, IDS_CLI_BAD_SECONDS,
                 "99999999999999999999")),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LanguageOfLocale, GermanOnlyForAGermanLanguagePartOfTheFirstSetVariable) {
-  struct Case {
-    const char* lcAll;
-    const char* lcMessages;
-    const char* lang;
-    Language expected;
-  };
-  const Case cases[] = {
-      {nullptr, nullptr, "de_DE.UTF-8", Language::German},
-      {nullptr, nullptr, "de", Language::German},
-      {nullptr, nullptr, "de_AT@euro", Language::German},
-      {nullptr, "de_CH.UTF-8", "en_US.UTF-8", Language::German},
-      {"en_GB.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8", Language::English},
-      {"", "", "de_DE.UTF-8", Language::German},  // empty counts as unset
-      {"fr_FR.UTF-8", nullptr, nullptr, Language::English},
-      {"C", nullptr, "de_DE.UTF-8", Language::English},
-      {nullptr, nullptr, "den_DK", Language::English},
-      {nullptr, nullptr, nullptr, Language::English},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(LanguageOfLocale(c.lcAll, c.lcMessages, c.lang), c.expected)
-        << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
-        << (c.lang ? c.lang : "-");
-  }
-}
 
 }  // namespace

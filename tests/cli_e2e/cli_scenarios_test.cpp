@@ -57,10 +57,11 @@ TEST_F(ListScenario, GermanLocaleGermanTexts) {
   noEsc.unit.escState = 0;
   const std::string path = bus.Plug(noEsc);
 
+  // 86 columns in one line: the state goes on a line of its own.
   const standin::ProgramResult list = Run({"list"}, {}, Language::German);
-  EXPECT_EQ(
-      list.out,
-      path + "  MAVIRA 1.2  Regler-Bootloader 0.0  Regler 0.0  kein updatef\xC3\xA4higer Regler\n");
+  EXPECT_EQ(list.out, path +
+                          "  MAVIRA 1.2  Regler-Bootloader 0.0  Regler 0.0\n"
+                          "  kein updatef\xC3\xA4higer Regler\n");
 
   const standin::ProgramResult update = Run({"update", "--yes"}, {}, Language::German);
   EXPECT_EQ(update.exitCode, 5);
@@ -68,6 +69,28 @@ TEST_F(ListScenario, GermanLocaleGermanTexts) {
                                        Text(IDS_CLI_INSTRUCTIONS, Language::German)))
       << update.err;
   EXPECT_TRUE(UpdateRequests(path).empty());
+}
+
+// The program reads the priority list LANGUAGE before the locale, and not in the C locale.
+TEST_F(ListScenario, LanguagePriorityListBeforeTheLocale) {
+  const std::string path = bus.Plug(Unit());
+  struct Case {
+    const char* language;
+    const char* lang;
+    const char* line;  // after the path
+  };
+  const Case cases[] = {
+      {"fr:de", "en_US.UTF-8", "  MAVIRA 1.2  Regler-Bootloader 1.5  Regler 3.2  bereit\n"},
+      {"de", "C", "  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n"},
+  };
+  for (const Case& c : cases) {
+    standin::ProgramOptions options = Program({"list"});
+    for (auto& [name, value] : options.environment) {
+      value = name == "LANGUAGE" ? c.language : name == "LANG" ? c.lang : value;
+    }
+    EXPECT_EQ(standin::RunProgram(options).out, path + c.line)
+        << "LANGUAGE=" << c.language << " LANG=" << c.lang;
+  }
 }
 
 TEST_F(ListScenario, WaitsForAUnitPluggedInLater) {

@@ -44,6 +44,7 @@ class Scenario : public ::testing::Test {
       Language language = Language::English,
       standin::StandinLibrary library = standin::StandinLibrary::Current) const {
     standin::Environment environment = bus.ProgramEnvironment(library);
+    environment.emplace_back("LANGUAGE", "");  // whatever the caller's, it would come first
     environment.emplace_back("LC_ALL", "");
     environment.emplace_back("LC_MESSAGES", "");
     environment.emplace_back("LANG", language == Language::German ? "de_DE.UTF-8" : "C.UTF-8");

@@ -18,7 +18,11 @@ function(expect_line file line)
 endfunction()
 
 expect_line(message_ids.h "inline constexpr MessageId IDS_FIRST = 40000;")
+expect_line(message_table.inc "{IDS_FIRST, 0, L\"A\\nb\"},")
 expect_line(message_table.inc
-            "{IDS_FIRST, L\"A\\nb\", L\"\\u00fcber Windows\\u2122PC \\U0001f600face \\u00df\"},")
+            "{IDS_FIRST, 1, L\"\\u00fcber Windows\\u2122PC \\U0001f600face \\u00df\"},")
+expect_line(message_languages.h "enum class Language { English, German };")
+expect_line(message_languages.inc "{\"de\", 0x0407},")
+expect_line(strings.rc "LANGUAGE 0x07, 0x01")
 expect_line(strings.rc "  40000, L\"A\\r\\nb\"")
 expect_line(strings.rc "  40000, L\"\\x00fcber Windows\\x2122PC \\xd83d\\xde00face \\x00df\"")

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -17,13 +18,14 @@
 namespace {
 
 // The identifiers the dialog fetches, the ones for a build without its image, for an image that
-// is not the one the build recorded and for a window that cannot be created, the command line's
-// own texts from 40100 on and the web page's from 40200 on.
+// is not the one the build recorded and for a window that cannot be created, the texts of the
+// dialog's template from 40050 on, the command line's own texts from 40100 on and the web
+// page's from 40200 on.
 const std::set<MessageId> kListed = [] {
-  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009,
-                             40011, 40012, 40015, 40016, 40017, 40020, 40022, 40023,
-                             40025, 40026, 40027, 40028, 40029, 40030, 40032, 40033,
-                             40034, 40035, 40036, 40037, 40038, 40039, 40040, 40041};
+  std::set<MessageId> ids = {40000, 40001, 40002, 40003, 40005, 40006, 40008, 40009, 40011,
+                             40012, 40015, 40016, 40017, 40020, 40022, 40023, 40025, 40026,
+                             40027, 40028, 40029, 40030, 40032, 40033, 40034, 40035, 40036,
+                             40037, 40038, 40039, 40040, 40041, 40050, 40051, 40052, 40053};
   for (MessageId id = IDS_CLI_READY; id <= IDS_CLI_HELP_EXIT_STATUS; ++id) {
     ids.insert(id);
   }
@@ -33,19 +35,24 @@ const std::set<MessageId> kListed = [] {
   return ids;
 }();
 
-TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInBothLanguages) {
+// Texts that are the same word in German; every other one is translated.
+const std::set<MessageId> kSameInGerman = {IDS_DIALOG_UPDATE};
+
+TEST(MessageCatalogue, HoldsExactlyTheListedIdentifiersInEveryLanguage) {
+  ASSERT_GE(BuiltInLanguages().size(), 2u);
   for (std::uint32_t id = 0; id <= 0xFFFF; ++id) {
     const auto message = static_cast<MessageId>(id);
-    const std::wstring english = TableText(message, Language::English);
-    const std::wstring german = TableText(message, Language::German);
-    if (kListed.contains(message)) {
-      EXPECT_FALSE(english.empty()) << id;
-      EXPECT_FALSE(german.empty()) << id;
-      EXPECT_NE(english, german) << id;
-      EXPECT_LT(english.size(), 2048u) << id;
-      EXPECT_LT(german.size(), 2048u) << id;
-    } else {
-      EXPECT_TRUE(english.empty() && german.empty()) << id;
+    for (std::size_t language = 0; language < BuiltInLanguages().size(); ++language) {
+      const std::wstring text = BuiltInTable().Text(message, language);
+      if (kListed.contains(message)) {
+        EXPECT_FALSE(text.empty()) << id << " " << BuiltInLanguages()[language].code;
+        EXPECT_LT(text.size(), 2048u) << id;
+      } else {
+        EXPECT_TRUE(text.empty()) << id << " " << BuiltInLanguages()[language].code;
+      }
+    }
+    if (kListed.contains(message) && !kSameInGerman.contains(message)) {
+      EXPECT_NE(TableText(message, Language::English), TableText(message, Language::German)) << id;
     }
   }
 }
@@ -82,7 +89,11 @@ TEST(MessageCatalogue, NamesMatchTheirNumbers) {
                                                    {IDS_NOTE_TEXT, 40038},
                                                    {IDS_LABEL_UNIT, 40039},
                                                    {IDS_LABEL_BOOTLOADER, 40040},
-                                                   {IDS_LABEL_ESC, 40041}};
+                                                   {IDS_LABEL_ESC, 40041},
+                                                   {IDS_DIALOG_CLOSE, 40050},
+                                                   {IDS_DIALOG_UPDATE, 40051},
+                                                   {IDS_DIALOG_HINT_LABEL, 40052},
+                                                   {IDS_DIALOG_VERSION_GROUP, 40053}};
   for (const auto& [name, number] : names) {
     EXPECT_EQ(name, number);
   }
@@ -104,6 +115,15 @@ const ExactText kExactTexts[] = {
     {IDS_UPDATE_FAILED, Language::German, L"Update fehlgeschlagen!"},
     {IDS_LABEL_ESC, Language::English, L"ESC"},
     {IDS_LABEL_ESC, Language::German, L"Regler"},
+    // The dialog's own texts, as its template held them.
+    {IDS_DIALOG_CLOSE, Language::English, L"Close"},
+    {IDS_DIALOG_CLOSE, Language::German, L"Beenden"},
+    {IDS_DIALOG_UPDATE, Language::English, L"Update"},
+    {IDS_DIALOG_UPDATE, Language::German, L"Update"},
+    {IDS_DIALOG_HINT_LABEL, Language::English, L"Hint:"},
+    {IDS_DIALOG_HINT_LABEL, Language::German, L"Hinweisfenster:"},
+    {IDS_DIALOG_VERSION_GROUP, Language::English, L"Installed firmware version"},
+    {IDS_DIALOG_VERSION_GROUP, Language::German, L"Installierte Firmware Versionen"},
     {IDS_ERROR_CODES, Language::English, L"The system shows following errorcode: 0x%08x-0x%08x"},
     {IDS_ERROR_CODES, Language::German, L"Das System meldet Fehlercode 0x%08x-0x%08x"},
     {IDS_NOTIFY_FAILED, Language::German,
@@ -209,6 +229,22 @@ TEST(MessageFormat, PlaceholdersAreReplacedLiterallyAndNothingElse) {
   EXPECT_EQ(FormatWithHexPair(L"%08x %08x %08x %s", 1, 2), L"00000001 00000002 %08x %s");
 }
 
+// The catalogue language whose Windows language id a resource script's "LANGUAGE 0xPP, 0xSS"
+// line gives (primary language, sublanguage); none when it is no catalogue language's.
+std::optional<Language> LanguageTagged(const std::string& line) {
+  unsigned primary = 0;
+  unsigned sublanguage = 0;
+  if (std::sscanf(line.c_str(), "LANGUAGE 0x%x, 0x%x", &primary, &sublanguage) != 2) {
+    return std::nullopt;
+  }
+  for (std::size_t index = 0; index < BuiltInLanguages().size(); ++index) {
+    if (BuiltInLanguages()[index].windowsLanguageId == (sublanguage << 10 | primary)) {
+      return LanguageAt(index);
+    }
+  }
+  return std::nullopt;
+}
+
 // Reads the generated resource script part back and turns its L"..." entries into wide text,
 // per language, so the Windows string tables can be compared with the host table. The script is
 // ASCII; \r, \n and \xXXXX (exactly four digits in a wide resource string) are its escapes.
@@ -221,10 +257,8 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
   std::optional<Language> language;
   std::string line;
   while (std::getline(content, line)) {
-    if (line.starts_with("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US")) {
-      language = Language::English;
-    } else if (line.starts_with("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN")) {
-      language = Language::German;
+    if (line.starts_with("LANGUAGE ")) {
+      language = LanguageTagged(line);
     }
     const std::size_t quote = line.find(", L\"");
     if (!language || quote == std::string::npos || line.back() != '"') {
@@ -253,7 +287,7 @@ std::map<std::pair<Language, MessageId>, std::wstring> ReadResourceStrings(
 // The same texts, with every line break as "\r\n" as Windows' controls need it.
 TEST(MessageCatalogue, WindowsStringTablesHoldTheSameTexts) {
   const auto strings = ReadResourceStrings(UPDATER_GENERATED_DIR "/strings.rc");
-  ASSERT_EQ(strings.size(), 2 * kListed.size());
+  ASSERT_EQ(strings.size(), BuiltInLanguages().size() * kListed.size());
   for (const auto& [key, text] : strings) {
     std::wstring expected;
     for (const wchar_t c : TableText(key.second, key.first)) {
@@ -272,9 +306,9 @@ TEST(MessageCatalogue, WindowsStringTablesAreAsciiWithTaggedLanguages) {
   content << file.rdbuf();
   const std::string rc = content.str();
   const std::size_t pragma = rc.find("#pragma code_page(65001)\n");
-  const std::size_t english =
-      rc.find("LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US\nSTRINGTABLE\nBEGIN\n");
-  const std::size_t german = rc.find("LANGUAGE LANG_GERMAN, SUBLANG_GERMAN\nSTRINGTABLE\nBEGIN\n");
+  // Windows' English (US) and German (Germany), as the catalogue declares them.
+  const std::size_t english = rc.find("LANGUAGE 0x09, 0x01\nSTRINGTABLE\nBEGIN\n");
+  const std::size_t german = rc.find("LANGUAGE 0x07, 0x01\nSTRINGTABLE\nBEGIN\n");
   ASSERT_NE(pragma, std::string::npos);
   ASSERT_NE(english, std::string::npos);
   ASSERT_NE(german, std::string::npos);

@@ -92,34 +92,4 @@ TEST(StringBlock, MessageIdentifiersMapToBlocksOfSixteen) {
   EXPECT_EQ(StringBlockName(40041), 2503u);
 }
 
-struct LanguageCase {
-  std::uint16_t languageId;
-  bool german;
-};
-
-void PrintTo(const LanguageCase& c, std::ostream* out) {
-  *out << "LANGID 0x" << std::hex << c.languageId;
-}
-
-class UiLanguageTest : public testing::TestWithParam<LanguageCase> {};
-
-TEST_P(UiLanguageTest, GermanOnlyForAGermanPrimaryLanguage) {
-  EXPECT_EQ(IsGermanUiLanguage(GetParam().languageId), GetParam().german)
-      << std::hex << GetParam().languageId;
-}
-
-INSTANTIATE_TEST_SUITE_P(Languages, UiLanguageTest,
-                         testing::Values(LanguageCase{0x0407, true},     // Germany
-                                         LanguageCase{0x0807, true},     // Switzerland
-                                         LanguageCase{0x0C07, true},     // Austria
-                                         LanguageCase{0x1407, true},     // Liechtenstein
-                                         LanguageCase{0x0007, true},     // German, no region
-                                         LanguageCase{0x0409, false},    // English (US)
-                                         LanguageCase{0x040C, false},    // French
-                                         LanguageCase{0x0413, false},    // Dutch
-                                         LanguageCase{0x0417, false},    // Romansh
-                                         LanguageCase{0x0000, false},    // neutral
-                                         LanguageCase{0x0487, false},    // Kinyarwanda
-                                         LanguageCase{0x0507, false}));  // primary 0x107
-
 }  // namespace

@@ -319,13 +319,13 @@ test('German: the texts of the one catalogue, the warning answered with Abbreche
     assert.equal(await ui.page.evaluate(() => navigator.language), 'de-DE');
     assert.equal(await ui.hint(), T(40000, 'de'));
     assert.deepEqual(await ui.labels(), ['MAVIRA', T(40040, 'de'), T(40041, 'de')]);
-    assert.equal(await ui.page.$eval('#versions-caption', (e) => e.textContent), T(40202, 'de'));
+    assert.equal(await ui.page.$eval('#versions-caption', (e) => e.textContent), T(40053, 'de'));
     assert.equal(await ui.page.$eval('#connect', (e) => e.textContent), T(40201, 'de'));
     await ui.shot('german-1-ready');
     await ui.page.click('#update');
     const warning = await ui.waitBox();
     assert.deepEqual(warning, { caption: T(40037, 'de'), text: T(40038, 'de'),
-      buttons: ['OK', T(40204, 'de')] });
+      buttons: ['OK', T(40202, 'de')] });
     await ui.shot('german-2-warning');
     await ui.answer('cancel');
     await until('the page to be idle', () => ui.page.evaluate(() =>

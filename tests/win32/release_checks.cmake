@@ -20,8 +20,24 @@ if(TARGET version_resource_test)
 endif()
 
 # The main dialog's texts against their controls; run as a whole by tests/e2e at each DPI, so it
-# has an entry point of its own (the program and the DPI the run was set up for).
-add_executable(dialog_fit_test dialog_fit_test.cpp)
+# has an entry point of its own (the program and the DPI the run was set up for). It sets the
+# texts with the program's own code, and carries in its own resources the string tables of the
+# catalogue with the pseudo-language, which no program users get ever holds.
+include("${PROJECT_SOURCE_DIR}/cmake/message_catalogue.cmake")
+set(pseudo_dir "${CMAKE_CURRENT_BINARY_DIR}/pseudo_catalogue")
+updater_message_catalogue(dialog_fit_pseudo_messages INPUT "${PROJECT_SOURCE_DIR}/resources/messages.txt"
+                          OUTPUT_DIR "${pseudo_dir}" PSEUDO)
+# By its full path: the program's own generated folder, with files of the same names, is on the
+# include path.
+set(pseudo_rc "${CMAKE_CURRENT_BINARY_DIR}/dialog_fit_test.rc")
+file(GENERATE OUTPUT "${pseudo_rc}" CONTENT "#include \"${pseudo_dir}/strings.rc\"\n")
+add_executable(dialog_fit_test
+  dialog_fit_test.cpp
+  "${PROJECT_SOURCE_DIR}/win32/resource_access.cpp"
+  "${PROJECT_SOURCE_DIR}/win32/win32_dialog_view.cpp"
+  "${pseudo_rc}")
+set_source_files_properties("${pseudo_rc}" PROPERTIES OBJECT_DEPENDS "${pseudo_dir}/strings.rc")
+add_dependencies(dialog_fit_test dialog_fit_pseudo_messages)
 target_link_libraries(dialog_fit_test PRIVATE win32_gtest updater_win32_portable updater_dialog user32
                                               gdi32)
 target_compile_definitions(dialog_fit_test PRIVATE UNICODE _UNICODE NOMINMAX)

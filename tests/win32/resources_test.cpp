@@ -1,6 +1,6 @@
-// Checks the resources compiled into the program (run under Wine by CTest): dialog template 110
-// in English and German item by item, the string tables of both languages (umlauts included),
-// icon group 123, logo bitmap 121, the carried image 146 and the manifest.
+// Checks the resources compiled into the program (run under Wine by CTest): dialog template 110,
+// one for every language, item by item, the string tables of every catalogue language (umlauts
+// included), icon group 123, logo bitmap 121, the carried image 146 and the manifest.
 //
 // usage: resources_test [GoogleTest flags] <program.exe> <image file>
 #include <windows.h>
@@ -22,6 +22,7 @@
 
 #include "resources/resource_ids.h"
 #include "tests/win32/win32_test_main.h"
+#include "texts/message_catalogue.h"
 #include "win32/string_block.h"
 
 namespace {
@@ -191,66 +192,75 @@ DialogTemplate ReadDialog(WORD language) {
   return dialog;
 }
 
-struct Language {
+struct StringLanguage {
   const char* name;
   WORD id;
-  const wchar_t* title;
   bool german;
 };
 
-const Language LANGUAGES[] = {
-    {"English", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"TALVERO firmware updater", false},
-    {"German", MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), L"TALVERO Firmware Updater", true},
+const StringLanguage LANGUAGES[] = {
+    {"English", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), false},
+    {"German", MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), true},
 };
 
-std::string LanguageName(const testing::TestParamInfo<Language>& info) {
+std::string LanguageName(const testing::TestParamInfo<StringLanguage>& info) {
   return info.param.name;
 }
 
-void PrintTo(const Language& language, std::ostream* out) {
+void PrintTo(const StringLanguage& language, std::ostream* out) {
   *out << language.name;
+}
+
+// The languages in which the program holds a resource.
+std::set<WORD> ResourceLanguages(LPCWSTR type, LPCWSTR name) {
+  std::set<WORD> languages;
+  EnumResourceLanguagesW(
+      Program(), type, name,
+      [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found) -> BOOL {
+        reinterpret_cast<std::set<WORD>*>(found)->insert(language);
+        return TRUE;
+      },
+      reinterpret_cast<LONG_PTR>(&languages));
+  return languages;
 }
 
 struct Item {
   const char* name;
   int id;
   const wchar_t* windowClass;
-  const wchar_t* english;
-  const wchar_t* german;
+  const wchar_t* text;  // empty: set from the catalogue at start-up
   short x, y, cx, cy;
   DWORD style;  // besides WS_CHILD | WS_VISIBLE
 };
 
 // The main dialog, in template order (also creation, tab and Z order).
 const Item ITEMS[] = {
-    {"Close", IDC_CLOSE, L"button", L"Close", L"Beenden", 157, 199, 50, 14,
+    {"Close", IDC_CLOSE, L"button", L"", 157, 199, 50, 14,
      BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
-    {"Update", IDC_UPDATE, L"button", L"Update", L"Update", 61, 199, 50, 14,
+    {"Update", IDC_UPDATE, L"button", L"", 61, 199, 50, 14,
      BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED},
-    {"LabelUnit", IDC_LABEL_UNIT, L"static", L"Firmware 1:", L"Firmware 1:", 22, 24, 72, 8,
+    {"LabelUnit", IDC_LABEL_UNIT, L"static", L"Firmware 1:", 22, 24, 96, 8, SS_LEFT | WS_GROUP},
+    {"LabelBootloader", IDC_LABEL_BOOTLOADER, L"static", L"Firmware 2:", 22, 37, 96, 8,
      SS_LEFT | WS_GROUP},
-    {"LabelBootloader", IDC_LABEL_BOOTLOADER, L"static", L"Firmware 2:", L"Firmware 2:", 22, 37, 72,
-     8, SS_LEFT | WS_GROUP},
-    {"VersionUnit", IDC_VERSION_UNIT, L"static", L"0.00.00", L"0.00.00", 94, 24, 46, 8,
+    {"VersionUnit", IDC_VERSION_UNIT, L"static", L"0.00.00", 122, 24, 53, 8, SS_RIGHT | WS_GROUP},
+    {"VersionBootloader", IDC_VERSION_BOOTLOADER, L"static", L"0.00.00", 122, 37, 53, 8,
      SS_RIGHT | WS_GROUP},
-    {"VersionBootloader", IDC_VERSION_BOOTLOADER, L"static", L"0.00.00", L"0.00.00", 94, 37, 46, 8,
-     SS_RIGHT | WS_GROUP},
-    {"Hint", IDC_HINT, L"edit", L"", L"", 15, 89, 271, 101,
+    {"Hint", IDC_HINT, L"edit", L"", 15, 89, 271, 101,
      ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_BORDER | WS_VSCROLL},
-    {"HintLabel", -1, L"static", L"Hint:", L"Hinweisfenster:", 15, 79, 60, 8, SS_LEFT | WS_GROUP},
-    {"VersionGroup", IDC_VERSION_GROUP, L"button", L"Installed firmware version",
-     L"Installierte Firmware Versionen", 15, 10, 135, 57, BS_GROUPBOX | WS_GROUP},
-    {"LabelEsc", IDC_LABEL_ESC, L"static", L"Firmware 3:", L"Firmware 3:", 22, 50, 72, 8,
-     SS_LEFT | WS_GROUP},
-    {"VersionEsc", IDC_VERSION_ESC, L"static", L"0.00.00", L"0.00.00", 94, 50, 46, 8,
-     SS_RIGHT | WS_GROUP},
+    {"HintLabel", IDC_HINT_LABEL, L"static", L"", 15, 79, 60, 8, SS_LEFT | WS_GROUP},
+    {"VersionGroup", IDC_VERSION_GROUP, L"button", L"", 15, 10, 170, 57, BS_GROUPBOX | WS_GROUP},
+    {"LabelEsc", IDC_LABEL_ESC, L"static", L"Firmware 3:", 22, 50, 96, 8, SS_LEFT | WS_GROUP},
+    {"VersionEsc", IDC_VERSION_ESC, L"static", L"0.00.00", 122, 50, 53, 8, SS_RIGHT | WS_GROUP},
 };
 
-class DialogTemplateHeader : public ProgramResources,
-                             public testing::WithParamInterface<Language> {};
+// One template serves every language: the program finds it under the neutral language only,
+// whatever the user's, never a stale copy in one language.
+TEST_F(ProgramResources, DialogTemplateIsOneForEveryLanguage) {
+  EXPECT_EQ(ResourceLanguages(RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN)), std::set<WORD>{NEUTRAL});
+}
 
-TEST_P(DialogTemplateHeader, MatchesTheTable) {
-  const DialogTemplate dialog = ReadDialog(GetParam().id);
+TEST_F(ProgramResources, DialogTemplateHeaderMatchesTheTable) {
+  const DialogTemplate dialog = ReadDialog(NEUTRAL);
   ASSERT_TRUE(dialog.found);
   const DialogHeader& h = dialog.header;
   EXPECT_EQ(h.version, 1);
@@ -265,22 +275,19 @@ TEST_P(DialogTemplateHeader, MatchesTheTable) {
   EXPECT_EQ(h.cy, 228);
   EXPECT_EQ(h.menu, L"") << "no menu";
   EXPECT_EQ(h.windowClass, L"") << "the standard dialog class";
-  EXPECT_EQ(h.title, GetParam().title);
+  EXPECT_EQ(h.title, L"TALVERO PELORA FW Updater");
   EXPECT_EQ(h.points, 8);
   EXPECT_EQ(h.font, L"MS Shell Dlg");
   EXPECT_FALSE(dialog.broken) << "the template ends before its last item";
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, DialogTemplateHeader, testing::ValuesIn(LANGUAGES),
-                         LanguageName);
-
 class DialogTemplateItem : public ProgramResources,
-                           public testing::WithParamInterface<std::tuple<Language, std::size_t>> {};
+                           public testing::WithParamInterface<std::size_t> {};
 
 TEST_P(DialogTemplateItem, MatchesTheTable) {
-  const auto& [language, index] = GetParam();
+  const std::size_t index = GetParam();
   const Item& expected = ITEMS[index];
-  const DialogTemplate dialog = ReadDialog(language.id);
+  const DialogTemplate dialog = ReadDialog(NEUTRAL);
   ASSERT_TRUE(dialog.found);
   ASSERT_LT(index, dialog.items.size()) << "the template has " << dialog.items.size() << " items";
   const DialogItem& item = dialog.items[index];
@@ -292,15 +299,13 @@ TEST_P(DialogTemplateItem, MatchesTheTable) {
   EXPECT_EQ(item.cx, expected.cx);
   EXPECT_EQ(item.cy, expected.cy);
   EXPECT_EQ(item.windowClass, expected.windowClass);
-  EXPECT_EQ(item.text, language.german ? expected.german : expected.english);
+  EXPECT_EQ(item.text, expected.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(InTemplateOrder, DialogTemplateItem,
-                         testing::Combine(testing::ValuesIn(LANGUAGES),
-                                          testing::Range<std::size_t>(0, std::size(ITEMS))),
-                         [](const testing::TestParamInfo<std::tuple<Language, std::size_t>>& info) {
-                           return std::string(std::get<0>(info.param).name) + "_" +
-                                  ITEMS[std::get<1>(info.param)].name;
+                         testing::Range<std::size_t>(0, std::size(ITEMS)),
+                         [](const testing::TestParamInfo<std::size_t>& info) {
+                           return std::string(ITEMS[info.param].name);
                          });
 
 // ---------------------------------------------------------------- the string tables
@@ -326,6 +331,9 @@ const TextCase TEXTS[] = {
      L"Fehler beim L\u00f6schen der alten Firmware. Neue Daten k\u00f6nnen nicht geschrieben "
      L"werden. Das Update wird abgebrochen."},
     {40033, L"ESC incompatible", L"Regler inkompatibel"},
+    {40050, L"Close", L"Beenden"},
+    {40052, L"Hint:", L"Hinweisfenster:"},
+    {40053, L"Installed firmware version", L"Installierte Firmware Versionen"},
     {40015,
      L"A programming unit was found on the USB Port which is in the wrong mode. To update the ESC "
      L"do the following:",
@@ -339,26 +347,27 @@ void PrintTo(const TextCase& text, std::ostream* out) {
 }
 
 class StringTableText : public ProgramResources,
-                        public testing::WithParamInterface<std::tuple<Language, TextCase>> {};
+                        public testing::WithParamInterface<std::tuple<StringLanguage, TextCase>> {};
 
 TEST_P(StringTableText, IsTheCataloguesLetterForLetter) {
   const auto& [language, text] = GetParam();
   EXPECT_EQ(StringOf(text.id, language.id), language.german ? text.german : text.english);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sample, StringTableText,
-                         testing::Combine(testing::ValuesIn(LANGUAGES), testing::ValuesIn(TEXTS)),
-                         [](const testing::TestParamInfo<std::tuple<Language, TextCase>>& info) {
-                           return std::string(std::get<0>(info.param).name) + "_" +
-                                  std::to_string(std::get<1>(info.param).id);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Sample, StringTableText,
+    testing::Combine(testing::ValuesIn(LANGUAGES), testing::ValuesIn(TEXTS)),
+    [](const testing::TestParamInfo<std::tuple<StringLanguage, TextCase>>& info) {
+      return std::string(std::get<0>(info.param).name) + "_" +
+             std::to_string(std::get<1>(info.param).id);
+    });
 
-class StringTable : public ProgramResources, public testing::WithParamInterface<Language> {};
+class StringTable : public ProgramResources, public testing::WithParamInterface<StringLanguage> {};
 
 // Bytes read as sign-extended units would show as U+FFxx (the identifiers are not contiguous:
 // an absent one reads as empty).
 TEST_P(StringTable, HasNoSignExtendedUnits) {
-  for (std::uint16_t id = 40000; id <= 40041; ++id) {
+  for (std::uint16_t id = 40000; id <= 40199; ++id) {
     const std::wstring found = StringOf(id, GetParam().id);
     EXPECT_TRUE(
         std::none_of(found.begin(), found.end(), [](wchar_t unit) { return unit >= 0xFF00; }))
@@ -367,6 +376,18 @@ TEST_P(StringTable, HasNoSignExtendedUnits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, StringTable, testing::ValuesIn(LANGUAGES), LanguageName);
+
+// Each string block holds a table in every language the catalogue declares, and in no other.
+TEST_F(ProgramResources, StringTablesAreTheCataloguesLanguages) {
+  std::set<WORD> declared;
+  for (const CatalogueLanguage& language : BuiltInLanguages()) {
+    declared.insert(language.windowsLanguageId);
+  }
+  ASSERT_EQ(declared.size(), 2u);
+  for (const std::uint16_t id : {IDS_READY, IDS_LABEL_ESC, IDS_DIALOG_CLOSE, IDS_CLI_READY}) {
+    EXPECT_EQ(ResourceLanguages(RT_STRING, MAKEINTRESOURCEW(StringBlockName(id))), declared) << id;
+  }
+}
 
 // ---------------------------------------------------------------- icon, logo, image, manifest
 

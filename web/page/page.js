@@ -45,7 +45,8 @@
         byId('hint-caption').textContent = text;
         break;
       case 'connect':
-        byId('connect').textContent = text;
+      case 'update':
+        byId(key).textContent = text;
         break;
       case 'label-unit':
       case 'label-bootloader':

@@ -56,24 +56,21 @@ std::vector<std::uint8_t> UncreatableDialog() {
   return bytes;
 }
 
-bool ReplaceDialogs(const std::wstring& exe) {
-  const std::vector<std::uint8_t> dialog = UncreatableDialog();
+// The program has one template for every language, tagged neutral.
+bool ReplaceDialog(const std::wstring& exe) {
+  std::vector<std::uint8_t> dialog = UncreatableDialog();
   HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
   if (update == nullptr)
     return false;
-  bool ok = true;
-  for (const WORD language :
-       {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)}) {
-    ok = ok && UpdateResourceW(update, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN), language,
-                               const_cast<std::uint8_t*>(dialog.data()),
-                               static_cast<DWORD>(dialog.size())) != FALSE;
-  }
+  const bool ok = UpdateResourceW(update, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN),
+                                  MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), dialog.data(),
+                                  static_cast<DWORD>(dialog.size())) != FALSE;
   return EndUpdateResourceW(update, ok ? FALSE : TRUE) != FALSE && ok;
 }
 
 void RunBrokenDialog(Session& s) {
   ProgramCopy copy(s, L"broken-dialog", L"broken-dialog-updater.exe");
-  if (!ReplaceDialogs(copy.path()))
+  if (!ReplaceDialog(copy.path()))
     s.checks().Abort("cannot replace the dialog template of " + Narrow(copy.path()));
 
   copy.Run("broken-dialog", [](Session& run) {

@@ -12,7 +12,6 @@ namespace e2e {
 namespace {
 
 constexpr std::uint8_t kWriteBlock = 0x1B;
-constexpr int kHintLabel = -1;  // the hint box's label has no number of its own (IDC_STATIC)
 
 int ScreenDpi() {
   HDC screen = GetDC(nullptr);
@@ -40,7 +39,7 @@ void ExpectTextsShown(Session& s, int dpi) {
       {IDC_VERSION_UNIT, false, true},
       {IDC_VERSION_BOOTLOADER, false, true},
       {IDC_VERSION_ESC, false, true},
-      {kHintLabel, false, false},
+      {IDC_HINT_LABEL, false, false},
       {IDC_CLOSE, true, false},
       {IDC_UPDATE, true, false},
   };

@@ -19,15 +19,17 @@ namespace {
 constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kReadEscInfo = 0x1D, kErase = 0x1E,
                        kSetAddress = 0x1F, kProtect = 0x20;
 
-// The texts of the dialog template (not message-table texts), per language.
+// The dialog's own texts, as users have always seen them, per language (written out here rather
+// than taken from the catalogue, which the program sets them from).
 struct TemplateTexts {
   const wchar_t* close;
   const wchar_t* group;
+  const wchar_t* hintLabel;
 };
 TemplateTexts TemplateFor(Language lang) {
   if (lang == Language::German)
-    return {L"Beenden", L"Installierte Firmware Versionen"};
-  return {L"Close", L"Installed firmware version"};
+    return {L"Beenden", L"Installierte Firmware Versionen", L"Hinweisfenster:"};
+  return {L"Close", L"Installed firmware version", L"Hint:"};
 }
 
 constexpr wchar_t kTitle[] = L"TALVERO PELORA FW Updater 3.3 ";
@@ -198,6 +200,7 @@ void RunStartup(Session& s, const StartupCase& c) {
   k.ExpectEq(p.ItemText(IDC_CLOSE), TemplateFor(lang).close, "Close button text");
   k.ExpectEq(p.ItemText(IDC_UPDATE), L"Update", "Update button text");
   k.ExpectEq(p.ItemText(IDC_VERSION_GROUP), TemplateFor(lang).group, "version group text");
+  k.ExpectEq(p.ItemText(IDC_HINT_LABEL), TemplateFor(lang).hintLabel, "hint box caption");
 
   if (c.status == 0) {
     const BusDeviceServer& unit = *devices[static_cast<std::size_t>(c.unitIndex)];
