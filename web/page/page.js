@@ -5,8 +5,9 @@
 
 (() => {
   const ROWS = ['unit', 'bootloader', 'esc'];
-  // MessageIcon, MessageButtons and MessageAnswer of ui/dialog_view.h, in their order.
-  const ICONS = ['\u2139\ufe0f', '\u26a0\ufe0f', '\u26d4'];
+  // MessageIcon, MessageButtons and MessageAnswer of dialog/dialog_view.h, in their order.
+  // Plain letters in a coloured disc: every system has a font for them.
+  const ICONS = [['i', 'information'], ['!', 'warning'], ['\u00d7', 'error']];
   const ANSWER = { ok: 0, cancel: 1, yes: 2, no: 3 };
   const BUTTONS = [['ok'], ['ok', 'cancel'], ['yes', 'no']];
 
@@ -60,7 +61,9 @@
 
   function showBox(message) {
     const box = byId('box');
-    byId('box-icon').textContent = ICONS[message.icon] || '';
+    const [glyph, kind] = ICONS[message.icon] || ICONS[0];
+    byId('box-icon').textContent = glyph;
+    byId('box-icon').className = kind;
     byId('box-caption').textContent = message.caption;
     byId('box-text').textContent = lines(message.text);
     const buttons = byId('box-buttons');
