@@ -5,23 +5,34 @@
 
 namespace {
 
-ParsedArguments Refused(MessageId message, std::string subject = {}) {
+// The options, and the commands each one belongs to.
+struct OptionSpec {
+  const char* name;
+  const char* shortName;  // or null
+  bool takesValue;
+  bool forList;
+  bool forUpdate;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--json", nullptr, false, true, false},
+    {"--yes", "-y", false, false, true},
+    {"--device", nullptr, true, false, true},
+    {"--wait", nullptr, true, true, true},
+};
+
+ParsedArguments Refused(MessageId message, std::vector<std::string> subjects = {}) {
   ParsedArguments refused;
   refused.error = message;
-  refused.errorSubject = std::move(subject);
+  refused.errorSubjects = std::move(subjects);
   return refused;
 }
 
-ParsedArguments Accepted(const Arguments& arguments) {
-  ParsedArguments accepted;
-  accepted.arguments = arguments;
-  return accepted;
-}
-
 ParsedArguments Just(CliCommand command) {
-  Arguments arguments;
-  arguments.command = command;
-  return Accepted(arguments);
+  ParsedArguments accepted;
+  accepted.arguments = Arguments{};
+  accepted.arguments->command = command;
+  return accepted;
 }
 
 // A whole number of seconds, decimal digits only, within the bound.
@@ -33,6 +44,15 @@ std::optional<std::uint32_t> ParseSeconds(const std::string& text) {
     return std::nullopt;
   }
   return value;
+}
+
+const OptionSpec* FindOption(const std::string& name) {
+  for (const OptionSpec& option : kOptions) {
+    if (name == option.name || (option.shortName != nullptr && name == option.shortName)) {
+      return &option;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -50,40 +70,64 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
   Arguments parsed;
   std::optional<CliCommand> command;
+  std::vector<const OptionSpec*> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const auto value = [&]() -> const std::string* {
-      return i + 1 < args.size() ? &args[++i] : nullptr;
-    };
     if ((arg == "list" || arg == "update") && !command) {
       command = arg == "list" ? CliCommand::List : CliCommand::Update;
-    } else if (arg == "--json") {
+      continue;
+    }
+    // "--name=value" is the same as "--name value"; a short option has no such form.
+    const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* option = FindOption(name);
+    if (option == nullptr) {
+      return Refused(IDS_CLI_UNKNOWN_ARGUMENT, {arg});
+    }
+    if (std::find(seen.begin(), seen.end(), option) != seen.end()) {
+      return Refused(IDS_CLI_OPTION_TWICE, {option->name});
+    }
+    seen.push_back(option);
+
+    std::optional<std::string> value;
+    if (equals != std::string::npos) {
+      if (!option->takesValue) {
+        return Refused(IDS_CLI_OPTION_NO_VALUE, {option->name});
+      }
+      value = arg.substr(equals + 1);
+    } else if (option->takesValue && i + 1 < args.size()) {
+      value = args[++i];
+    }
+    if (option->takesValue && (!value || value->empty())) {
+      return Refused(IDS_CLI_MISSING_VALUE, {option->name});
+    }
+
+    if (name == "--json") {
       parsed.json = true;
-    } else if (arg == "--yes" || arg == "-y") {
+    } else if (option->name == std::string("--yes")) {
       parsed.yes = true;
-    } else if (arg == "--device") {
-      const std::string* path = value();
-      if (path == nullptr || path->empty()) {
-        return Refused(IDS_CLI_MISSING_VALUE, arg);
-      }
-      parsed.device = *path;
-    } else if (arg == "--wait") {
-      const std::string* seconds = value();
-      if (seconds == nullptr) {
-        return Refused(IDS_CLI_MISSING_VALUE, arg);
-      }
-      const auto waited = ParseSeconds(*seconds);
+    } else if (name == "--device") {
+      parsed.device = *value;
+    } else {
+      const auto waited = ParseSeconds(*value);
       if (!waited) {
-        return Refused(IDS_CLI_BAD_SECONDS, *seconds);
+        return Refused(IDS_CLI_BAD_SECONDS, {*value});
       }
       parsed.waitSeconds = *waited;
-    } else {
-      return Refused(IDS_CLI_UNKNOWN_ARGUMENT, arg);
     }
   }
   if (!command) {
     return Refused(IDS_CLI_NO_COMMAND);
   }
+  // An option that the command would ignore is refused: the user meant something by it.
+  for (const OptionSpec* option : seen) {
+    if (!(*command == CliCommand::List ? option->forList : option->forUpdate)) {
+      return Refused(IDS_CLI_OPTION_NOT_FOR,
+                     {option->name, *command == CliCommand::List ? "list" : "update"});
+    }
+  }
   parsed.command = *command;
-  return Accepted(parsed);
+  ParsedArguments accepted;
+  accepted.arguments = parsed;
+  return accepted;
 }

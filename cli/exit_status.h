@@ -11,6 +11,8 @@ enum class ExitStatus : int {
   NotReady = 5,
   Declined = 6,
   NoImage = 7,
+  Busy = 8,
+  OutputFailed = 9,
   LockFailed = 10,
   OpenFlashFailed = 11,
   EraseFailed = 12,

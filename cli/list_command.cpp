@@ -6,27 +6,7 @@
 #include "cli/unit_search.h"
 #include "cli/unit_summary.h"
 #include "texts/text_encoding.h"
-
-namespace {
-
-UnitSummary Identify(const UnitListing& listing, CliContext& context) {
-  OpenedDevice opened;
-  if (context.bus.OpenPath(listing.path, opened) != RESULT_OK) {
-    UnitSummary unit;
-    unit.path = listing.path;
-    unit.productId = listing.productId;
-    unit.accessDenied = IsAccessDenied(listing.path, context);
-    if (!unit.accessDenied) {
-      unit.identified = {RESULT_NO_DEVICE};  // gone or unopenable since it was listed
-    }
-    return unit;
-  }
-  UnitLink link(context.transport, context.waiter);
-  const RequestResult result = link.Open(std::move(opened));
-  return SummarizeIdentification(listing.path, link, result);
-}
-
-}  // namespace
+#include "update/firmware_package.h"
 
 ExitStatus ListUnits(const Arguments& arguments, CliContext& context) {
   std::vector<UnitListing> listed;
@@ -37,25 +17,26 @@ ExitStatus ListUnits(const Arguments& arguments, CliContext& context) {
 
   std::vector<UnitSummary> units;
   for (const UnitListing& listing : listed) {
-    units.push_back(Identify(listing, context));
+    units.push_back(IdentifyListed(listing, context));
   }
 
+  bool written = true;
   if (arguments.json) {
-    std::string json = "[";
-    for (std::size_t i = 0; i < units.size(); ++i) {
-      json += (i == 0 ? "\n  " : ",\n  ") + SummaryJson(units[i], context.texts);
-    }
-    json += units.empty() ? "]\n" : "\n]\n";
-    context.console.Out(WideFromUtf8(json));
+    const CarriedSummary carried{FirmwareVersionText(), context.standinImage};
+    written = context.console.Out(WideFromUtf8(SummaryJson(units, carried, context.texts)));
   } else {
     for (const UnitSummary& unit : units) {
-      context.console.Out(SummaryLine(unit, context.texts) + L"\n");
+      written = context.console.Out(SummaryLine(unit, context.texts) + L"\n") && written;
     }
+  }
+  if (!written) {
+    return ExitStatus::OutputFailed;
   }
 
   if (units.empty()) {
     if (!arguments.json) {
-      context.console.Err(context.texts.Text(IDS_NO_UNIT) + L"\n");
+      context.console.Err(context.texts.Text(IDS_NO_UNIT) + L"\n\n" +
+                          context.texts.Text(IDS_CLI_INSTRUCTIONS) + L"\n");
     }
     return ExitStatus::NoUnit;
   }
@@ -66,6 +47,9 @@ ExitStatus ListUnits(const Arguments& arguments, CliContext& context) {
       ReportAccessDenied(units.front().path, context);
     }
     return ExitStatus::AccessDenied;
+  }
+  if (std::all_of(units.begin(), units.end(), [](const UnitSummary& unit) { return unit.busy; })) {
+    return ExitStatus::Busy;
   }
   return ExitStatus::Success;
 }

@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -7,13 +12,48 @@
 #include "cli/commands.h"
 #include "cli/hidapi_unit_bus.h"
 #include "cli/language.h"
+#include "cli/node_access_advice.h"
 #include "platform/hidapi/hidapi_transport.h"
 #include "platform/posix/monotonic_waiter.h"
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_interrupt_shield.h"
+#include "platform/posix/posix_unit_claims.h"
+#include "protocol/claiming_transport.h"
 #include "texts/message_catalogue.h"
 
+namespace {
+
+// A standard descriptor closed by the caller would be the next one open(2) hands out: the unit's
+// node would become "standard output" and the program's texts would be written to the unit.
+// Each closed one is taken by /dev/null before anything else is opened.
+bool OccupyClosedStandardDescriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+      continue;
+    }
+    const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened != fd) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> Split(const std::string& list) {
+  std::vector<std::string> parts;
+  std::istringstream in(list);
+  for (std::string part; std::getline(in, part, ':');) {
+    parts.push_back(part);
+  }
+  return parts;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (!OccupyClosedStandardDescriptors()) {
+    return static_cast<int>(ExitStatus::OutputFailed);
+  }
   // Output to a pipe that was closed must not end an update half-way; the text is just lost.
   std::signal(SIGPIPE, SIG_IGN);
 
@@ -21,11 +61,16 @@ int main(int argc, char** argv) {
   // Everything the commands work with, built once here for the whole run.
   PosixConsole console;
   MonotonicWaiter waiter;
-  HidapiTransport transport;
-  HidapiUnitBus bus(transport);
-  PosixInterruptShield shield(console, texts.Text(IDS_CLI_INTERRUPT_WARNING));
+  HidapiTransport hidapi;
+  HidapiUnitBus bus(hidapi);
+  PosixUnitClaims claims;
+  ClaimingTransport transport(hidapi, claims);
+  PosixInterruptShield shield(console, texts.Text(IDS_CLI_INTERRUPT_WARNING),
+                              texts.Text(IDS_CLI_SUSPEND_WARNING));
+  const NodeAccessAdvice access(Split(UPDATER_UDEV_RULE_FILES));
   const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};
   CliContext context{console, texts,  bus,      transport,
-                     waiter,  shield, firmware, UPDATER_UDEV_RULE_PATH};
+                     waiter,  shield, firmware, UPDATER_CARRIES_STANDIN != 0,
+                     access};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

@@ -10,8 +10,9 @@
 #include "texts/message_catalogue.h"
 #include "update/progress_window.h"
 
-// The transfer's progress on the command line: on a terminal a bar redrawn in place (percent,
-// blocks, elapsed and remaining time), otherwise a plain line at every tenth of the way.
+// The transfer's progress on the command line, on the error stream: on a terminal one line
+// redrawn in place (bar, percent, blocks, elapsed and remaining time) that always fits the
+// terminal's width as it is at that moment, otherwise a plain line at every tenth of the way.
 class TerminalProgress final : public ProgressWindow {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -24,8 +25,11 @@ class TerminalProgress final : public ProgressWindow {
   void SetPosition(std::uint32_t percent) override;
   void Close() override;
 
+  // The line for `percent` within `width` columns (0: no limit, no bar).
+  std::wstring Line(std::uint32_t percent, std::size_t width) const;
+
  private:
-  std::wstring Line(std::uint32_t percent, bool withBar) const;
+  void Redraw(std::uint32_t percent, int columns);
 
   Console& console_;
   const Catalogue& texts_;
@@ -35,6 +39,7 @@ class TerminalProgress final : public ProgressWindow {
   std::chrono::steady_clock::time_point lastDrawn_{};
   std::size_t blocks_ = 0;
   std::uint32_t lastPercent_ = 0;
+  std::size_t drawnWidth_ = 0;  // of the line now on the terminal
   bool open_ = false;
   bool barShown_ = false;
 };

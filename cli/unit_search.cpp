@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "texts/failure_text.h"
 #include "texts/message_format.h"
 #include "texts/text_encoding.h"
 
@@ -10,16 +11,22 @@ namespace {
 // Often enough that a plugged-in unit is taken at once, rarely enough to cost nothing.
 constexpr std::uint32_t POLL_INTERVAL_MS = 250;
 
-}  // namespace
-
 bool IsAccessDenied(const std::string& path, const CliContext& context) {
   const auto denied = context.bus.DeniedPaths();
   return std::find(denied.begin(), denied.end(), path) != denied.end();
 }
 
+void ReportBusy(const std::string& path, CliContext& context) {
+  context.console.Err(FormatWithText(context.texts.Text(IDS_CLI_UNIT_BUSY), WideFromUtf8(path)) +
+                      L"\n");
+}
+
+}  // namespace
+
 void ReportAccessDenied(const std::string& path, CliContext& context) {
-  const std::wstring texts[] = {WideFromUtf8(path), WideFromUtf8(context.udevRule)};
-  context.console.Err(FormatWithTexts(context.texts.Text(IDS_CLI_ACCESS_DENIED), texts) + L"\n");
+  context.console.Err(
+      FormatWithText(context.texts.Text(IDS_CLI_ACCESS_DENIED), WideFromUtf8(path)) + L"\n" +
+      context.access.Explain(path, context.texts) + L"\n");
 }
 
 bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
@@ -30,7 +37,8 @@ bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
   if (waitSeconds == 0) {
     return false;
   }
-  context.console.Out(
+  // Said on the error stream, so that what a script reads from the output is the result alone.
+  context.console.Err(
       FormatWithText(context.texts.Text(IDS_CLI_WAITING), std::to_wstring(waitSeconds)) + L"\n");
   const std::uint64_t budgetMs = std::uint64_t{waitSeconds} * 1000;
   for (std::uint64_t waited = 0; waited < budgetMs; waited += POLL_INTERVAL_MS) {
@@ -42,25 +50,44 @@ bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
   return false;
 }
 
-std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::string>& device,
-                                   std::uint32_t waitSeconds, CliContext& context,
-                                   RequestResult& identified) {
+UnitSummary IdentifyListed(const UnitListing& listing, CliContext& context) {
+  UnitSummary unit;
+  unit.path = listing.path;
+  unit.productId = listing.productId;
   OpenedDevice opened;
-  const auto found = [&] {
+  if (context.bus.OpenPath(listing.path, opened) != RESULT_OK) {
+    unit.accessDenied = IsAccessDenied(listing.path, context);
+    if (!unit.accessDenied) {
+      unit.identified = {RESULT_NO_DEVICE};  // gone or unopenable since it was listed
+    }
+    return unit;
+  }
+  const RequestResult claimed = context.transport.Claim(opened);
+  if (claimed.code == RESULT_BUSY) {
+    unit.busy = true;
+    return unit;
+  }
+  if (!claimed.ok()) {
+    unit.identified = claimed;
+    return unit;
+  }
+  UnitLink link(context.transport, context.waiter);
+  const RequestResult result = link.Open(std::move(opened));
+  return SummarizeIdentification(listing.path, link, result);
+}
+
+std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, CliContext& context,
+                                   RequestResult& identified) {
+  const std::optional<std::string>& device = arguments.device;
+  std::vector<UnitListing> listed;
+  const auto present = [&] {
+    listed = context.bus.ListUnits();
     if (device) {
-      return context.bus.OpenPath(*device, opened) == RESULT_OK;
+      std::erase_if(listed, [&](const UnitListing& unit) { return unit.path != *device; });
     }
-    return context.transport.FindAndOpen(opened) == RESULT_OK;
+    return !listed.empty();
   };
-  if (!WaitForUnit(waitSeconds, context, found)) {
-    if (device && IsAccessDenied(*device, context)) {
-      ReportAccessDenied(*device, context);
-      return ExitStatus::AccessDenied;
-    }
-    if (!device && !context.bus.DeniedPaths().empty()) {
-      ReportAccessDenied(context.bus.DeniedPaths().front(), context);
-      return ExitStatus::AccessDenied;
-    }
+  if (!WaitForUnit(arguments.waitSeconds, context, present)) {
     if (device) {
       context.console.Err(
           FormatWithText(context.texts.Text(IDS_CLI_NO_SUCH_UNIT), WideFromUtf8(*device)) + L"\n");
@@ -69,6 +96,40 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const std::optional<std::stri
                           context.texts.Text(IDS_CLI_INSTRUCTIONS) + L"\n");
     }
     return ExitStatus::NoUnit;
+  }
+  if (listed.size() > 1) {
+    // Which unit's ESC is flashed is the user's choice, never the enumeration order's.
+    std::wstring text = context.texts.Text(IDS_CLI_CHOOSE_DEVICE) + L"\n";
+    for (const UnitListing& listing : listed) {
+      text += L"  " + SummaryLine(IdentifyListed(listing, context), context.texts) + L"\n";
+    }
+    context.console.Err(text);
+    return ExitStatus::UsageError;
+  }
+
+  const std::string path = listed.front().path;
+  OpenedDevice opened;
+  if (context.bus.OpenPath(path, opened) != RESULT_OK) {
+    if (IsAccessDenied(path, context)) {
+      ReportAccessDenied(path, context);
+      return ExitStatus::AccessDenied;
+    }
+    context.console.Err(
+        FormatWithText(context.texts.Text(IDS_CLI_NO_SUCH_UNIT), WideFromUtf8(path)) + L"\n");
+    return ExitStatus::NoUnit;
+  }
+  // Claimed before the first request and held until the link closes: a unit that another
+  // program is updating gets nothing from this one, not even an identification.
+  const RequestResult claimed = context.transport.Claim(opened);
+  if (claimed.code == RESULT_BUSY) {
+    ReportBusy(path, context);
+    return ExitStatus::Busy;
+  }
+  if (!claimed.ok()) {
+    context.console.Err(FailureText(context.texts.Text(IDS_CLI_IDENTIFY_FAILED), RESULT_NOT_FOUND,
+                                    claimed.osError, context.texts) +
+                        L"\n");
+    return ExitStatus::NotReady;
   }
   identified = link.Open(std::move(opened));
   return std::nullopt;

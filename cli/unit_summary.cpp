@@ -1,45 +1,17 @@
 #include "cli/unit_summary.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "cli/line_fit.h"
+
 #include "texts/failure_text.h"
+#include "texts/message_format.h"
 #include "texts/readiness_text.h"
 #include "texts/text_encoding.h"
 #include "texts/version_text.h"
 
 namespace {
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string JsonString(std::wstring_view text) {
-  return JsonString(Utf8FromWide(text));
-}
 
 // How a unit's state is named: a fixed keyword for scripts and the catalogue's short label.
 struct StateNames {
@@ -50,6 +22,9 @@ struct StateNames {
 StateNames NamesOf(const UnitSummary& unit) {
   if (unit.accessDenied) {
     return {"permission-denied", IDS_CLI_STATE_ACCESS_DENIED};
+  }
+  if (unit.busy) {
+    return {"busy", IDS_CLI_STATE_BUSY};
   }
   if (!unit.readiness) {
     return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
@@ -63,11 +38,40 @@ std::wstring StateMessage(const UnitSummary& unit, const Catalogue& texts) {
   if (unit.accessDenied) {
     return texts.Text(IDS_CLI_STATE_ACCESS_DENIED);
   }
+  if (unit.busy) {
+    return FormatWithText(texts.Text(IDS_CLI_UNIT_BUSY), WideFromUtf8(unit.path));
+  }
   if (!unit.readiness) {
     return FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), unit.identified.code,
                        unit.identified.osError, texts);
   }
   return texts.Text(TextFor(*unit.readiness).terminalStatus);
+}
+
+// The versions identification read: the bootloader's and the ESC's only when the unit relays to
+// a ready ESC; the ESC's not when it has none.
+struct ReadVersions {
+  std::optional<std::wstring> unit, bootloader, esc;
+};
+
+ReadVersions VersionsOf(const UnitSummary& unit) {
+  ReadVersions read;
+  if (!unit.identity) {
+    return read;
+  }
+  const VersionTexts versions = VersionTextsFor(*unit.identity);
+  read.unit = versions.unit;
+  if (unit.identity->unitMode() == 0 && unit.identity->escState() == ESC_STATE_READY) {
+    read.bootloader = versions.bootloader;
+    if (unit.identity->escFirmwareVersion() != ESC_VERSION_NONE) {
+      read.esc = versions.esc;
+    }
+  }
+  return read;
+}
+
+nlohmann::ordered_json JsonText(const std::optional<std::wstring>& text) {
+  return text ? nlohmann::ordered_json(Utf8FromWide(*text)) : nlohmann::ordered_json(nullptr);
 }
 
 }  // namespace
@@ -88,9 +92,13 @@ std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
   std::vector<std::wstring> fields = {WideFromUtf8(unit.path)};
   if (unit.identity) {
     const VersionTexts versions = VersionTextsFor(*unit.identity);
-    fields.push_back(versions.unitName + L" " + versions.unit);
-    fields.push_back(texts.Text(IDS_LABEL_BOOTLOADER) + L" " + versions.bootloader);
-    fields.push_back(texts.Text(IDS_LABEL_ESC) + L" " + versions.esc);
+    const ReadVersions read = VersionsOf(unit);
+    const std::wstring unknown = texts.Text(IDS_CLI_VERSION_UNKNOWN);
+    // An ESC without firmware shows the dialog's dashes; a version not read says so.
+    const std::wstring esc = read.bootloader ? read.esc.value_or(versions.esc) : unknown;
+    fields.push_back(versions.unitName + L" " + *read.unit);
+    fields.push_back(texts.Text(IDS_LABEL_BOOTLOADER) + L" " + read.bootloader.value_or(unknown));
+    fields.push_back(texts.Text(IDS_LABEL_ESC) + L" " + esc);
   } else {
     fields.push_back(UnitName(unit.productId));
   }
@@ -98,22 +106,29 @@ std::wstring SummaryLine(const UnitSummary& unit, const Catalogue& texts) {
   return FitFields(fields);
 }
 
-std::string SummaryJson(const UnitSummary& unit, const Catalogue& texts) {
-  std::string json = "{\"path\": " + JsonString(unit.path) +
-                     ", \"unit\": " + JsonString(UnitName(unit.productId)) +
-                     ", \"productId\": " + std::to_string(unit.productId);
-  if (unit.identity) {
-    const VersionTexts versions = VersionTextsFor(*unit.identity);
-    json += ", \"unitVersion\": " + JsonString(versions.unit) +
-            ", \"bootloaderVersion\": " + JsonString(versions.bootloader) +
-            ", \"escVersion\": " + JsonString(versions.esc);
-  } else {
-    json += ", \"unitVersion\": null, \"bootloaderVersion\": null, \"escVersion\": null";
+std::string SummaryJson(const std::vector<UnitSummary>& units, const CarriedSummary& carried,
+                        const Catalogue& texts) {
+  nlohmann::ordered_json all = nlohmann::ordered_json::array();
+  for (const UnitSummary& unit : units) {
+    const ReadVersions read = VersionsOf(unit);
+    nlohmann::ordered_json json;
+    json["path"] = unit.path;
+    json["unit"] = Utf8FromWide(UnitName(unit.productId));
+    json["productId"] = unit.productId;
+    json["unitVersion"] = JsonText(read.unit);
+    json["bootloaderVersion"] = JsonText(read.bootloader);
+    json["escVersion"] = JsonText(read.esc);
+    json["state"] = NamesOf(unit).keyword;
+    if (!unit.accessDenied && !unit.busy && !unit.readiness) {
+      json["result"] = unit.identified.code;
+      json["osError"] = unit.identified.osError;
+    }
+    json["message"] = Utf8FromWide(StateMessage(unit, texts));
+    json["carriedVersion"] = Utf8FromWide(carried.version);
+    json["carriedImageIsStandin"] = carried.standin;
+    json["updateOffered"] = unit.readiness == UnitReadiness::Ready;
+    all.push_back(std::move(json));
   }
-  json += std::string(", \"state\": \"") + NamesOf(unit).keyword + "\"";
-  if (!unit.accessDenied && !unit.readiness) {
-    json += ", \"result\": " + std::to_string(unit.identified.code) +
-            ", \"osError\": " + std::to_string(unit.identified.osError);
-  }
-  return json + ", \"message\": " + JsonString(StateMessage(unit, texts)) + "}";
+  // A path is bytes from the system: anything that is not UTF-8 is replaced, never thrown over.
+  return all.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -31,12 +31,14 @@ class TerminalPrompts final : public UpdatePrompts {
   // y, yes, j, ja (either language, any case) are yes; n, no, nein are no; anything else asks
   // again. The end of input counts as no.
   bool Ask(const std::wstring& caption, const std::wstring& text) {
+    // On the error stream, like every other part of the conversation: with the output sent to a
+    // file, the questions are still seen.
     Console& console = context_.console;
     const Catalogue& texts = context_.texts;
-    console.Out(L"\n" + caption + L"\n" + text + L"\n");
+    console.Err(L"\n" + caption + L"\n" + text + L"\n");
     const std::wstring prompt = texts.Text(IDS_CLI_CONTINUE_PROMPT) + L" ";
     if (answeredByOption_) {
-      console.Out(prompt + texts.Text(IDS_CLI_ANSWERED_BY_OPTION) + L"\n");
+      console.Err(prompt + texts.Text(IDS_CLI_ANSWERED_BY_OPTION) + L"\n");
       return true;
     }
     if (!console.InputIsTerminal()) {
@@ -44,10 +46,10 @@ class TerminalPrompts final : public UpdatePrompts {
       return false;
     }
     for (;;) {
-      console.Out(prompt);
+      console.Err(prompt);
       const std::optional<std::string> line = console.ReadLine();
       if (!line) {
-        console.Out(L"\n");
+        console.Err(L"\n");
         return Declined();
       }
       std::string word;
@@ -62,12 +64,12 @@ class TerminalPrompts final : public UpdatePrompts {
       if (word == "n" || word == "no" || word == "nein") {
         return Declined();
       }
-      console.Out(texts.Text(IDS_CLI_ANSWER_YES_NO) + L"\n");
+      console.Err(texts.Text(IDS_CLI_ANSWER_YES_NO) + L"\n");
     }
   }
 
   bool Declined() {
-    context_.console.Out(context_.texts.Text(IDS_CLI_DECLINED) + L"\n");
+    context_.console.Err(context_.texts.Text(IDS_CLI_DECLINED) + L"\n");
     return false;
   }
 
@@ -122,8 +124,7 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
   const Catalogue& texts = context.texts;
   UnitLink link(context.transport, context.waiter);
   RequestResult identified;
-  if (const auto refused =
-          OpenUnit(link, arguments.device, arguments.waitSeconds, context, identified)) {
+  if (const auto refused = OpenUnit(link, arguments, context, identified)) {
     return *refused;
   }
 

@@ -48,7 +48,8 @@ void ConnectionView::Classify(Moment moment) {
 void ConnectionView::ShowStartupState(ResultCode openResult) {
   if (openResult != RESULT_OK) {
     RejectUnit();
-    ShowGuidance(IDS_NO_UNIT);
+    // A unit another program holds was found, but left alone: say so rather than "no unit".
+    ShowGuidance(openResult == RESULT_BUSY ? IDS_UNIT_BUSY : IDS_NO_UNIT);
   } else {
     Classify(Moment::Startup);
   }
@@ -60,8 +61,15 @@ void ConnectionView::OnArrival(const DeviceEvent& event) {
   if (!event.deviceInterface || link_.IsOpen()) {
     return;
   }
-  // A unit whose identification fails stays open and everything shown stays as it was.
-  if (!link_.Open().ok()) {
+  // A unit whose identification fails stays open and everything shown stays as it was. A unit
+  // another program holds was never opened here: the user learns why nothing happens.
+  const ResultCode opened = link_.Open().code;
+  if (opened == RESULT_BUSY) {
+    view_.EnableUpdate(false);
+    ShowGuidance(IDS_UNIT_BUSY);
+    return;
+  }
+  if (opened != RESULT_OK) {
     return;
   }
   Classify(Moment::Arrival);

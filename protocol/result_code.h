@@ -10,6 +10,8 @@ inline constexpr ResultCode RESULT_NO_DEVICE = -1;
 inline constexpr ResultCode RESULT_WRITE_FAILED = -2;
 inline constexpr ResultCode RESULT_READ_FAILED = -3;
 inline constexpr ResultCode RESULT_NOT_FOUND = -4;
+// Another program holds the unit (see UnitClaims); nothing was sent to it.
+inline constexpr ResultCode RESULT_BUSY = -5;
 
 // Windows' winerror.h defines the same name as a macro with the same value.
 #ifdef ERROR_FUNCTION_FAILED

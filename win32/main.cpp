@@ -4,6 +4,8 @@
 
 #include "platform/win32/hid_library.h"
 #include "platform/win32/win32_hid_transport.h"
+#include "platform/win32/win32_unit_claims.h"
+#include "protocol/claiming_transport.h"
 #include "platform/win32/win32_waiter.h"
 #include "protocol/unit_link.h"
 #include "dialog/dialog_logic.h"
@@ -37,7 +39,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // one link to the unit (closed: no unit yet), the dialog's view and logic, and what the dialog
   // itself holds (its notification handle and row brush).
   Win32Waiter waiter;
-  Win32HidTransport transport(hid);
+  Win32HidTransport hidTransport(hid);
+  // Each unit is claimed before anything is sent to it: a second copy of the program, or another
+  // program that claims units, leaves it alone while this one holds it.
+  Win32UnitClaims claims;
+  ClaimingTransport transport(hidTransport, claims);
   UnitLink link(transport, waiter);
   Win32DialogView view;
   Win32ProgressWindow progress(instance, view);

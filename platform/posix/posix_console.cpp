@@ -1,41 +1,71 @@
 #include "platform/posix/posix_console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "texts/text_encoding.h"
 
 namespace {
 
-// Writes everything or gives up on an error: a closed pipe or terminal (SIGPIPE is ignored)
-// must not stop an update, it only loses the output.
-void WriteAll(int fd, const std::string& bytes) {
+// A terminal whose size cannot be read is taken to be this wide.
+constexpr int DEFAULT_COLUMNS = 80;
+
+// Writes everything; on an error gives up and returns errno. A closed pipe or terminal
+// (SIGPIPE is ignored) must not stop an update, it only loses the output.
+int WriteAll(int fd, const std::string& bytes) {
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
     if (n < 0 && errno == EINTR) {
       continue;
     }
-    if (n <= 0) {
-      break;
+    if (n < 0) {
+      return errno;
+    }
+    if (n == 0) {
+      return EIO;
     }
     written += static_cast<std::size_t>(n);
   }
+  return 0;
 }
 
 }  // namespace
 
-void PosixConsole::Out(std::wstring_view text) {
-  WriteAll(STDOUT_FILENO, Utf8FromWide(text));
+bool PosixConsole::Out(std::wstring_view text) {
+  const int error = WriteAll(STDOUT_FILENO, Utf8FromWide(text));
+  if (error != 0) {
+    outputError_ = error;
+  }
+  return error == 0;
 }
 
 void PosixConsole::Err(std::wstring_view text) {
   WriteAll(STDERR_FILENO, Utf8FromWide(text));
 }
 
-bool PosixConsole::OutputIsTerminal() const {
-  return isatty(STDOUT_FILENO) == 1;
+std::wstring PosixConsole::OutputError() const {
+  return WideFromUtf8(std::strerror(outputError_));
+}
+
+int PosixConsole::ProgressColumns() const {
+  // A dumb terminal (or none named) cannot be trusted to return to the start of the line.
+  const char* term = std::getenv("TERM");
+  if (isatty(STDERR_FILENO) != 1 || term == nullptr || *term == '\0' ||
+      std::strcmp(term, "dumb") == 0) {
+    return 0;
+  }
+  // Asked at every redraw rather than on SIGWINCH: a handler would interrupt the HID reads of
+  // the update, which hidapi does not resume.
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+    return DEFAULT_COLUMNS;
+  }
+  return size.ws_col;
 }
 
 bool PosixConsole::InputIsTerminal() const {

@@ -5,9 +5,13 @@
 // The console on the process's standard streams.
 class PosixConsole final : public Console {
  public:
-  void Out(std::wstring_view text) override;
+  bool Out(std::wstring_view text) override;
   void Err(std::wstring_view text) override;
-  bool OutputIsTerminal() const override;
+  std::wstring OutputError() const override;
+  int ProgressColumns() const override;
   bool InputIsTerminal() const override;
   std::optional<std::string> ReadLine() override;
+
+ private:
+  int outputError_ = 0;
 };

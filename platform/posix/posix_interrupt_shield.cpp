@@ -21,11 +21,14 @@ void PosixInterruptShield::Raise() {
   stopRequested_ = false;
   lowering_ = false;
   sigemptyset(&watched_);
-  for (const int signal : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, WAKE_SIGNAL}) {
+  for (const int signal :
+       {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGTSTP, SIGTTIN, SIGTTOU, WAKE_SIGNAL}) {
     sigaddset(&watched_, signal);
   }
   // Blocked in this thread (and so in the watcher, which inherits the mask) they are only ever
   // taken by sigwait: no system call of the update is interrupted, so no HID read fails early.
+  // A blocked SIGTTOU also lets a background job's text through to the terminal instead of
+  // stopping the job.
   pthread_sigmask(SIG_BLOCK, &watched_, &previousMask_);
   watcher_ = std::thread([this] { Watch(); });
 }
@@ -53,7 +56,12 @@ void PosixInterruptShield::Watch() {
       }
       continue;
     }
-    if (signal == SIGHUP || stopRequested_) {
+    if (signal == SIGTSTP) {
+      // A unit kept waiting in the middle of the write may give up: the update is not paused.
+      console_.Err(L"\n" + suspendWarning_ + L"\n");
+      continue;
+    }
+    if (signal == SIGHUP || signal == SIGTTIN || signal == SIGTTOU || stopRequested_) {
       continue;
     }
     const auto now = std::chrono::steady_clock::now();

@@ -12,7 +12,7 @@ struct ArgumentsCase {
   std::vector<std::string> args;
   std::optional<CliCommand> command;  // nullopt: refused
   MessageId error = 0;
-  std::string subject;
+  std::vector<std::string> subjects;
   bool json = false;
   bool yes = false;
   std::optional<std::string> device;
@@ -32,12 +32,12 @@ ArgumentsCase Accepted(const char* name, std::vector<std::string> args, CliComma
 }
 
 ArgumentsCase Refused(const char* name, std::vector<std::string> args, MessageId error,
-                      std::string subject = {}) {
+                      std::vector<std::string> subjects = {}) {
   ArgumentsCase c;
   c.name = name;
   c.args = std::move(args);
   c.error = error;
-  c.subject = std::move(subject);
+  c.subjects = std::move(subjects);
   return c;
 }
 
@@ -49,10 +49,10 @@ TEST_P(ArgumentsTest, ParsesOrSaysWhy) {
   if (!c.command) {
     ASSERT_FALSE(parsed.arguments.has_value());
     EXPECT_EQ(parsed.error, c.error);
-    EXPECT_EQ(parsed.errorSubject, c.subject);
+    EXPECT_EQ(parsed.errorSubjects, c.subjects);
     return;
   }
-  ASSERT_TRUE(parsed.arguments.has_value()) << parsed.error << " " << parsed.errorSubject;
+  ASSERT_TRUE(parsed.arguments.has_value()) << parsed.error;
   EXPECT_EQ(parsed.arguments->command, *c.command);
   EXPECT_EQ(parsed.arguments->json, c.json);
   EXPECT_EQ(parsed.arguments->yes, c.yes);
@@ -79,16 +79,42 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted("VersionWinsOverAnything", {"--version", "list"}, CliCommand::Version),
         Accepted("WaitUpToADay", {"update", "--wait", "86400"}, CliCommand::Update,
                  [](ArgumentsCase& c) { c.waitSeconds = 86400; }),
+        Accepted("ValuesAfterAnEqualsSign", {"update", "--device=/dev/hidraw3", "--wait=5"},
+                 CliCommand::Update,
+                 [](ArgumentsCase& c) {
+                   c.device = "/dev/hidraw3";
+                   c.waitSeconds = 5;
+                 }),
+        Accepted("ShortYes", {"update", "-y"}, CliCommand::Update,
+                 [](ArgumentsCase& c) { c.yes = true; }),
+        Accepted("PathWithAnEqualsSign", {"update", "--device", "/tmp/a=b"}, CliCommand::Update,
+                 [](ArgumentsCase& c) { c.device = "/tmp/a=b"; }),
         Refused("NoCommand", {}, IDS_CLI_NO_COMMAND),
-        Refused("TwoCommands", {"list", "update"}, IDS_CLI_UNKNOWN_ARGUMENT, "update"),
-        Refused("UnknownOption", {"update", "--force"}, IDS_CLI_UNKNOWN_ARGUMENT, "--force"),
-        Refused("DeviceWithoutPath", {"update", "--device"}, IDS_CLI_MISSING_VALUE, "--device"),
-        Refused("WaitWithoutSeconds", {"list", "--wait"}, IDS_CLI_MISSING_VALUE, "--wait"),
-        Refused("WaitOverADay", {"list", "--wait", "86401"}, IDS_CLI_BAD_SECONDS, "86401"),
-        Refused("WaitNegative", {"list", "--wait", "-1"}, IDS_CLI_BAD_SECONDS, "-1"),
-        Refused("WaitNotANumber", {"list", "--wait", "5s"}, IDS_CLI_BAD_SECONDS, "5s"),
+        Refused("TwoCommands", {"list", "update"}, IDS_CLI_UNKNOWN_ARGUMENT, {"update"}),
+        Refused("UnknownOption", {"update", "--force"}, IDS_CLI_UNKNOWN_ARGUMENT, {"--force"}),
+        Refused("UnknownOptionWithValue", {"update", "--force=1"}, IDS_CLI_UNKNOWN_ARGUMENT,
+                {"--force=1"}),
+        Refused("ShortOptionsAreNotBundled", {"update", "-yh0"}, IDS_CLI_UNKNOWN_ARGUMENT,
+                {"-yh0"}),
+        Refused("DeviceWithoutPath", {"update", "--device"}, IDS_CLI_MISSING_VALUE, {"--device"}),
+        Refused("DeviceEmptyAfterEquals", {"update", "--device="}, IDS_CLI_MISSING_VALUE,
+                {"--device"}),
+        Refused("WaitWithoutSeconds", {"list", "--wait"}, IDS_CLI_MISSING_VALUE, {"--wait"}),
+        Refused("WaitOverADay", {"list", "--wait", "86401"}, IDS_CLI_BAD_SECONDS, {"86401"}),
+        Refused("WaitNegative", {"list", "--wait", "-1"}, IDS_CLI_BAD_SECONDS, {"-1"}),
+        Refused("WaitNotANumber", {"list", "--wait=5s"}, IDS_CLI_BAD_SECONDS, {"5s"}),
         Refused("WaitHuge", {"list", "--wait", "99999999999999999999"}, IDS_CLI_BAD_SECONDS,
-                "99999999999999999999")),
+                {"99999999999999999999"}),
+        Refused("FlagWithAValue", {"list", "--json=yes"}, IDS_CLI_OPTION_NO_VALUE, {"--json"}),
+        Refused("RepeatedOption", {"update", "--device", "a", "--device=b"}, IDS_CLI_OPTION_TWICE,
+                {"--device"}),
+        Refused("RepeatedFlagInBothForms", {"update", "-y", "--yes"}, IDS_CLI_OPTION_TWICE,
+                {"--yes"}),
+        Refused("JsonIsNotForUpdate", {"update", "--json"}, IDS_CLI_OPTION_NOT_FOR,
+                {"--json", "update"}),
+        Refused("DeviceIsNotForList", {"list", "--device", "x"}, IDS_CLI_OPTION_NOT_FOR,
+                {"--device", "list"}),
+        Refused("YesIsNotForList", {"--yes", "list"}, IDS_CLI_OPTION_NOT_FOR, {"--yes", "list"})),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "protocol/unit_filter.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
+#include "tests/support/fake_claims.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/sim_units.h"
 #include "texts/message_catalogue.h"
@@ -26,9 +28,16 @@
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
 class RecordingConsole final : public Console {
  public:
-  void Out(std::wstring_view text) override { out += Utf8FromWide(text); }
+  bool Out(std::wstring_view text) override {
+    if (outputFails) {
+      return false;
+    }
+    out += Utf8FromWide(text);
+    return true;
+  }
   void Err(std::wstring_view text) override { err += Utf8FromWide(text); }
-  bool OutputIsTerminal() const override { return outputIsTerminal; }
+  std::wstring OutputError() const override { return L"No space left on device"; }
+  int ProgressColumns() const override { return progressColumns; }
   bool InputIsTerminal() const override { return inputIsTerminal; }
   std::optional<std::string> ReadLine() override {
     if (input.empty()) {
@@ -36,13 +45,14 @@ class RecordingConsole final : public Console {
     }
     std::string line = input.front();
     input.pop_front();
-    out += line + "\n";  // a terminal echoes what is typed
+    err += line + "\n";  // a terminal echoes what is typed, after the prompt
     return line;
   }
 
   std::string out;
   std::string err;
-  bool outputIsTerminal = false;
+  bool outputFails = false;  // as on a full disk or a closed pipe
+  int progressColumns = 0;   // 0: no terminal to redraw a line on
   bool inputIsTerminal = false;
   std::deque<std::string> input;
 };
@@ -84,6 +94,13 @@ class SimUnitBus final : public UnitBus {
   std::vector<std::string> denied_;
 };
 
+class FixedAccessAdvice final : public AccessAdvice {
+ public:
+  std::wstring Explain(const std::string&, const Catalogue&) const override {
+    return L"(how to get access)";
+  }
+};
+
 // The user's interrupts, as the procedure asks about them: a stop is requested from the given
 // question on (0: never).
 class FakeShield final : public UpdateGuard, public StopRequest {
@@ -102,7 +119,8 @@ class FakeShield final : public UpdateGuard, public StopRequest {
 // The command line over the simulated bus, a virtual clock and a recording console.
 class CliTest : public ::testing::Test {
  protected:
-  CliTest() : transport([this] { return clock.nowMs; }), bus(transport) {}
+  CliTest()
+      : transport([this] { return clock.nowMs; }), bus(transport), claiming(transport, claims) {}
 
   std::shared_ptr<sim::SimulatedUnit> Plug(const std::string& path, sim::UnitConfig config = {},
                                            std::uint16_t productId = 2) {
@@ -111,18 +129,21 @@ class CliTest : public ::testing::Test {
 
   int Run(std::vector<std::string> args) {
     CliContext context{
-        console, *texts, bus, transport, clock, shield, CarriedFirmware{image, digest}, kRule};
+        console, *texts, bus, claiming, clock, shield, CarriedFirmware{image, digest},
+        standin, access};
     return RunCommandLine(args, context);
   }
 
   void UseLanguage(Language language) { texts.emplace(language); }
   std::string T(MessageId id) const { return Utf8FromWide(texts->Text(id)); }
 
-  static constexpr const char* kRule = "/usr/lib/udev/rules.d/70-pelora-update.rules";
-
   NoWaitClock clock;
   sim::SimTransport transport;
   SimUnitBus bus;
+  FakeClaims claims;
+  ClaimingTransport claiming;
+  FixedAccessAdvice access;
+  bool standin = false;
   RecordingConsole console;
   FakeShield shield;
   std::optional<TableCatalogue> texts{Language::English};

@@ -57,8 +57,11 @@ TEST_F(UpdateTest, YesRunsTheWholeUpdateAndEndsWithTheSuccessText) {
 
   EXPECT_EQ(Run({"update", "--yes"}), 0);
   ExpectWholeUpdate(*unit);
+  // The output carries the results: the unit and the success.
   EXPECT_EQ(console.out, "/dev/hidraw1  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n\n" +
-                             T(IDS_NOTE_CAPTION) + "\n" + T(IDS_NOTE_TEXT) +
+                             T(IDS_SUCCESS) + "\n");
+  // The conversation and the progress go to the error stream.
+  EXPECT_EQ(console.err, "\n" + T(IDS_NOTE_CAPTION) + "\n" + T(IDS_NOTE_TEXT) +
                              "\nContinue? (y/n) yes (--yes)\n\n" + T(IDS_TRANSFER_RUNNING) + "\n" +
                              // Not a terminal: a line at every tenth of the way.
                              " 10%  204/2037 blocks  0:00 elapsed  0:00 left\n"
@@ -70,10 +73,7 @@ TEST_F(UpdateTest, YesRunsTheWholeUpdateAndEndsWithTheSuccessText) {
                              " 70%  1426/2037 blocks  0:00 elapsed  0:00 left\n"
                              " 80%  1630/2037 blocks  0:00 elapsed  0:00 left\n"
                              " 90%  1833/2037 blocks  0:00 elapsed  0:00 left\n"
-                             "100%  2037/2037 blocks  0:00 elapsed\n"
-                             "\n" +
-                             T(IDS_SUCCESS) + "\n");
-  EXPECT_EQ(console.err, "");
+                             "100%  2037/2037 blocks  0:00 elapsed\n");
   EXPECT_EQ(shield.raised, 1);
   EXPECT_EQ(shield.lowered, 1);
 }
@@ -99,17 +99,17 @@ TEST_P(AnswerTest, OnlyYesToEveryQuestionStartsTheUpdate) {
 
   EXPECT_EQ(Run({"update"}), c.status);
   int prompts = 0;
-  for (std::size_t at = 0; (at = console.out.find("Continue? (y/n) ", at)) != std::string::npos;
+  for (std::size_t at = 0; (at = console.err.find("Continue? (y/n) ", at)) != std::string::npos;
        ++at) {
     ++prompts;
   }
   EXPECT_EQ(prompts, c.prompts);
-  EXPECT_EQ(Contains(console.out, T(IDS_DOWNGRADE_TEXT)), c.secondQuestion);
+  EXPECT_EQ(Contains(console.err, T(IDS_DOWNGRADE_TEXT)), c.secondQuestion);
   if (c.status == 0) {
     ExpectWholeUpdate(*unit);
   } else {
     EXPECT_TRUE(UpdateRequests(*unit).empty()) << "nothing is sent before both answers";
-    EXPECT_TRUE(Contains(console.out, T(IDS_CLI_DECLINED)));
+    EXPECT_TRUE(Contains(console.err, T(IDS_CLI_DECLINED)));
   }
 }
 
@@ -131,7 +131,8 @@ TEST_F(UpdateTest, WithoutATerminalItRefusesRatherThanWait) {
   auto unit = Plug("/dev/hidraw1");
   console.inputIsTerminal = false;
   EXPECT_EQ(Run({"update"}), 6);
-  EXPECT_EQ(console.err, T(IDS_CLI_NEEDS_TERMINAL) + "\n");
+  EXPECT_TRUE(console.err.ends_with(T(IDS_NOTE_TEXT) + "\n" + T(IDS_CLI_NEEDS_TERMINAL) + "\n"))
+      << console.err;
   EXPECT_TRUE(UpdateRequests(*unit).empty());
 }
 
@@ -141,8 +142,8 @@ TEST_F(UpdateTest, GermanUserAnswersJa) {
   console.inputIsTerminal = true;
   console.input = {"ja"};
   EXPECT_EQ(Run({"update"}), 0);
-  EXPECT_TRUE(Contains(console.out, T(IDS_NOTE_TEXT) + "\nFortfahren? (j/n) ja\n"));
-  EXPECT_TRUE(Contains(console.out,
+  EXPECT_TRUE(Contains(console.err, T(IDS_NOTE_TEXT) + "\nFortfahren? (j/n) ja\n"));
+  EXPECT_TRUE(Contains(console.err,
                        "Bl\xC3\xB6"
                        "cke"));
   EXPECT_TRUE(Contains(console.out, T(IDS_SUCCESS)));
@@ -169,8 +170,9 @@ TEST_P(StageFailureTest, EndsWithTheErrorBoxTextAndTheStagesStatus) {
   if (!c.codeLine.empty()) {
     box += "\nThe system shows following errorcode: " + c.codeLine;
   }
-  EXPECT_EQ(console.err,
-            "\n" + T(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" + T(IDS_RETRY_HINT) + "\n");
+  EXPECT_TRUE(console.err.ends_with("\n" + T(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" +
+                                    T(IDS_RETRY_HINT) + "\n"))
+      << console.err;
   EXPECT_FALSE(Contains(console.out, T(IDS_SUCCESS)));
   EXPECT_EQ(transport.openHandles(), 0) << "the unit is abandoned";
   EXPECT_FALSE(unit->requests().back().bytes[1] == 0x0B && unit->requests().back().bytes[3] == 0)
@@ -220,7 +222,7 @@ TEST_F(UpdateTest, StoppedByTheUserSendsNothingMore) {
   shield.stopAtQuestion = 10;  // the four stages, then before the sixth block
 
   EXPECT_EQ(Run({"update", "--yes"}), 15);
-  EXPECT_EQ(console.err, "\n" + T(IDS_CLI_INTERRUPTED) + "\n");
+  EXPECT_TRUE(console.err.ends_with("\n" + T(IDS_CLI_INTERRUPTED) + "\n")) << console.err;
   EXPECT_EQ(UpdateRequests(*unit).size(), 4u + 5u) << "four stages, five blocks, no closing pair";
   EXPECT_EQ(shield.lowered, 1);
   EXPECT_EQ(transport.openHandles(), 0);
@@ -282,7 +284,7 @@ TEST_F(UpdateTest, DeniedAccessNamesTheNodeAndTheRule) {
   transport.devices()[0].accessDenied = true;
   EXPECT_EQ(Run({"update", "--yes"}), 4);
   EXPECT_TRUE(Contains(console.err, "/dev/hidraw7"));
-  EXPECT_TRUE(Contains(console.err, kRule));
+  EXPECT_TRUE(Contains(console.err, "(how to get access)"));
   EXPECT_FALSE(Contains(console.err, T(IDS_NO_UNIT)));
 }
 
@@ -293,6 +295,38 @@ TEST_F(UpdateTest, DeviceChoosesAmongTwoUnits) {
   EXPECT_TRUE(first->requests().empty()) << "the other unit is never touched";
   ExpectWholeUpdate(*second);
   EXPECT_TRUE(Contains(console.out, "/dev/hidraw2  TORVEX"));
+}
+
+TEST_F(UpdateTest, SeveralUnitsWithoutDeviceAreListedAndNoneIsUpdated) {
+  auto first = Plug("/dev/hidraw1");
+  UnitConfig wrongMode;
+  wrongMode.unitMode = 1;
+  auto second = Plug("/dev/hidraw2", wrongMode, 1);
+  EXPECT_EQ(Run({"update", "--yes"}), 2);
+  EXPECT_EQ(console.err, T(IDS_CLI_CHOOSE_DEVICE) +
+                             "\n  /dev/hidraw1  MAVIRA 1.2  ESC-bootloader 1.5  ESC 3.2  ready\n"
+                             "  /dev/hidraw2  TORVEX 1.2  ESC-bootloader unknown  ESC unknown  "
+                             "wrong mode\n");
+  EXPECT_TRUE(UpdateRequests(*first).empty());
+  EXPECT_TRUE(UpdateRequests(*second).empty());
+  EXPECT_EQ(console.out, "");
+}
+
+TEST_F(UpdateTest, ABusyUnitIsRefusedBeforeAnythingIsSent) {
+  auto unit = Plug("/dev/hidraw1");
+  claims.busy = {"/dev/hidraw1"};
+  EXPECT_EQ(Run({"update", "--yes"}), 8);
+  EXPECT_EQ(console.err,
+            Utf8FromWide(FormatWithText(texts->Text(IDS_CLI_UNIT_BUSY), L"/dev/hidraw1")) + "\n");
+  EXPECT_TRUE(unit->requests().empty()) << "not even an identification";
+  EXPECT_EQ(transport.openHandles(), 0);
+}
+
+TEST_F(UpdateTest, TheClaimIsHeldFromBeforeIdentificationToTheEnd) {
+  auto unit = Plug("/dev/hidraw1");
+  EXPECT_EQ(Run({"update", "--yes"}), 0);
+  EXPECT_EQ(claims.claimed, 1);
+  EXPECT_EQ(transport.openHandles(), 0);
 }
 
 TEST_F(UpdateTest, DeviceThatIsNoUnitIsRefused) {
@@ -335,7 +369,8 @@ TEST_F(UpdateTest, UsageErrorsSayWhatIsWrong) {
 
 TEST_F(UpdateTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--help"}), 0);
-  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n\n" + T(IDS_CLI_HELP_EXIT_STATUS) + "\n");
+  EXPECT_EQ(console.out, T(IDS_CLI_HELP) + "\n\n" + T(IDS_CLI_HELP_EXIT_STATUS) + "\n\n" +
+                             T(IDS_CLI_HELP_MORE) + "\n");
   console.out.clear();
   EXPECT_EQ(Run({"--version"}), 0);
   EXPECT_TRUE(console.out.starts_with("pelora-update 3.3\n")) << console.out;

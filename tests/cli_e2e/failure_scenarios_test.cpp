@@ -2,7 +2,6 @@
 // answering, a unit unplugged during the transfer, and the unit chosen with --device.
 #include <cerrno>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,23 +26,14 @@ std::string FailureOutput(MessageId message, std::int32_t result, std::uint32_t 
   return "\n" + Text(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" + Text(IDS_RETRY_HINT) + "\n";
 }
 
-// The second number is whatever the system last reported; after a refusal by the unit no call
-// has failed, so any value stands. Takes it from the output.
-std::uint32_t SecondNumber(const std::string& err) {
-  const std::size_t dash = err.find("-0x");
-  return dash == std::string::npos
-             ? 0
-             : static_cast<std::uint32_t>(std::stoul(err.substr(dash + 3, 8), nullptr, 16));
-}
-
 struct StageCase {
   const char* name;
   sim::Fault fault;
   int exitCode;
   MessageId message;
   std::int32_t result;
-  std::optional<std::uint32_t> osError;  // nullopt: no call failed, any value stands
-  std::size_t requestsSent;              // after identification, the failed one included
+  std::uint32_t osError;     // 0 when no call failed: the unit answered and refused
+  std::size_t requestsSent;  // after identification, the failed one included
 };
 
 class StageFailure : public Scenario, public ::testing::WithParamInterface<StageCase> {};
@@ -56,56 +46,53 @@ TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
 
   const standin::ProgramResult result = Run({"update", "--yes"});
   EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-  EXPECT_EQ(result.err,
-            FailureOutput(c.message, c.result, c.osError.value_or(SecondNumber(result.err))));
+  // The conversation comes first on the error stream; the failure ends it. After a refusal the
+  // second number is 0, not whatever errno a later call left behind.
+  EXPECT_TRUE(result.err.ends_with(FailureOutput(c.message, c.result, c.osError))) << result.err;
   ExpectUpdateRequests(path, c.requestsSent);
   EXPECT_EQ(bus.OpenConnections(path), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, StageFailure,
-                         ::testing::Values(StageCase{"Lock",
-                                                     {0x0B, 1, sim::FaultKind::FailFlag},
-                                                     10,
-                                                     IDS_LOCK_FAILED,
-                                                     1627,
-                                                     std::nullopt,
-                                                     1},
-                                           StageCase{"OpenFlash",
-                                                     {0x20, 1, sim::FaultKind::Refuse, 0x13},
-                                                     11,
-                                                     IDS_PROTECT_FAILED,
-                                                     0x13,
-                                                     std::nullopt,
-                                                     2},
-                                           StageCase{"EraseUnanswered",
-                                                     {0x1E, 1, sim::FaultKind::ReadFailure},
-                                                     12,
-                                                     IDS_ERASE_FAILED,
-                                                     -3,
-                                                     EIO,
-                                                     3},
-                                           StageCase{"Address",
-                                                     {0x1F, 1, sim::FaultKind::Refuse, 0x14},
-                                                     13,
-                                                     IDS_SET_ADDRESS_FAILED,
-                                                     0x14,
-                                                     std::nullopt,
-                                                     4},
-                                           StageCase{"Block",
-                                                     {0x1B, 3, sim::FaultKind::Refuse, 0x16},
-                                                     14,
-                                                     IDS_WRITE_BLOCK_FAILED,
-                                                     0x16,
-                                                     std::nullopt,
-                                                     7},
-                                           StageCase{"UnitCodeMinusOne",
-                                                     {0x1B, 1, sim::FaultKind::Refuse, 0xFFFFFFFF},
-                                                     14,
-                                                     IDS_WRITE_BLOCK_FAILED,
-                                                     -1,
-                                                     0,
-                                                     5}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Stages, StageFailure,
+    ::testing::Values(
+        StageCase{"Lock", {0x0B, 1, sim::FaultKind::FailFlag}, 10, IDS_LOCK_FAILED, 1627, 0, 1},
+        StageCase{"OpenFlash",
+                  {0x20, 1, sim::FaultKind::Refuse, 0x13},
+                  11,
+                  IDS_PROTECT_FAILED,
+                  0x13,
+                  0,
+                  2},
+        StageCase{"EraseUnanswered",
+                  {0x1E, 1, sim::FaultKind::ReadFailure},
+                  12,
+                  IDS_ERASE_FAILED,
+                  -3,
+                  EIO,
+                  3},
+        StageCase{"Address",
+                  {0x1F, 1, sim::FaultKind::Refuse, 0x14},
+                  13,
+                  IDS_SET_ADDRESS_FAILED,
+                  0x14,
+                  0,
+                  4},
+        StageCase{"Block",
+                  {0x1B, 3, sim::FaultKind::Refuse, 0x16},
+                  14,
+                  IDS_WRITE_BLOCK_FAILED,
+                  0x16,
+                  0,
+                  7},
+        StageCase{"UnitCodeMinusOne",
+                  {0x1B, 1, sim::FaultKind::Refuse, 0xFFFFFFFF},
+                  14,
+                  IDS_WRITE_BLOCK_FAILED,
+                  -1,
+                  0,
+                  5}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
   standin::DevicePlan plan;
@@ -114,7 +101,8 @@ TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
 
   const standin::ProgramResult result = Run({"update", "--yes"});
   EXPECT_EQ(result.exitCode, 14);
-  EXPECT_EQ(result.err, FailureOutput(IDS_WRITE_BLOCK_FAILED, -3, ETIMEDOUT));
+  EXPECT_TRUE(result.err.ends_with(FailureOutput(IDS_WRITE_BLOCK_FAILED, -3, ETIMEDOUT)))
+      << result.err;
   EXPECT_GE(result.elapsed, 10s + 5080ms) << "the read waits its whole time-out";
   ExpectUpdateRequests(path, 6);
 }
@@ -122,7 +110,7 @@ TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
 TEST_F(Scenario, UnpluggedDuringTheTransferFailsTheNextBlock) {
   const std::string path = bus.Plug({});
   standin::ChildProcess program(Program({"update", "--yes"}));
-  ASSERT_TRUE(program.WaitForOutput(Text(IDS_TRANSFER_RUNNING), 30s)) << program.OutputSoFar();
+  ASSERT_TRUE(program.WaitForError(Text(IDS_TRANSFER_RUNNING), 30s)) << program.ErrorSoFar();
   // Some blocks into the transfer, the unit goes.
   for (int i = 0; i < 200 && UpdateRequests(path).size() < 4 + 10; ++i) {
     std::this_thread::sleep_for(20ms);
@@ -163,7 +151,7 @@ TEST_F(Scenario, TwoInterruptsStopTheUpdateBetweenTwoRequests) {
   const std::string path = bus.Plug({});
   standin::ChildProcess program(Program({"update", "--yes"}));
   // Plain progress lines on a pipe: the first comes after a tenth of the blocks.
-  ASSERT_TRUE(program.WaitForOutput(" 10%  204/2037 blocks", 60s)) << program.OutputSoFar();
+  ASSERT_TRUE(program.WaitForError(" 10%  204/2037 blocks", 60s)) << program.ErrorSoFar();
   kill(program.pid(), SIGINT);
   std::this_thread::sleep_for(300ms);
   kill(program.pid(), SIGINT);

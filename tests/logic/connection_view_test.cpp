@@ -330,3 +330,34 @@ TEST_F(ConnectionViewTest, ArrivalDuringTheIncompatibilityBoxIsHandledFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// A unit another program holds (a second copy of the updater, pelora-update): it is left alone,
+// not even identified, and the user is told why instead of "no unit".
+TEST_F(ConnectionViewTest, UnitHeldByAnotherProgramIsLeftAloneAndNamedBusy) {
+  auto unit = Plug(kUnitPath);
+  claims.busy = {kUnitPath};
+
+  connection().ShowStartupState(link.Open().code);
+  EXPECT_EQ(view.hint, Guidance(IDS_UNIT_BUSY));
+  EXPECT_EQ(view.updateEnabled, false);
+  EXPECT_TRUE(PanelEnabled(false));
+  EXPECT_FALSE(link.IsOpen());
+  EXPECT_TRUE(unit->requests().empty());
+  EXPECT_EQ(transport.openHandles(), 0);
+
+  // Still held when it arrives again: the same words, still nothing sent.
+  EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath)));
+  EXPECT_EQ(view.hint, Guidance(IDS_UNIT_BUSY));
+  EXPECT_TRUE(unit->requests().empty());
+
+  // Once the other program has let go, the next arrival takes the unit.
+  claims.busy.clear();
+  EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath)));
+  EXPECT_EQ(view.hint, T(IDS_READY));
+  EXPECT_EQ(view.updateEnabled, true);
+  EXPECT_TRUE(link.IsOpen());
+}
+
+}  // namespace

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "protocol/device_event.h"
+#include "protocol/claiming_transport.h"
 #include "protocol/unit_link.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
+#include "tests/support/fake_claims.h"
 #include "tests/support/recording_clock.h"
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
@@ -36,7 +38,8 @@ class LogicTest : public ::testing::Test {
   LogicTest()
       : clock(timeline),
         transport([this] { return clock.nowMs; }),
-        link(transport, clock),
+        claiming(transport, claims),
+        link(claiming, clock),
         view(timeline),
         progress(timeline) {
     Rewire();
@@ -111,6 +114,9 @@ class LogicTest : public ::testing::Test {
   Timeline timeline;
   RecordingClock clock;
   sim::SimTransport transport;
+  // Units other programs hold (none unless a test says so), claimed as the programs claim them.
+  FakeClaims claims;
+  ClaimingTransport claiming;
   UnitLink link;
   RecordingView view;
   RecordingProgress progress;

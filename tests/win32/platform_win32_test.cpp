@@ -18,6 +18,7 @@
 #include "platform/win32/device_notification.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_hid_transport.h"
+#include "platform/win32/win32_unit_claims.h"
 #include "platform/win32/win32_waiter.h"
 
 namespace {
@@ -295,5 +296,34 @@ INSTANTIATE_TEST_SUITE_P(
                     DeviceChangeCase{"ArrivalWithoutBroadcast", DBT_DEVICEARRIVAL, Param::Null,
                                      DeviceChange::Arrival, false, L""}),
     [](const testing::TestParamInfo<DeviceChangeCase>& info) { return info.param.name; });
+
+}  // namespace
+
+// ---------------------------------------------------------------- claims on a unit
+
+namespace {
+
+// One claim per device path, whatever the case of its letters A to Z; given back with the claim.
+TEST(Win32UnitClaims, OneHolderPerPathUntilItLetsGo) {
+  Win32UnitClaims claims;
+  const std::wstring path = L"\\\\?\\hid#vid_1209&pid_0002#claim-test-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"#{4d1e55b2}";
+  ClaimResult first = claims.Claim(path);
+  ASSERT_EQ(first.outcome, ClaimOutcome::Claimed);
+  ASSERT_NE(first.claim, nullptr);
+
+  std::wstring upper = path;
+  for (wchar_t& c : upper) {
+    if (c >= L'a' && c <= L'z') {
+      c = static_cast<wchar_t>(c - L'a' + L'A');
+    }
+  }
+  EXPECT_EQ(claims.Claim(path).outcome, ClaimOutcome::Busy);
+  EXPECT_EQ(claims.Claim(upper).outcome, ClaimOutcome::Busy);
+  EXPECT_EQ(claims.Claim(path + L"0").outcome, ClaimOutcome::Claimed) << "another device";
+
+  first.claim.reset();
+  EXPECT_EQ(claims.Claim(upper).outcome, ClaimOutcome::Claimed);
+}
 
 }  // namespace

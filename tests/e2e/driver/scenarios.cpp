@@ -263,6 +263,32 @@ std::vector<Scenario> HotplugScenarios() {
          s.checks().ExpectEq(unit.OpenConnections(), 1, "unit open after arrival");
          s.CloseAndFinish();
        }},
+      {"second-copy-finds-the-unit-busy",
+       [](Session& s) {
+         Checks& k = s.checks();
+         BusDeviceServer& unit = s.Plug(ReadyUnit());
+         // Another copy of the program holds the unit (identified, ready).
+         Program holder(k, s.settings().exePath, s.bus().name());
+         holder.Start();
+         holder.WaitForDialog();
+         k.ExpectEq(holder.ItemText(IDC_HINT), Msg(IDS_READY, s.lang()), "the holder's hint");
+         const std::size_t holderRequests = unit.RequestCount();
+         // This copy finds the unit held: it says so and sends it nothing, not even an identify.
+         s.StartProgram();
+         s.ExpectDialog(Guidance(IDS_UNIT_BUSY, s.lang()), false, InitialPanel(s.lang()),
+                        "second copy at start-up");
+         k.ExpectEq(unit.RequestCount(), holderRequests, "requests after the second copy started");
+         s.Screenshot("busy");
+         // The holder is killed; its claim ends with it, and the next arrival takes the unit.
+         k.Expect(holder.End().empty(), "the holder ended");
+         Deliver(s, 0x8000, unit.path(), "arrival after the holder ended");
+         s.ExpectDialog(Msg(IDS_READY, s.lang()), true, ReadyPanel(L"MAVIRA"),
+                        "after the holder ended");
+         s.ExpectRequests(unit,
+                          Concat(expected::ReadyIdentification(), expected::ReadyIdentification()),
+                          "the holder's identification, then this copy's");
+         s.CloseAndFinish();
+       }},
       {"removal-of-another-device",
        [](Session& s) {
          BusDeviceServer& other = s.Plug(OtherHidDevice());

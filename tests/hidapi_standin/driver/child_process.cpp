@@ -194,6 +194,18 @@ std::string ChildProcess::OutputSoFar() const {
   return out_;
 }
 
+bool ChildProcess::WaitForError(std::string_view text, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] {
+    return err_.find(text) != std::string::npos || outputEnded_;
+  }) && err_.find(text) != std::string::npos;
+}
+
+std::string ChildProcess::ErrorSoFar() const {
+  const std::lock_guard lock(mutex_);
+  return err_;
+}
+
 ProgramResult ChildProcess::Finish() {
   if (finished_ || pid_ <= 0) {
     result_.err = err_;

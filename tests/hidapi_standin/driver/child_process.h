@@ -55,6 +55,9 @@ class ChildProcess {
   // `timeout` or the program ended without it.
   bool WaitForOutput(std::string_view text, std::chrono::milliseconds timeout);
   std::string OutputSoFar() const;
+  // The same for the standard error, where a program's questions and progress go.
+  bool WaitForError(std::string_view text, std::chrono::milliseconds timeout);
+  std::string ErrorSoFar() const;
   // Waits for the program to end, at most until its time-out (then kills its group).
   ProgramResult Finish();
 

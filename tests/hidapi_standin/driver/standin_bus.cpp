@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -41,11 +42,16 @@ struct StandinBus::Device {
   bool present = true;
   bool denied = false;
   int opens = 0;
+  // Every input report the unit has sent, in order: as hidraw does, each connection open on the
+  // device gets each of them, its own reply or another program's.
+  std::vector<std::vector<std::uint8_t>> sent;
+  bool nodeFile = false;  // the bus made a file at `path` that stands for the device node
 };
 
 struct StandinBus::Connection {
   ScopedFd fd;
   std::shared_ptr<Device> device;  // the device this connection opened, if any
+  std::size_t received = 0;        // how many of the device's input reports it has read
   bool endAfterReply = false;      // the device vanished while handling the request
   bool closed = false;
 };
@@ -62,6 +68,10 @@ StandinBus::StandinBus() : startNs_(MonotonicNs()) {
   }
   folder_ = folder;
   socketPath_ = folder_ + "/bus.sock";
+  // The device nodes live here, as real files that programs can open and lock.
+  if (::mkdir((folder_ + "/dev").c_str(), 0755) != 0) {
+    ADD_FAILURE() << "cannot make the node folder: " << std::strerror(errno);
+  }
 
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -89,6 +99,14 @@ StandinBus::~StandinBus() {
   listener_.reset();
   if (!socketPath_.empty()) {
     ::unlink(socketPath_.c_str());
+  }
+  for (const auto& device : devices_) {
+    if (device->nodeFile) {
+      ::unlink(device->path.c_str());
+    }
+  }
+  if (!folder_.empty()) {
+    ::rmdir((folder_ + "/dev").c_str());
   }
   if (!folder_.empty()) {
     ::rmdir(folder_.c_str());
@@ -133,9 +151,18 @@ std::string StandinBus::Plug(const DevicePlan& plan) {
   device->plan = plan;
   device->path = plan.path;
   for (int node = 0; device->path.empty(); ++node) {
-    const std::string candidate = "/dev/hidraw" + std::to_string(node);
+    const std::string candidate = nodeFolder() + "/hidraw" + std::to_string(node);
     if (FindPresent(candidate) == nullptr) {
       device->path = candidate;
+    }
+  }
+  if (device->path.starts_with(nodeFolder() + "/")) {
+    // Readable and writable by everyone, so that a test's program may open (and lock) it as
+    // whichever user it runs.
+    ScopedFd node(::open(device->path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666));
+    device->nodeFile = node.valid() && ::fchmod(node.get(), 0666) == 0;
+    if (!device->nodeFile) {
+      ADD_FAILURE() << "cannot make the node " << device->path << ": " << std::strerror(errno);
     }
   }
   if (FindPresent(device->path) != nullptr) {
@@ -169,6 +196,11 @@ void StandinBus::Unplug(const std::string& path) {
     return;
   }
   device->present = false;
+  if (device->nodeFile) {
+    // The kernel removes the node of an unplugged device; descriptors open on it stay valid.
+    ::unlink(device->path.c_str());
+    device->nodeFile = false;
+  }
   EndConnectionsTo(*device);
 }
 
@@ -292,6 +324,7 @@ bool StandinBus::Handle(Connection& connection, const std::vector<std::uint8_t>&
           }
         }
         ++target->opens;
+        connection.received = target->sent.size();  // a new reader gets what comes from now on
         out.Entry(ListingOf(target->plan, target->path, 0));
       }
       break;
@@ -348,9 +381,18 @@ bool StandinBus::Handle(Connection& connection, const std::vector<std::uint8_t>&
         Problem(device->path + ": read into " + std::to_string(length) +
                 " bytes, input report length " + std::to_string(device->plan.inputReportLength));
       }
+      if (connection.received < device->sent.size()) {
+        // A report this connection has not read yet, perhaps another connection's reply.
+        std::vector<std::uint8_t> report = device->sent[connection.received++];
+        report.resize(std::min<std::size_t>(report.size(), length));
+        out.U8(std::uint8_t(ReadStatus::Data)).Bytes(report);
+        break;
+      }
       std::vector<std::uint8_t> buffer(device->plan.inputReportLength);
       switch (device->unit->Read(buffer, NowMs())) {
         case sim::SimulatedUnit::ReadOutcome::Reply:
+          device->sent.push_back(buffer);
+          connection.received = device->sent.size();
           buffer.resize(std::min<std::size_t>(buffer.size(), length));
           out.U8(std::uint8_t(ReadStatus::Data)).Bytes(buffer);
           break;

@@ -20,7 +20,9 @@
 namespace standin {
 
 struct DevicePlan {
-  std::string path;  // empty: the lowest free /dev/hidrawN, as the kernel numbers nodes
+  // Empty: the lowest free hidrawN in the bus's own node folder, as the kernel numbers nodes;
+  // the bus makes a file there for it, which a program can open and lock like a node.
+  std::string path;
   std::uint16_t vendorId = MAKER_VENDOR_ID;
   std::uint16_t productId = 2;
   bool isUnit = true;  // false: another HID device, which must never get a request
@@ -52,6 +54,8 @@ class StandinBus {
   StandinBus& operator=(const StandinBus&) = delete;
 
   const std::string& socketPath() const { return socketPath_; }
+  // Where the bus makes its device nodes (its own /dev).
+  std::string nodeFolder() const { return folder_ + "/dev"; }
   // HIDAPI_STANDIN_SOCKET and LD_LIBRARY_PATH (the stand-in's folder first) for a program that
   // is to meet this bus.
   Environment ProgramEnvironment(StandinLibrary library = StandinLibrary::Current) const;

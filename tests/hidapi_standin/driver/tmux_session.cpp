@@ -46,14 +46,16 @@ TmuxSession::TmuxSession(const TerminalOptions& options) {
   }
   // tmux 3.3 sometimes marks a pane dead without ever reporting its exit status, so a shell in
   // the pane writes it down itself. Its INT trap (a handler, which exec resets) keeps it alive
-  // to do so after Ctrl-C, while the program keeps the default action. It also keeps the
+  // to do so after Ctrl-C, and its TSTP trap after Ctrl-Z (a shell without job control would
+  // stop), while the program keeps the default actions. It also keeps the
   // terminal open half a second after the program ends before it tells the status: a pane whose
   // terminal closes right after the program's last write was seen to lose that output.
   exitStatusFile_ = folder_ + "/exit-status";
-  arguments.insert(arguments.end(), {"--", "sh", "-c",
-                                     "trap : INT; status=$1; shift; \"$@\"; code=$?; sleep 0.5; "
-                                     "echo $code > \"$status\"",
-                                     "sh", exitStatusFile_});
+  arguments.insert(arguments.end(),
+                   {"--", "sh", "-c",
+                    "trap : INT TSTP; status=$1; shift; \"$@\"; code=$?; sleep 0.5; "
+                    "echo $code > \"$status\"",
+                    "sh", exitStatusFile_});
   arguments.insert(arguments.end(), options.argv.begin(), options.argv.end());
   bool ok = false;
   const std::string said = Tmux(arguments, &ok);
