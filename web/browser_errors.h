@@ -14,4 +14,5 @@ inline constexpr std::uint32_t BROWSER_ERROR_BAD_REPORT = 0xB005;     // TypeErr
 inline constexpr std::uint32_t BROWSER_ERROR_TIMEOUT = 0xB006;        // no input report in 10 s
 inline constexpr std::uint32_t BROWSER_ERROR_UNPLUGGED = 0xB007;      // unit gone during the call
 inline constexpr std::uint32_t BROWSER_ERROR_NO_HANDLE = 0xB008;      // the handle is not open here
+inline constexpr std::uint32_t BROWSER_ERROR_NO_LOCKS = 0xB009;       // no Web Locks to claim with
 inline constexpr std::uint32_t BROWSER_ERROR_OTHER = 0xB0FF;          // any other exception

@@ -4,11 +4,13 @@
 #include "carried_image_digest.h"
 
 #include "dialog/dialog_logic.h"
+#include "protocol/claiming_transport.h"
 #include "protocol/unit_link.h"
 #include "protocol/vendor.h"
 #include "texts/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "web/browser_language.h"
+#include "web/browser_unit_claims.h"
 #include "web/browser_waiter.h"
 #include "web/carried_image.h"
 #include "web/page_channel.h"
@@ -55,7 +57,11 @@ int main() {
   PageDialogView view(page, loop);
   PageProgress progress(page);
   BrowserWaiter waiter;
-  WebHidTransport transport;
+  WebHidTransport webHid;
+  // Each unit is claimed before anything is sent to it: another tab of this page leaves it alone
+  // while this one holds it.
+  BrowserUnitClaims claims;
+  ClaimingTransport transport(webHid, claims);
   UnitLink link(transport, waiter);
   DialogLogic logic({view, link, texts, progress, waiter},
                     CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256});

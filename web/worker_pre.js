@@ -13,8 +13,23 @@ const BROWSER_ERROR = Object.freeze({
   timeout: 0xb006,
   unplugged: 0xb007,
   noHandle: 0xb008,
+  noLocks: 0xb009,
   other: 0xb0ff,
 });
+
+// The code of a browser exception.
+function browserErrorCode(error) {
+  switch (error && error.name) {
+    case 'NetworkError': return BROWSER_ERROR.network;
+    case 'InvalidStateError': return BROWSER_ERROR.invalidState;
+    case 'NotAllowedError':
+    case 'SecurityError': return BROWSER_ERROR.notAllowed;
+    case 'NotFoundError': return BROWSER_ERROR.notFound;
+    case 'TypeError':
+    case 'DataError': return BROWSER_ERROR.badReport;
+    default: return BROWSER_ERROR.other;
+  }
+}
 
 // WebHID reads wait for ever; the core's reads end after this long, as on the other systems.
 const READ_TIMEOUT_MS = 10000;
@@ -123,19 +138,6 @@ const WorkerHid = (() => {
     return name;
   }
 
-  function codeOf(error) {
-    switch (error && error.name) {
-      case 'NetworkError': return BROWSER_ERROR.network;
-      case 'InvalidStateError': return BROWSER_ERROR.invalidState;
-      case 'NotAllowedError':
-      case 'SecurityError': return BROWSER_ERROR.notAllowed;
-      case 'NotFoundError': return BROWSER_ERROR.notFound;
-      case 'TypeError':
-      case 'DataError': return BROWSER_ERROR.badReport;
-      default: return BROWSER_ERROR.other;
-    }
-  }
-
   // The longest report of a kind in the device's collections, in bytes, plus the report-ID
   // byte, as the Windows HID capabilities count it (also when the device numbers no reports).
   function reportLength(device, output) {
@@ -238,7 +240,7 @@ const WorkerHid = (() => {
       await entry.device.sendReport(report[0], report.subarray(1));
       return 0;
     } catch (error) {
-      return codeOf(error);
+      return browserErrorCode(error);
     }
   };
 
@@ -297,4 +299,41 @@ const WorkerHid = (() => {
   };
 
   return api;
+})();
+
+// The claims on units (web/browser_unit_claims.cpp): one Web Lock per unit, held until released
+// or until this worker ends. Locks are shared by every tab and worker of the origin.
+const WorkerLocks = (() => {
+  const held = new Map();
+  let next = 1;
+  return {
+    // A number above 0 for a lock now held, 0 when another holds it, else the negated code.
+    claim(name) {
+      const locks = self.navigator && self.navigator.locks;
+      if (!locks) {
+        return Promise.resolve(-BROWSER_ERROR.noLocks);
+      }
+      return new Promise((resolve) => {
+        locks.request(name, { ifAvailable: true }, (lock) => {
+          if (!lock) {
+            resolve(0);
+            return undefined;
+          }
+          const id = next++;
+          // The lock is held for as long as this promise is pending.
+          return new Promise((release) => {
+            held.set(id, release);
+            resolve(id);
+          });
+        }).catch((error) => resolve(-browserErrorCode(error)));
+      });
+    },
+    release(id) {
+      const release = held.get(id);
+      if (release) {
+        held.delete(id);
+        release();
+      }
+    },
+  };
 })();

@@ -101,10 +101,17 @@ async function until(what, check, ms = 15000) {
   }
 }
 
-// A page of the updater served with `units` plugged in before it starts.
-async function openPage({ on = browser, units = [], withFake = true, before: prepare } = {}) {
+async function startServer({ units = [], withFake = true } = {}) {
   const server = await serve({ site, fake: withFake ? fake : null, units });
   servers.add(server);
+  return server;
+}
+
+// A page of the updater served with `units` plugged in before it starts, on a server (an origin)
+// of its own unless it is given one to share with other tabs.
+async function openPage({ on = browser, units = [], withFake = true, before: prepare,
+  server: shared = null } = {}) {
+  const server = shared || await startServer({ units, withFake });
   const page = await on.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
@@ -145,8 +152,10 @@ async function openPage({ on = browser, units = [], withFake = true, before: pre
     },
     close: async () => {
       await page.close();
-      servers.delete(server);
-      await server.close();
+      if (!shared) {
+        servers.delete(server);
+        await server.close();
+      }
     },
   };
   return ui;
@@ -311,6 +320,36 @@ test('Connect grants a unit, unplugging shows the lost connection, plugging back
     assert.deepEqual(ui.errors, []);
     await ui.close();
   });
+
+// Two tabs of the page (one origin) and one unit: each tab's unit is claimed with a Web Lock
+// before anything is sent to it.
+test('a second tab finds the unit busy and sends it nothing; it takes the unit once the first ' +
+     'tab is closed', { timeout: 60000 }, async () => {
+  const server = await startServer({ units: [{}] });
+  const first = await openPage({ server });
+  assert.equal(await first.hint(), T(40000));
+
+  const second = await openPage({ server });
+  assert.equal(await second.hint(), guidance(40042));
+  assert.equal(await second.enabled('update'), false);
+  assert.deepEqual(await second.values(), ['0.0.0', '0.0.0', '0.0.0']);
+  assert.equal(await second.fake(() => FakeHid.requestCount('fake-1')), 0);
+  await second.shot('claim-1-busy');
+
+  // Closing the first tab gives its claim up (the browser ends its worker a moment later); the
+  // unit plugged in again is taken here.
+  await first.close();
+  await until("the first tab's claim to end", async () =>
+    (await second.fake(() => navigator.locks.query())).held.length === 0);
+  await second.fake(() => FakeHid.unplug('fake-1'));
+  const again = await second.fake(() => FakeHid.plug());
+  await until('the ready hint in the second tab', async () => (await second.hint()) === T(40000));
+  assert.ok(await second.enabled('update'));
+  assert.equal(await second.fake((name) => FakeHid.judge(name, 0), again), '');
+  await second.shot('claim-2-taken');
+  assert.deepEqual([...first.errors, ...second.errors], []);
+  await second.close();
+});
 
 test('German: the texts of the one catalogue, the warning answered with Abbrechen',
   { timeout: 60000 }, async () => {
