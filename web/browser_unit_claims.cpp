@@ -8,7 +8,7 @@
 // 0 a lock held elsewhere, below 0 the negated error code of a browser without locks.
 EM_ASYNC_JS(int, web_lock_claim, (const char* name),
             { return await WorkerLocks.claim(UTF8ToString(name)); });
-EM_JS(void, web_lock_release, (int id), { WorkerLocks.release(id); });
+EM_ASYNC_JS(void, web_lock_release, (int id), { await WorkerLocks.release(id); });
 
 namespace {
 

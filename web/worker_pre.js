@@ -314,7 +314,7 @@ const WorkerLocks = (() => {
         return Promise.resolve(-BROWSER_ERROR.noLocks);
       }
       return new Promise((resolve) => {
-        locks.request(name, { ifAvailable: true }, (lock) => {
+        const done = locks.request(name, { ifAvailable: true }, (lock) => {
           if (!lock) {
             resolve(0);
             return undefined;
@@ -322,17 +322,20 @@ const WorkerLocks = (() => {
           const id = next++;
           // The lock is held for as long as this promise is pending.
           return new Promise((release) => {
-            held.set(id, release);
+            held.set(id, { release, done });
             resolve(id);
           });
-        }).catch((error) => resolve(-browserErrorCode(error)));
+        });
+        done.catch((error) => resolve(-browserErrorCode(error)));
       });
     },
-    release(id) {
-      const release = held.get(id);
-      if (release) {
+    // Resolves once the lock is given up: a claim made before that would find it still held.
+    async release(id) {
+      const lock = held.get(id);
+      if (lock) {
         held.delete(id);
-        release();
+        lock.release();
+        await lock.done.catch(() => {});
       }
     },
   };

@@ -315,6 +315,16 @@ test('Connect grants a unit, unplugging shows the lost connection, plugging back
     await ui.fake(() => FakeHid.plug());
     await until('the ready hint again', async () => (await ui.hint()) === T(40000));
     assert.ok(await ui.enabled('update'));
+    // Out and in again at once, as through a loose plug: the claim given up on the removal is
+    // free for the arrival right behind it.
+    const replugged = await ui.fake(() => {
+      FakeHid.unplug('fake-2');
+      return FakeHid.plug();
+    });
+    await until('the unit taken again', async () =>
+      (await ui.fake((name) => FakeHid.requestCount(name), replugged)) === IDENTIFY_REQUESTS);
+    assert.equal(await ui.hint(), T(40000));
+    assert.ok(await ui.enabled('update'));
     // A unit of another maker is never opened by the worker's device filter.
     await ui.fake(() => FakeHid.plug({ vendorId: 0x1234 }));
     assert.deepEqual(ui.errors, []);
