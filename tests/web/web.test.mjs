@@ -197,10 +197,13 @@ async () => {
   assert.equal(await ui.enabled('connect'), false);
   assert.equal(await ui.page.$eval('#progress-title', (e) => e.textContent), T(40029));
   await ui.shot('update-3-progress');
-  const asked = new Promise((resolve) => ui.page.once('dialog', async (dialog) => {
-    resolve(dialog.type());
-    await dialog.dismiss();
-  }));
+  const asked = Promise.race([
+    new Promise((resolve) => ui.page.once('dialog', async (dialog) => {
+      resolve(dialog.type());
+      await dialog.dismiss();
+    })),
+    new Promise((resolve) => setTimeout(() => resolve('no question within 5 s'), 5000)),
+  ]);
   await ui.page.close({ runBeforeUnload: true });
   assert.equal(await asked, 'beforeunload');
   assert.equal(ui.page.isClosed(), false);
