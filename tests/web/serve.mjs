@@ -1,0 +1,77 @@
+// Serves the built page on 127.0.0.1 (a secure context, so the browser offers WebHID).
+// With a fake folder it also serves the fake navigator.hid and loads it into the page and the
+// worker ahead of their own scripts; the page's files themselves are served unchanged.
+//
+//   node tests/web/serve.mjs --site build/web/site [--port 8080]
+//   node tests/web/serve.mjs --site build/web/site --fake build/web/fake --demo
+//     (--demo: a simulated ready unit, granted before, is plugged in when the page starts)
+import fs from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+  '.wasm': 'application/wasm',
+  '.png': 'image/png',
+};
+
+function send(response, status, type, body) {
+  response.writeHead(status, { 'content-type': type, 'cache-control': 'no-store' });
+  response.end(body);
+}
+
+// Starts a server; resolves to { url, close() }. `units` are plugged into the fake bus when the
+// worker starts (FakeHid.plug options each), before the page's start-up scan.
+export function serve({ site, fake = null, demo = false, units = [], port = 0 }) {
+  const atStart = demo ? [{}] : units;
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://127.0.0.1');
+    let name = decodeURIComponent(url.pathname);
+    if (name === '/') {
+      name = '/index.html';
+    }
+    const root = fake && name.startsWith('/fake/') ? fake : site;
+    const relative = fake && name.startsWith('/fake/') ? name.slice('/fake'.length) : name;
+    const file = path.join(root, path.normalize(relative));
+    if (!file.startsWith(root) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+      send(response, 404, 'text/plain', 'not found');
+      return;
+    }
+    let body = fs.readFileSync(file);
+    if (fake && name === '/index.html') {
+      body = body.toString().replace('<script src="page.js">',
+        '<script src="fake/fake_hid_page.js"></script>\n<script src="page.js">');
+    } else if (fake && name === '/updater-worker.js') {
+      const plug = atStart.map((unit) => `FakeHid.plug(${JSON.stringify({ ...unit, announce: false })});\n`).join('');
+      body = `importScripts('fake/sim-unit.js', 'fake/fake_hid_worker.js');\n${plug}${body}`;
+    }
+    send(response, 200, TYPES[path.extname(file)] || 'application/octet-stream', body);
+  });
+  return new Promise((resolve) => {
+    server.listen(port, '127.0.0.1', () => {
+      resolve({
+        url: `http://127.0.0.1:${server.address().port}/`,
+        close: () => new Promise((done) => {
+          server.closeAllConnections();
+          server.close(done);
+        }),
+      });
+    });
+  });
+}
+
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+  const option = (name) => {
+    const at = process.argv.indexOf(name);
+    return at < 0 ? null : process.argv[at + 1];
+  };
+  const site = path.resolve(option('--site') || 'build/web/site');
+  const fake = option('--fake') ? path.resolve(option('--fake')) : null;
+  const { url } = await serve({
+    site, fake, demo: process.argv.includes('--demo'), port: Number(option('--port') || 8080),
+  });
+  console.log(`Serving ${site} at ${url} (Ctrl-C to stop)`);
+}

@@ -1,0 +1,119 @@
+#include "web/webhid_transport.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <string>
+
+#include "protocol/unit_filter.h"
+
+// Handles are small positive numbers of WorkerHid's table; calls return 0 or an error code.
+EM_ASYNC_JS(int, web_hid_list, (), { return await WorkerHid.list(); });
+EM_ASYNC_JS(int, web_hid_open, (int index), { return await WorkerHid.open(index); });
+EM_JS(int, web_hid_vendor_id, (int handle), { return WorkerHid.vendorId(handle); });
+EM_JS(int, web_hid_product_id, (int handle), { return WorkerHid.productId(handle); });
+EM_JS(int, web_hid_path_bytes, (int handle), { return lengthBytesUTF8(WorkerHid.path(handle)); });
+EM_JS(void, web_hid_path, (int handle, char* out, int size),
+      { stringToUTF8(WorkerHid.path(handle), out, size); });
+EM_JS(int, web_hid_report_length, (int handle, int output),
+      { return WorkerHid.reportLength(handle, output != 0); });
+EM_ASYNC_JS(int, web_hid_write, (int handle, const std::uint8_t* bytes, int length),
+            { return await WorkerHid.write(handle, HEAPU8.slice(bytes, bytes + length)); });
+EM_ASYNC_JS(int, web_hid_read, (int handle, std::uint8_t* buffer, int length),
+            { return await WorkerHid.readInto(handle, buffer, length); });
+EM_ASYNC_JS(void, web_hid_close, (int handle), { await WorkerHid.close(handle); });
+
+namespace {
+
+DevicePath PathOf(int handle) {
+  const int bytes = web_hid_path_bytes(handle);
+  DevicePath path(static_cast<std::size_t>(bytes) + 1, '\0');
+  web_hid_path(handle, path.data(), bytes + 1);
+  path.resize(static_cast<std::size_t>(bytes));
+  return path;
+}
+
+// The devices this origin was granted, in the browser's order.
+class WebHidWalk final : public HidInterfaceWalk {
+ public:
+  explicit WebHidWalk(int count) : count_(count) {}
+  ~WebHidWalk() override { CloseCurrent(); }
+  WebHidWalk(const WebHidWalk&) = delete;
+  WebHidWalk& operator=(const WebHidWalk&) = delete;
+
+  bool Next() override { return ++index_ < count_; }
+  bool OpenCurrent() override {
+    // A device that cannot be opened (held by another program, say) is passed over.
+    handle_ = std::max(web_hid_open(index_), 0);
+    return handle_ > 0;
+  }
+  std::optional<UsbIds> ReadIds() override {
+    const int vendorId = web_hid_vendor_id(handle_);
+    const int productId = web_hid_product_id(handle_);
+    if (vendorId < 0 || productId < 0) {
+      return std::nullopt;
+    }
+    return UsbIds{static_cast<std::uint16_t>(vendorId), static_cast<std::uint16_t>(productId)};
+  }
+  void CloseCurrent() override {
+    if (handle_ > 0) {
+      web_hid_close(handle_);
+      handle_ = 0;
+    }
+  }
+  OpenedDevice TakeCurrent(std::uint16_t productId) override {
+    OpenedDevice device{static_cast<DeviceHandle>(handle_), PathOf(handle_), productId};
+    handle_ = 0;
+    return device;
+  }
+
+ private:
+  int count_;
+  int index_ = -1;
+  int handle_ = 0;
+};
+
+int AsJsHandle(DeviceHandle handle) {
+  return handle == INVALID_DEVICE_HANDLE || handle > INT_MAX ? 0 : static_cast<int>(handle);
+}
+
+IoResult AsIoResult(int error) {
+  return error == 0 ? IoResult::Success() : IoResult::Failure(static_cast<std::uint32_t>(error));
+}
+
+}  // namespace
+
+ResultCode WebHidTransport::FindAndOpen(OpenedDevice& out) {
+  const int count = web_hid_list();
+  if (count < 0) {
+    return RESULT_NO_DEVICE;
+  }
+  WebHidWalk walk(count);
+  return FindFirstUnit(walk, out);
+}
+
+bool WebHidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+  const int input = web_hid_report_length(AsJsHandle(handle), 0);
+  const int output = web_hid_report_length(AsJsHandle(handle), 1);
+  if (input <= 0 || output <= 0) {
+    return false;
+  }
+  out = {static_cast<std::uint32_t>(input), static_cast<std::uint32_t>(output)};
+  return true;
+}
+
+IoResult WebHidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
+  return AsIoResult(
+      web_hid_write(AsJsHandle(handle), report.data(), static_cast<int>(report.size())));
+}
+
+IoResult WebHidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
+  return AsIoResult(
+      web_hid_read(AsJsHandle(handle), buffer.data(), static_cast<int>(buffer.size())));
+}
+
+void WebHidTransport::CloseDevice(DeviceHandle handle) {
+  web_hid_close(AsJsHandle(handle));
+}

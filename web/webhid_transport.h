@@ -1,0 +1,17 @@
+#pragma once
+
+#include "protocol/hid_transport.h"
+
+// HidTransport on WebHID (navigator.hid in the worker; the JavaScript half is WorkerHid in
+// web/worker_pre.js). WebHID keeps the report ID apart from the data, has no device path, no
+// read time-out and no error numbers: the JavaScript half puts the ID back at byte 0 of a read
+// and takes it off a write, names each granted device with a stable string, bounds every read to
+// 10 s and maps each browser error to a code of web/browser_errors.h, the failure's OS error.
+class WebHidTransport final : public HidTransport {
+ public:
+  ResultCode FindAndOpen(OpenedDevice& out) override;
+  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
+  IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  void CloseDevice(DeviceHandle handle) override;
+};
