@@ -1,5 +1,5 @@
-// The conversion of WM_DEVICECHANGE parameters into a DeviceBroadcast from arbitrary broadcast bytes
-// and stated sizes. The broadcast sits in an allocation of exactly its length so that a read
+// The conversion of WM_DEVICECHANGE parameters into a DeviceBroadcast from arbitrary broadcast
+// bytes and stated sizes. The broadcast sits in an allocation of exactly its length so that a read
 // past it is a sanitizer report.
 #include <fuzzer/FuzzedDataProvider.h>
 
