@@ -39,14 +39,15 @@ HANDLE AsHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-// One overlapped read or write. It never lets the OVERLAPPED (or the caller's buffer) go while the
-// system may still write to them: a transfer that outlives its time-out is cancelled and its
-// completion awaited. The event is the transport's, reused: ReadFile and WriteFile reset it as
-// they start, and creating and closing one per transfer cost two calls into the system per
-// request (two round trips to the Wine server on every block of an update).
+// One overlapped read or write. It owns the event and the OVERLAPPED, and it never lets them (or
+// the caller's buffer) go while the system may still write to them: a transfer that outlives its
+// time-out is cancelled and its completion awaited.
 class OverlappedTransfer {
  public:
-  OverlappedTransfer(HANDLE file, HANDLE event) : file_(file) { overlapped_.hEvent = event; }
+  explicit OverlappedTransfer(HANDLE file)
+      : file_(file), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    overlapped_.hEvent = event_.get();
+  }
   ~OverlappedTransfer() {
     if (pending_) {
       CancelAndAwait();
@@ -56,30 +57,25 @@ class OverlappedTransfer {
   OverlappedTransfer& operator=(const OverlappedTransfer&) = delete;
 
   bool Write(const void* data, DWORD length, DWORD timeoutMs) {
-    if (overlapped_.hEvent == nullptr) {
+    if (!event_) {
       return false;
     }
     return Finish(WriteFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
   }
   bool Read(void* data, DWORD length, DWORD timeoutMs) {
-    if (overlapped_.hEvent == nullptr) {
+    if (!event_) {
       return false;
     }
     return Finish(ReadFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
   }
 
  private:
-  bool Finish(BOOL completed, DWORD timeoutMs) {
-    if (completed) {
-      // Done already (a write to the unit almost always is): waiting on the event would only
-      // ask the system for what it has just said.
-      return true;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
+  bool Finish(BOOL started, DWORD timeoutMs) {
+    if (!started && GetLastError() != ERROR_IO_PENDING) {
       return false;
     }
     pending_ = true;
-    const DWORD waited = WaitForSingleObject(overlapped_.hEvent, timeoutMs);
+    const DWORD waited = WaitForSingleObject(event_.get(), timeoutMs);
     if (waited != WAIT_OBJECT_0) {
       const DWORD error = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
       // A transfer that completed while being cancelled did happen, and counts.
@@ -103,6 +99,7 @@ class OverlappedTransfer {
   }
 
   HANDLE file_;
+  KernelObject event_;
   OVERLAPPED overlapped_{};
   bool pending_ = false;
 };
@@ -213,7 +210,7 @@ bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out
 IoResult Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   // The HID class driver fails a write that is not exactly the output report length with the
   // report ID first, which is why the link hands over the whole report and nothing else.
-  OverlappedTransfer transfer(AsHandle(handle), TransferEvent());
+  OverlappedTransfer transfer(AsHandle(handle));
   if (transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_)) {
     return IoResult::Success();
   }
@@ -226,18 +223,11 @@ IoResult Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8
   if (!buffer.empty()) {
     buffer[0] = REPORT_ID_IN;
   }
-  OverlappedTransfer transfer(AsHandle(handle), TransferEvent());
+  OverlappedTransfer transfer(AsHandle(handle));
   if (transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_)) {
     return IoResult::Success();
   }
   return IoResult::Failure(GetLastError());
-}
-
-HANDLE Win32HidTransport::TransferEvent() {
-  if (!transferEvent_) {
-    transferEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  }
-  return transferEvent_.get();
 }
 
 void Win32HidTransport::CloseDevice(DeviceHandle handle) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "platform/win32/hid_library.h"
-#include "platform/win32/scoped_handle.h"
 #include "protocol/hid_transport.h"
 
 // HidTransport on SetupAPI, hid.dll and overlapped ReadFile/WriteFile.
@@ -24,11 +23,6 @@ class Win32HidTransport final : public HidTransport {
   void CloseDevice(DeviceHandle handle) override;
 
  private:
-  // The event every overlapped transfer waits on, made at the first; null if it could not be
-  // made (the transfer then fails with the system's error, and the next one tries again).
-  HANDLE TransferEvent();
-
   const HidLibrary& hid_;
   DWORD transferTimeoutMs_;
-  KernelObject transferEvent_;
 };

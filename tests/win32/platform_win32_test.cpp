@@ -115,8 +115,8 @@ TEST(Win32HidTransport, ReadPresetsTheReportIdEvenWhenItFails) {
   EXPECT_EQ(buffer[1], 0xEE);
 }
 
-// A write that completes at once leaves the transport's event signalled; the read after it must
-// still wait for its own reply (here 150 ms late) and deliver it, not end early on that event.
+// A read after a write that completed at once waits for its own reply (here 150 ms late) and
+// delivers it, not ending early on anything the write left behind.
 TEST(Win32HidTransport, ReadAfterAWriteDoneAtOnceWaitsForALateReply) {
   PipeUnit unit(4096);
   ASSERT_TRUE(unit.server && unit.client);
