@@ -6,7 +6,7 @@
 namespace {
 
 // The options, and the commands each one belongs to.
-struct OptionSpec {
+struct KnownOption {
   const char* name;
   const char* shortName;  // or null
   bool takesValue;
@@ -14,7 +14,7 @@ struct OptionSpec {
   bool forUpdate;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {"--json", nullptr, false, true, false},
     {"--yes", "-y", false, false, true},
     {"--device", nullptr, true, false, true},
@@ -46,8 +46,8 @@ std::optional<std::uint32_t> ParseSeconds(const std::string& text) {
   return value;
 }
 
-const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& option : kOptions) {
+const KnownOption* FindOption(const std::string& name) {
+  for (const KnownOption& option : kOptions) {
     if (name == option.name || (option.shortName != nullptr && name == option.shortName)) {
       return &option;
     }
@@ -70,7 +70,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 
   Arguments parsed;
   std::optional<CliCommand> command;
-  std::vector<const OptionSpec*> seen;
+  std::vector<const KnownOption*> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if ((arg == "list" || arg == "update") && !command) {
@@ -80,7 +80,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     // "--name=value" is the same as "--name value"; a short option has no such form.
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* option = FindOption(name);
+    const KnownOption* option = FindOption(name);
     if (option == nullptr) {
       return Refused(IDS_CLI_UNKNOWN_ARGUMENT, {arg});
     }
@@ -120,7 +120,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return Refused(IDS_CLI_NO_COMMAND);
   }
   // An option that the command would ignore is refused: the user meant something by it.
-  for (const OptionSpec* option : seen) {
+  for (const KnownOption* option : seen) {
     if (!(*command == CliCommand::List ? option->forList : option->forUpdate)) {
       return Refused(IDS_CLI_OPTION_NOT_FOR,
                      {option->name, *command == CliCommand::List ? "list" : "update"});

@@ -28,7 +28,7 @@
 
 #include "sim/device_plan.h"
 #include "sim/simulated_unit.h"
-#include "sim/uhid/fault_spec.h"
+#include "sim/uhid/fault_option.h"
 #include "sim/uhid/uhid_device.h"
 
 namespace uhid_unit {

@@ -1,4 +1,4 @@
-#include "sim/uhid/fault_spec.h"
+#include "sim/uhid/fault_option.h"
 
 #include <cerrno>
 #include <cstdlib>
