@@ -27,6 +27,7 @@
 
 cmake_minimum_required(VERSION 3.25)
 include("${CMAKE_CURRENT_LIST_DIR}/hex_digits.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/take_line.cmake")
 
 foreach(required INPUT OUTPUT_DIR WEB_ADDRESS)
   if(NOT DEFINED ${required} OR "${${required}}" STREQUAL "")
@@ -184,16 +185,7 @@ endmacro()
 set(rest "${source}")
 while(NOT rest STREQUAL "")
   math(EXPR line_number "${line_number} + 1")
-  string(FIND "${rest}" "\n" newline)
-  if(newline EQUAL -1)
-    set(line "${rest}")
-    set(rest "")
-  else()
-    string(SUBSTRING "${rest}" 0 ${newline} line)
-    math(EXPR next "${newline} + 1")
-    string(SUBSTRING "${rest}" ${next} -1 rest)
-  endif()
-  string(REGEX REPLACE "\r$" "" line "${line}")
+  take_line(rest line)
   # Comment lines may hold anything; they never reach the outputs.
 
   if(line STREQUAL "" OR line MATCHES "^#")

@@ -6,6 +6,15 @@ namespace e2e {
 
 namespace {
 
+// Paints `width` x `height` of `dc` in `background` (0xRRGGBB).
+void FillWith(HDC dc, int width, int height, std::uint32_t background) {
+  HBRUSH brush =
+      CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+  RECT all{0, 0, width, height};
+  FillRect(dc, &all, brush);
+  DeleteObject(brush);
+}
+
 ScreenPixels Capture(HDC source, int left, int top, int width, int height) {
   ScreenPixels shot;
   if (width <= 0 || height <= 0)
@@ -44,11 +53,7 @@ ScreenPixels DrawnIcon(LPCWSTR which, int width, int height, std::uint32_t backg
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = SelectObject(memory, canvas);
-  HBRUSH brush =
-      CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
-  RECT all{0, 0, width, height};
-  FillRect(memory, &all, brush);
-  DeleteObject(brush);
+  FillWith(memory, width, height, background);
   DrawIconEx(memory, 0, 0, LoadIconW(nullptr, which), 0, 0, 0, nullptr, DI_NORMAL);
   ScreenPixels shot = Capture(memory, 0, 0, width, height);
   SelectObject(memory, old);
@@ -85,11 +90,7 @@ ScreenPixels DrawnLogo(HMODULE program, int logo, int width, int height, std::ui
   HBITMAP canvas = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ oldCanvas = SelectObject(canvasDc, canvas);
   HGDIOBJ oldLogo = SelectObject(logoDc, bitmap);
-  HBRUSH brush =
-      CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
-  RECT all{0, 0, width, height};
-  FillRect(canvasDc, &all, brush);
-  DeleteObject(brush);
+  FillWith(canvasDc, width, height, background);
   if (GdiTransparentBlt(canvasDc, 0, 0, width, height, logoDc, 0, 0, size.bmWidth, size.bmHeight,
                         RGB(0, 255, 0)))
     shot = Capture(canvasDc, 0, 0, width, height);
