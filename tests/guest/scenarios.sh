@@ -91,7 +91,9 @@ rm -f /usr/lib/udev/rules.d/70-pelora-update.rules /etc/udev/rules.d/70-pelora-u
 udevadm control --reload-rules
 plug no-rule
 node_access "$(cat "$out/no-rule/node")" "$out/no-rule/access"
-run no-rule list --as "$user" /usr/bin/env "$cli" list
+# The checkout may sit in a folder only root can enter (mktemp -d makes one): $user runs a copy.
+install -m 0755 "$cli" /usr/local/bin/pelora-update-build
+run no-rule list --as "$user" /usr/bin/env /usr/local/bin/pelora-update-build list
 unplug no-rule
 
 note "the packaged rule, installed from the package"
