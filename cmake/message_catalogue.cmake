@@ -1,5 +1,5 @@
 # Build rules that turn a message catalogue source into its generated files (see
-# generate_messages.cmake for what they hold).
+# generate_messages.py for what they hold).
 #
 #   updater_message_catalogue(<target> INPUT <messages.txt> OUTPUT_DIR <dir> [PSEUDO])
 #
@@ -7,6 +7,8 @@
 # the test-only pseudo-language (pseudo_language.cmake), so <dir> holds a catalogue with one
 # language more; such a catalogue is for tests and never reaches a program users get.
 set(UPDATER_CATALOGUE_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}")
+# The generator runs on the build machine, whatever the target: never look in a cross root.
+find_program(UPDATER_PYTHON NAMES python3 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 
 function(updater_message_catalogue target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "PSEUDO" "INPUT;OUTPUT_DIR" "")
@@ -32,11 +34,10 @@ function(updater_message_catalogue target)
   file(CONFIGURE OUTPUT "${address_stamp}" CONTENT "${UPDATER_WEB_ADDRESS}\n")
   add_custom_command(
     OUTPUT ${outputs}
-    COMMAND "${CMAKE_COMMAND}" "-DINPUT=${source}" "-DOUTPUT_DIR=${arg_OUTPUT_DIR}"
-            "-DWEB_ADDRESS=${UPDATER_WEB_ADDRESS}"
-            -P "${UPDATER_CATALOGUE_SCRIPTS}/generate_messages.cmake"
-    DEPENDS "${source}" "${UPDATER_CATALOGUE_SCRIPTS}/generate_messages.cmake"
-            "${UPDATER_CATALOGUE_SCRIPTS}/hex_digits.cmake" "${address_stamp}"
+    COMMAND "${UPDATER_PYTHON}" "${UPDATER_CATALOGUE_SCRIPTS}/generate_messages.py"
+            --input "${source}" --output-dir "${arg_OUTPUT_DIR}"
+            --web-address "${UPDATER_WEB_ADDRESS}"
+    DEPENDS "${source}" "${UPDATER_CATALOGUE_SCRIPTS}/generate_messages.py" "${address_stamp}"
     COMMENT "Generating the message catalogue in ${arg_OUTPUT_DIR}"
     VERBATIM)
   add_custom_target(${target} DEPENDS ${outputs})
