@@ -54,6 +54,28 @@ std::vector<std::uint8_t> Refused(std::uint32_t code) {
   return reply;
 }
 
+// Whether a request answered by an injected refusal or outcome flag was carried out. The unit
+// does what its reply says, as the reply rules read that reply: a refusal with code 0 reports no
+// error for the requests judged by their code (block, erase, address, opening the flash), and the
+// outcome flag is an outcome only for setting the lock (0x01: locked) and opening the flash
+// (0x00: open); to every other request the flag byte means nothing, so the request was done.
+bool FaultedRequestDone(const Fault& fault, std::uint8_t command, std::uint8_t argument) {
+  const bool lockSet = command == SYSTEM_LOCK && argument == 0x01;
+  const bool flashOpen = command == ESC_WRITE_PROTECT && argument == 0x00;
+  if (fault.kind == FaultKind::Refuse) {
+    const bool judgedByCode =
+        command == WRITE_BLOCK || command == ERASE || command == SET_ADDRESS || flashOpen;
+    return judgedByCode && fault.code == 0;
+  }
+  if (lockSet) {
+    return fault.flag == 0x01;
+  }
+  if (flashOpen) {
+    return fault.flag == 0x00;
+  }
+  return true;
+}
+
 }  // namespace
 
 SimulatedUnit::SimulatedUnit(UnitConfig config) : config_(std::move(config)) {}
@@ -113,10 +135,13 @@ bool SimulatedUnit::Write(std::span<const std::uint8_t> report, std::uint64_t no
 
   requests_.push_back({nowMs, std::vector<std::uint8_t>(report.begin(), report.end()), {}});
 
-  if (fault != nullptr && fault->kind == FaultKind::Refuse) {
-    pendingReply_ = Refused(fault->code);
-  } else if (fault != nullptr && fault->kind == FaultKind::FailFlag) {
-    pendingReply_ = Reply(fault->flag, 0);
+  if (fault != nullptr &&
+      (fault->kind == FaultKind::Refuse || fault->kind == FaultKind::FailFlag)) {
+    const std::uint8_t argument = report.size() > 3 ? report[3] : 0;
+    if (FaultedRequestDone(*fault, command, argument)) {
+      (void)Handle(report);
+    }
+    pendingReply_ = fault->kind == FaultKind::Refuse ? Refused(fault->code) : Reply(fault->flag, 0);
   } else {
     pendingReply_ = Handle(report);
   }

@@ -38,8 +38,9 @@ enum class FaultKind {
   Vanish,        // the device disappears before the request is taken
 };
 
-// A refused or failed-flag request has no effect on the unit; a request whose reply fails to
-// read or never comes has been taken and acted on.
+// A refused or failed-flag request is carried out exactly when the reply rules take its reply for
+// success (a refusal with code 0 of a block, say), and has no effect otherwise; a request whose
+// reply fails to read or never comes has been taken and acted on.
 struct Fault {
   std::uint8_t command = 0;      // CMD_ code the fault applies to
   std::uint32_t occurrence = 1;  // 1-based count of that command's requests; 0 = every one

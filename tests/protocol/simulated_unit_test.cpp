@@ -251,6 +251,64 @@ TEST(UnitModel, RefusedRequestsHaveNoEffectButUnreadRepliesDo) {
   EXPECT_TRUE(unread.locked());
 }
 
+// A faulted reply that the product's rules take for success must leave the request done, and one
+// they take for failure must leave it undone, or the demo bus could show success over a short
+// flash.
+struct AgreementCase {
+  std::string name;
+  std::vector<Bytes> before;  // brings the unit to where the request is accepted
+  Bytes request;
+  ResultCode (*rule)(std::span<const std::uint8_t>);
+  bool (*done)(SimulatedUnit&);  // whether the request took effect, seen from the unit
+};
+
+bool Locked(SimulatedUnit& unit) {
+  return unit.locked();
+}
+bool FlashOpen(SimulatedUnit& unit) {
+  return !unit.writeProtected();
+}
+bool AddressAccepted(SimulatedUnit& unit) {  // only after an erase
+  return Send(unit, kAddress).status != 0xFF;
+}
+bool BlockAccepted(SimulatedUnit& unit) {  // only after an address
+  return Send(unit, Block(1)).status != 0xFF;
+}
+bool BlockWritten(SimulatedUnit& unit) {
+  return !unit.flash().empty();
+}
+
+TEST(UnitModel, FaultedRepliesDoWhatTheReplyRulesReadInThem) {
+  const AgreementCase requests[] = {
+      {"LockSet", {}, kLock, ApplyLockRule, Locked},
+      {"FlashOpen", {kLock}, kRelease, ApplyProtectionReleaseRule, FlashOpen},
+      {"Erase", {kLock, kRelease}, kErase, ApplyStatusRule, AddressAccepted},
+      {"Address", {kLock, kRelease, kErase}, kAddress, ApplyStatusRule, BlockAccepted},
+      {"Block", {kLock, kRelease, kErase, kAddress}, Block(2), ApplyStatusRule, BlockWritten},
+  };
+  const Fault faults[] = {
+      {0, 1, FaultKind::Refuse, 0},          {0, 1, FaultKind::Refuse, 5},
+      {0, 1, FaultKind::Refuse, 0xFFFFFFFF}, {0, 1, FaultKind::FailFlag, 0, 0x00},
+      {0, 1, FaultKind::FailFlag, 0, 0x01},  {0, 1, FaultKind::FailFlag, 0, 0x02},
+  };
+  for (const AgreementCase& c : requests) {
+    for (Fault fault : faults) {
+      SCOPED_TRACE(c.name + (fault.kind == FaultKind::Refuse ? " refused with " : " flag ") +
+                   std::to_string(fault.kind == FaultKind::Refuse ? fault.code : fault.flag));
+      SimulatedUnit unit;
+      for (const Bytes& report : c.before) {
+        ASSERT_NE(Send(unit, report).status, 0xFF);
+      }
+      fault.command = c.request[1];
+      unit.AddFault(fault);
+      ASSERT_TRUE(unit.Write(c.request, 0));
+      Bytes reply(64, 0);
+      ASSERT_EQ(unit.Read(reply), SimulatedUnit::ReadOutcome::Reply);
+      EXPECT_EQ(c.done(unit), c.rule(reply) == RESULT_OK);
+    }
+  }
+}
+
 TEST(UnitModel, AnswersOnceAndOnlyAfterARequest) {
   SimulatedUnit unit;
   Bytes buffer(64);
