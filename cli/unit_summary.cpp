@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "cli/line_fit.h"
+#include "cli/readiness_words.h"
 
 #include "texts/failure_text.h"
 #include "texts/message_format.h"
-#include "texts/readiness_text.h"
 #include "texts/text_encoding.h"
 #include "texts/version_text.h"
 
@@ -29,8 +29,8 @@ StateNames NamesOf(const UnitSummary& unit) {
   if (!unit.readiness) {
     return {"no-answer", IDS_CLI_STATE_NO_ANSWER};
   }
-  const ReadinessText& text = TextFor(*unit.readiness);
-  return {text.keyword, text.label};
+  const ReadinessWords& words = WordsFor(*unit.readiness);
+  return {words.keyword, words.label};
 }
 
 // The dialog's words for the unit's state: its status text, or the failure with its numbers.
@@ -45,7 +45,7 @@ std::wstring StateMessage(const UnitSummary& unit, const Catalogue& texts) {
     return FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), unit.identified.code,
                        unit.identified.osError, texts);
   }
-  return texts.Text(TextFor(*unit.readiness).terminalStatus);
+  return texts.Text(WordsFor(*unit.readiness).status);
 }
 
 // The versions identification read: the bootloader's and the ESC's only when the unit relays to

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/readiness_words.h"
 #include "cli/terminal_progress.h"
 #include "cli/unit_search.h"
 #include "cli/unit_summary.h"
@@ -84,8 +85,7 @@ ExitStatus RefuseUnit(UnitReadiness readiness, CliContext& context) {
   if (readiness == UnitReadiness::IncompatibleEsc) {
     text = texts.Text(IDS_INCOMPATIBLE_CAPTION) + L"\n" + IncompatibleEscText(texts) + L"\n\n";
   }
-  text +=
-      texts.Text(TextFor(readiness).terminalStatus) + L"\n\n" + texts.Text(IDS_CLI_INSTRUCTIONS);
+  text += texts.Text(WordsFor(readiness).status) + L"\n\n" + texts.Text(IDS_CLI_INSTRUCTIONS);
   context.console.Err(text + L"\n");
   return ExitStatus::NotReady;
 }

@@ -19,10 +19,10 @@ void ConnectionView::RejectUnit() {
 
 void ConnectionView::Classify(Moment moment) {
   const UnitReadiness readiness = JudgeUnit(link_.identity());
-  const ReadinessText& text = TextFor(readiness);
+  const MessageId status = ReadinessStatus(readiness);
   switch (readiness) {
     case UnitReadiness::Ready:
-      view_.SetHint(texts_.Text(text.status));
+      view_.SetHint(texts_.Text(status));
       if (moment == Moment::Arrival) {
         panel_.Refresh();
       }
@@ -34,13 +34,13 @@ void ConnectionView::Classify(Moment moment) {
       RejectUnit();
       view_.ShowMessage(IncompatibleEscText(texts_), texts_.Text(IDS_INCOMPATIBLE_CAPTION),
                         MessageIcon::Information, MessageButtons::Ok);
-      ShowGuidance(text.status);
+      ShowGuidance(status);
       return;
 
     case UnitReadiness::WrongMode:
     case UnitReadiness::NoEsc:
       RejectUnit();
-      ShowGuidance(text.status);
+      ShowGuidance(status);
       return;
   }
 }

@@ -3,27 +3,18 @@
 #include "texts/message_format.h"
 #include "update/firmware_package.h"
 
-const ReadinessText& TextFor(UnitReadiness readiness) {
-  static constexpr ReadinessText kReady{IDS_READY, IDS_CLI_READY, IDS_CLI_STATE_READY, "ready",
-                                        false};
-  static constexpr ReadinessText kWrongMode{IDS_WRONG_MODE, IDS_WRONG_MODE,
-                                            IDS_CLI_STATE_WRONG_MODE, "wrong-mode", true};
-  static constexpr ReadinessText kNoEsc{IDS_NO_ESC, IDS_NO_ESC, IDS_CLI_STATE_NO_ESC, "no-esc",
-                                        true};
-  // The dialog's own words for it: the caption of its box.
-  static constexpr ReadinessText kIncompatible{IDS_INCOMPATIBLE_HINT, IDS_INCOMPATIBLE_HINT,
-                                               IDS_INCOMPATIBLE_CAPTION, "incompatible-esc", true};
+MessageId ReadinessStatus(UnitReadiness readiness) {
   switch (readiness) {
     case UnitReadiness::Ready:
-      return kReady;
+      return IDS_READY;
     case UnitReadiness::WrongMode:
-      return kWrongMode;
+      return IDS_WRONG_MODE;
     case UnitReadiness::NoEsc:
-      return kNoEsc;
+      return IDS_NO_ESC;
     case UnitReadiness::IncompatibleEsc:
-      return kIncompatible;
+      return IDS_INCOMPATIBLE_HINT;
   }
-  return kNoEsc;
+  return IDS_NO_ESC;
 }
 
 std::wstring IncompatibleEscText(const Catalogue& texts) {

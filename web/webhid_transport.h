@@ -6,7 +6,8 @@
 // web/worker_pre.js). WebHID keeps the report ID apart from the data, has no device path, no
 // read time-out and no error numbers: the JavaScript half puts the ID back at byte 0 of a read
 // and takes it off a write, names each granted device with a stable string, bounds every read to
-// 10 s and maps each browser error to a code of web/browser_errors.h, the failure's OS error.
+// 10 s and maps each browser error to a fixed code of its own (web/worker_pre.js), which is the
+// failure's OS error.
 class WebHidTransport final : public HidTransport {
  public:
   ResultCode FindAndOpen(OpenedDevice& out) override;

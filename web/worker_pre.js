@@ -2,8 +2,9 @@
 // core's loop reads, and the WebHID side of the transport (web/webhid_transport.cpp).
 'use strict';
 
-// The second error number for each kind of browser failure; the same values as
-// web/browser_errors.h (docs/architecture.md lists them).
+// The second error number on the web: the browser reports failures as exceptions with a name and
+// no number, so each kind of failure gets a fixed code of its own (0x0000b0NN, "b" for browser,
+// apart from every Windows and errno value). docs/architecture.md lists them.
 const BROWSER_ERROR = Object.freeze({
   network: 0xb001,
   invalidState: 0xb002,
