@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "carried_image_digest.h"
-#include "cli/carried_image.h"
 #include "cli/commands.h"
 #include "cli/hidapi_unit_bus.h"
 #include "cli/language.h"
@@ -20,6 +19,7 @@
 #include "platform/posix/posix_unit_claims.h"
 #include "protocol/claiming_transport.h"
 #include "texts/message_catalogue.h"
+#include "update/compiled_in_image.h"
 
 namespace {
 

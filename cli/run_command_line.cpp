@@ -10,9 +10,9 @@ std::wstring VersionText(const CliContext& context) {
   wchar_t vendor[8];
   std::swprintf(vendor, 8, L"%04x", static_cast<unsigned>(MAKER_VENDOR_ID));
   const std::wstring version = FirmwareVersionText();
-  std::wstring text = L"pelora-update " + version + L"\nTALVERO " + SUPPORTED_MODEL_NAME +
-                      L" firmware " + version + L", programming units with USB vendor ID 0x" +
-                      vendor + L"\n";
+  std::wstring text = L"pelora-update " + version + L"\n" + MAKER_NAME + L" " +
+                      SUPPORTED_MODEL_NAME + L" firmware " + version +
+                      L", programming units with USB vendor ID 0x" + vendor + L"\n";
   if (context.standinImage) {
     text += context.texts.Text(IDS_CLI_STANDIN_IMAGE) + L"\n";
   }

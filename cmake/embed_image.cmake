@@ -1,13 +1,10 @@
 # Writes a C++ source that carries a file's bytes, for a program without resources to keep the
 # firmware image in.
 #
-#   cmake -DINPUT=image.bin -DOUTPUT=carried_image.cpp [-DHEADER=web/carried_image.h] -P embed_image.cmake
+#   cmake -DINPUT=image.bin -DOUTPUT=carried_image.cpp -P embed_image.cmake
 #
-# HEADER names the front end's header that declares CarriedImage() (the command line's by default).
+# The build calls it through updater_compile_in_image (compiled_in_image.cmake).
 cmake_minimum_required(VERSION 3.25)
-if(NOT DEFINED HEADER)
-  set(HEADER "cli/carried_image.h")
-endif()
 
 file(READ "${INPUT}" hex HEX)
 string(LENGTH "${hex}" digits)
@@ -17,7 +14,7 @@ string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n" bytes "${bytes}")
 
 set(source "// Generated from the firmware image by cmake/embed_image.cmake. Do not edit.\n")
-string(APPEND source "#include \"${HEADER}\"\n\n#include <cstddef>\n\nnamespace {\n\n")
+string(APPEND source "#include \"update/compiled_in_image.h\"\n\n#include <cstddef>\n\nnamespace {\n\n")
 if(length EQUAL 0)
   string(APPEND source "constexpr std::uint8_t kImage[1] = {0};\n")
 else()

@@ -15,6 +15,8 @@ inline constexpr std::uint16_t FIRMWARE_VERSION =
     static_cast<std::uint16_t>((FIRMWARE_VERSION_MAJOR << 8) | FIRMWARE_VERSION_MINOR);
 inline constexpr std::array<std::uint32_t, 2> SUPPORTED_ESC_TYPES = {0x1422605A, 0x0A06405A};
 inline constexpr wchar_t SUPPORTED_MODEL_NAME[] = L"PELORA";
+// The maker, as the title and the version output name it.
+inline constexpr wchar_t MAKER_NAME[] = L"TALVERO";
 
 // "major.minor", as the program's title and version output name the carried firmware.
 std::wstring FirmwareVersionText();

@@ -8,11 +8,12 @@
 #include "protocol/unit_link.h"
 #include "protocol/vendor.h"
 #include "texts/message_catalogue.h"
+#include "texts/window_title.h"
+#include "update/compiled_in_image.h"
 #include "update/firmware_package.h"
 #include "web/browser_language.h"
 #include "web/browser_unit_claims.h"
 #include "web/browser_waiter.h"
-#include "web/carried_image.h"
 #include "web/page_channel.h"
 #include "web/page_dialog_view.h"
 #include "web/webhid_transport.h"
@@ -26,8 +27,7 @@ namespace {
 void ShowPageTexts(PageChannel& page, const Catalogue& texts, std::size_t language) {
   const std::string_view code = BuiltInLanguages()[language].code;
   page.PageText("lang", std::wstring(code.begin(), code.end()));
-  page.PageText("title", std::wstring(L"TALVERO ") + SUPPORTED_MODEL_NAME + L" FW Updater " +
-                             FirmwareVersionText() + L" ");
+  page.PageText("title", MainWindowTitle());
   page.PageText("versions", texts.Text(IDS_DIALOG_VERSION_GROUP));
   page.PageText("hint", texts.Text(IDS_DIALOG_HINT_LABEL));
   page.PageText("update", texts.Text(IDS_DIALOG_UPDATE));

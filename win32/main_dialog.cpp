@@ -3,7 +3,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "win32/window_title.h"
+#include "texts/window_title.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "win32/window_title.h"
+#include "texts/window_title.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 
 #include "sim/simulated_unit.h"
 #include "tests/support/expected_requests.h"
-#include "web/carried_image.h"
+#include "update/compiled_in_image.h"
 
 namespace {
 

@@ -32,7 +32,7 @@
 #include "win32/resource_access.h"
 #include "win32/string_block.h"
 #include "win32/win32_dialog_view.h"
-#include "win32/window_title.h"
+#include "texts/window_title.h"
 
 namespace {
 
