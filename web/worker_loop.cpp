@@ -1,7 +1,5 @@
 #include "web/worker_loop.h"
 
-#include "web/page_dialog_view.h"
-
 DeviceEvent ToDeviceEvent(const InboxMessage& message) {
   DeviceEvent event;
   switch (message.kind) {
@@ -67,10 +65,4 @@ MessageAnswer WorkerLoop::WaitForAnswer() {
       Dispatch(message);
     }
   }
-}
-
-MessageAnswer PageDialogView::ShowMessage(std::wstring_view text, std::wstring_view caption,
-                                          MessageIcon icon, MessageButtons buttons) {
-  page_.Message(text, caption, icon, buttons);
-  return loop_.WaitForAnswer();
 }
