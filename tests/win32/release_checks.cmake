@@ -12,7 +12,7 @@ else()
 endif()
 add_win32_gtest(version_resource_test NAME windows_version_resource
   SOURCES version_resource_test.cpp
-  LIBRARIES version
+  LIBRARIES version updater_update
   ARGS ${version_args})
 if(TARGET version_resource_test)
   target_compile_definitions(version_resource_test PRIVATE UNICODE _UNICODE NOMINMAX)
