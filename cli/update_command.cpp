@@ -1,4 +1,6 @@
-#include <cctype>
+#include <cstddef>
+#include <cwctype>
+#include <sstream>
 #include <string>
 
 #include "cli/commands.h"
@@ -13,6 +15,31 @@
 #include "update/update_session.h"
 
 namespace {
+
+// The typed line without its blanks, in lower case.
+std::wstring AnswerWord(const std::string& line) {
+  std::wstring word;
+  for (const wchar_t c : WideFromUtf8(line)) {
+    if (!std::iswspace(c)) {
+      word.push_back(static_cast<wchar_t>(std::towlower(c)));
+    }
+  }
+  return word;
+}
+
+// Whether `word` is one of the words of `words` in any language of the catalogue.
+bool IsAnswerWord(const std::wstring& word, MessageId words) {
+  const CatalogueTable& table = BuiltInTable();
+  for (std::size_t language = 0; language < table.languages.size(); ++language) {
+    std::wistringstream listed(table.Text(words, language));
+    for (std::wstring listedWord; listed >> listedWord;) {
+      if (listedWord == word) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
 
 // The two questions on the terminal, or answered by --yes. Each explains itself when it cannot
 // be asked or is declined, so the session's "declined" needs no more words.
@@ -29,8 +56,8 @@ class TerminalPrompts final : public UpdatePrompts {
   }
 
  private:
-  // y, yes, j, ja (either language, any case) are yes; n, no, nein are no; anything else asks
-  // again. The end of input counts as no.
+  // The answer words of every language (any case) are yes or no; anything else asks again. The
+  // end of input counts as no.
   bool Ask(const std::wstring& caption, const std::wstring& text) {
     // On the error stream, like every other part of the conversation: with the output sent to a
     // file, the questions are still seen.
@@ -53,16 +80,11 @@ class TerminalPrompts final : public UpdatePrompts {
         console.Err(L"\n");
         return Declined();
       }
-      std::string word;
-      for (const char c : *line) {
-        if (!std::isspace(static_cast<unsigned char>(c))) {
-          word.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-        }
-      }
-      if (word == "y" || word == "yes" || word == "j" || word == "ja") {
+      const std::wstring word = AnswerWord(*line);
+      if (IsAnswerWord(word, IDS_CLI_YES_WORDS)) {
         return true;
       }
-      if (word == "n" || word == "no" || word == "nein") {
+      if (IsAnswerWord(word, IDS_CLI_NO_WORDS)) {
         return Declined();
       }
       console.Err(texts.Text(IDS_CLI_ANSWER_YES_NO) + L"\n");

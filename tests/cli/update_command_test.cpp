@@ -118,6 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AnswerCase{"Yes", 0x0302, {"y"}, 0, 1, false},
                       AnswerCase{"YesWord", 0x0302, {" YES "}, 0, 1, false},
                       AnswerCase{"No", 0x0302, {"n"}, 6, 1, false},
+                      AnswerCase{"OtherLanguagesYes", 0x0302, {"Ja"}, 0, 1, false},
+                      AnswerCase{"OtherLanguagesNo", 0x0302, {"nein"}, 6, 1, false},
                       AnswerCase{
                           "AskedAgainUntilAnswered", 0x0302, {"", "maybe", "y"}, 0, 3, false},
                       AnswerCase{"EndOfInputIsNo", 0x0302, {}, 6, 1, false},
