@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "tests/guest/guest_results.h"
 #include "tests/support/expected_requests.h"
 #include "texts/message_catalogue.h"
@@ -18,7 +19,7 @@
 namespace guest {
 namespace {
 
-constexpr std::size_t kBlocks = 2037;
+constexpr std::size_t kBlocks = build_facts::kImageBlocks;
 
 std::string Results() {
   const char* folder = std::getenv("GUEST_RESULTS");
@@ -30,7 +31,7 @@ std::string Folder(const std::string& unit) {
 }
 
 std::vector<std::uint8_t> Image() {
-  return ReadBytes(CARRIED_IMAGE);
+  return ReadBytes(build_facts::kImagePath);
 }
 
 std::string Text(MessageId id) {
