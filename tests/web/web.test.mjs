@@ -17,6 +17,8 @@ import { serve } from './serve.mjs';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '../..');
 const site = path.resolve(process.env.WEB_SITE || path.join(root, 'build/web/site'));
+// The path the page is served under: a release's page must work from any sub-folder.
+const base = process.env.WEB_BASE || '/';
 const fake = path.resolve(process.env.WEB_FAKE || path.join(root, 'build/web/fake'));
 const shots = path.resolve(process.env.WEB_SCREENSHOTS || path.join(root, 'build/web/screenshots'));
 fs.mkdirSync(shots, { recursive: true });
@@ -107,7 +109,7 @@ async function until(what, check, ms = 15000) {
 }
 
 async function startServer({ units = [], withFake = true } = {}) {
-  const server = await serve({ site, fake: withFake ? fake : null, units });
+  const server = await serve({ site, fake: withFake ? fake : null, units, base });
   servers.add(server);
   return server;
 }
