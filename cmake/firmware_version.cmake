@@ -4,14 +4,20 @@
 #   generated/pelora-updater.manifest     the manifest with the version in its assembly identity
 # The program's file and product version is the firmware version, as major.minor.0.0.
 
-if(NOT UPDATER_FIRMWARE_VERSION MATCHES "^([0-9]+)\\.([0-9]+)$")
-  message(FATAL_ERROR "UPDATER_FIRMWARE_VERSION must be major.minor, not '${UPDATER_FIRMWARE_VERSION}'")
+# A refused version is forgotten before the configure fails, so it does not stick in the cache.
+function(refuse_firmware_version reason)
+  set(version "${UPDATER_FIRMWARE_VERSION}")
+  unset(UPDATER_FIRMWARE_VERSION CACHE)
+  message(FATAL_ERROR "UPDATER_FIRMWARE_VERSION ${reason}, not '${version}'")
+endfunction()
+if(NOT UPDATER_FIRMWARE_VERSION MATCHES "^(0|[1-9][0-9]?[0-9]?)\\.(0|[1-9][0-9]?[0-9]?)$")
+  refuse_firmware_version("must be major.minor")
 endif()
 set(UPDATER_FIRMWARE_VERSION_MAJOR "${CMAKE_MATCH_1}")
 set(UPDATER_FIRMWARE_VERSION_MINOR "${CMAKE_MATCH_2}")
 # The unit keeps the version as one byte each.
 if(UPDATER_FIRMWARE_VERSION_MAJOR GREATER 255 OR UPDATER_FIRMWARE_VERSION_MINOR GREATER 255)
-  message(FATAL_ERROR "UPDATER_FIRMWARE_VERSION parts must fit a byte: ${UPDATER_FIRMWARE_VERSION}")
+  refuse_firmware_version("parts must fit a byte (0 to 255)")
 endif()
 set(UPDATER_FILE_VERSION_TEXT
     "${UPDATER_FIRMWARE_VERSION_MAJOR}.${UPDATER_FIRMWARE_VERSION_MINOR}.0.0")

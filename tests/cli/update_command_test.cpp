@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/expected_requests.h"
 #include "tests/support/test_image.h"
@@ -11,6 +12,11 @@
 #include "update/sha256.h"
 
 namespace {
+
+// The version the build carries and its neighbours, for the version question's boundary.
+constexpr std::uint16_t kCarried = build_facts::kVersionWord;
+constexpr std::uint16_t kOlder = kCarried - 1;
+constexpr std::uint16_t kNewer = kCarried + 1;
 
 using sim::Fault;
 using sim::FaultKind;
@@ -115,17 +121,17 @@ TEST_P(AnswerTest, OnlyYesToEveryQuestionStartsTheUpdate) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswerTest,
-    ::testing::Values(AnswerCase{"Yes", 0x0302, {"y"}, 0, 1, false},
-                      AnswerCase{"YesWord", 0x0302, {" YES "}, 0, 1, false},
-                      AnswerCase{"No", 0x0302, {"n"}, 6, 1, false},
-                      AnswerCase{"OtherLanguagesYes", 0x0302, {"Ja"}, 0, 1, false},
-                      AnswerCase{"OtherLanguagesNo", 0x0302, {"nein"}, 6, 1, false},
+    ::testing::Values(AnswerCase{"Yes", kOlder, {"y"}, 0, 1, false},
+                      AnswerCase{"YesWord", kOlder, {" YES "}, 0, 1, false},
+                      AnswerCase{"No", kOlder, {"n"}, 6, 1, false},
+                      AnswerCase{"OtherLanguagesYes", kOlder, {"Ja"}, 0, 1, false},
+                      AnswerCase{"OtherLanguagesNo", kOlder, {"nein"}, 6, 1, false},
                       AnswerCase{
-                          "AskedAgainUntilAnswered", 0x0302, {"", "maybe", "y"}, 0, 3, false},
-                      AnswerCase{"EndOfInputIsNo", 0x0302, {}, 6, 1, false},
-                      AnswerCase{"SameVersionAsksTwiceYes", 0x0303, {"y", "y"}, 0, 2, true},
-                      AnswerCase{"SameVersionSecondNo", 0x0303, {"y", "n"}, 6, 2, true},
-                      AnswerCase{"NewerFirstNoAsksNothingMore", 0x0400, {"n"}, 6, 1, false},
+                          "AskedAgainUntilAnswered", kOlder, {"", "maybe", "y"}, 0, 3, false},
+                      AnswerCase{"EndOfInputIsNo", kOlder, {}, 6, 1, false},
+                      AnswerCase{"SameVersionAsksTwiceYes", kCarried, {"y", "y"}, 0, 2, true},
+                      AnswerCase{"SameVersionSecondNo", kCarried, {"y", "n"}, 6, 2, true},
+                      AnswerCase{"NewerFirstNoAsksNothingMore", kNewer, {"n"}, 6, 1, false},
                       AnswerCase{"NoVersionAsksOnce", 0xFFFF, {"y"}, 0, 1, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -375,7 +381,9 @@ TEST_F(UpdateTest, HelpAndVersion) {
                              T(IDS_CLI_HELP_MORE) + "\n");
   console.out.clear();
   EXPECT_EQ(Run({"--version"}), 0);
-  EXPECT_TRUE(console.out.starts_with("pelora-update 3.3\n")) << console.out;
+  EXPECT_TRUE(
+      console.out.starts_with("pelora-update " + std::string(build_facts::kVersionText) + "\n"))
+      << console.out;
 }
 
 }  // namespace

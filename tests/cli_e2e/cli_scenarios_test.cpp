@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "build_facts.h"
 #include "tests/cli_e2e/scenario.h"
 
 namespace cli_e2e {
@@ -57,8 +58,8 @@ TEST_F(ListScenario, JsonForScriptsParsesAndSaysWhatTheBuildCarries) {
   EXPECT_EQ(units[0]["unit"], "MAVIRA");
   EXPECT_EQ(units[0]["escVersion"], "3.2");
   EXPECT_EQ(units[0]["state"], "ready");
-  EXPECT_EQ(units[0]["carriedVersion"], "3.3");
-  EXPECT_EQ(units[0]["carriedImageIsStandin"], true) << "the test build carries the stand-in";
+  EXPECT_EQ(units[0]["carriedVersion"], build_facts::kVersionText);
+  EXPECT_EQ(units[0]["carriedImageIsStandin"], build_facts::kImageIsStandin);
   EXPECT_EQ(units[0]["updateOffered"], true);
 }
 
@@ -211,7 +212,8 @@ TEST_F(ListScenario, UsageAndVersion) {
   EXPECT_EQ(usage.err, "The option --wait needs a value.\nTry 'pelora-update --help'.\n");
   const standin::ProgramResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_TRUE(version.out.starts_with("pelora-update 3.3\n"));
+  EXPECT_TRUE(
+      version.out.starts_with("pelora-update " + std::string(build_facts::kVersionText) + "\n"));
   const standin::ProgramResult help = Run({"--help"});
   EXPECT_EQ(help.out, Text(IDS_CLI_HELP) + "\n\n" + Text(IDS_CLI_HELP_EXIT_STATUS) + "\n\n" +
                           Text(IDS_CLI_HELP_MORE) + "\n");

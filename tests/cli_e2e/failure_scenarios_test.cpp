@@ -151,7 +151,8 @@ TEST_F(Scenario, TwoInterruptsStopTheUpdateBetweenTwoRequests) {
   const std::string path = bus.Plug({});
   standin::ChildProcess program(Program({"update", "--yes"}));
   // Plain progress lines on a pipe: the first comes after a tenth of the blocks.
-  ASSERT_TRUE(program.WaitForError(" 10%  204/2037 blocks", 60s)) << program.ErrorSoFar();
+  ASSERT_TRUE(program.WaitForError(" 10%  ", 60s)) << program.ErrorSoFar();
+  ASSERT_TRUE(Contains(program.ErrorSoFar(), kOfAllBlocks)) << program.ErrorSoFar();
   kill(program.pid(), SIGINT);
   std::this_thread::sleep_for(300ms);
   kill(program.pid(), SIGINT);
@@ -161,7 +162,7 @@ TEST_F(Scenario, TwoInterruptsStopTheUpdateBetweenTwoRequests) {
   EXPECT_TRUE(Contains(result.err, Text(IDS_CLI_INTERRUPT_WARNING)));
   EXPECT_TRUE(result.err.ends_with(Text(IDS_CLI_INTERRUPTED) + "\n")) << result.err;
   const std::size_t sent = UpdateRequests(path).size();
-  EXPECT_LT(sent, 4u + 2037u) << "the transfer stopped";
+  EXPECT_LT(sent, 4u + kBlocks) << "the transfer stopped";
   ExpectUpdateRequests(path, sent);  // whole blocks only, and no closing pair
   EXPECT_EQ(bus.OpenConnections(path), 0);
 }

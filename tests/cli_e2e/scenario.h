@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "tests/hidapi_standin/driver/child_process.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
 #include "tests/support/expected_requests.h"
@@ -22,6 +23,9 @@ namespace cli_e2e {
 using namespace std::chrono_literals;
 
 inline constexpr std::size_t kIdentifyRequests = 3;
+// The carried image's blocks, and how the progress line counts them.
+inline constexpr std::size_t kBlocks = build_facts::kImageBlocks;
+inline const std::string kOfAllBlocks = "/" + std::to_string(kBlocks) + " blocks";
 
 // The catalogue text as the program prints it (UTF-8, plain line breaks).
 inline std::string Text(MessageId id, Language language = Language::English) {
@@ -29,7 +33,7 @@ inline std::string Text(MessageId id, Language language = Language::English) {
 }
 
 inline std::vector<std::uint8_t> CarriedImage() {
-  std::ifstream file(CARRIED_IMAGE, std::ios::binary);
+  std::ifstream file(build_facts::kImagePath, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 

@@ -25,7 +25,7 @@ TEST_F(TerminalScenario, WholeUpdateTypedYesWithBarAndHarmlessCtrlCAndCtrlZ) {
   ASSERT_TRUE(terminal.SendKeys({"Enter"}));
 
   // The bar, redrawn in place: one line that shows the blocks and the remaining time.
-  ASSERT_TRUE(terminal.WaitForText("/2037 blocks", 30s)) << terminal.Screen();
+  ASSERT_TRUE(terminal.WaitForText(kOfAllBlocks, 30s)) << terminal.Screen();
   ASSERT_TRUE(terminal.WaitForText("] ", 5s)) << terminal.Screen();
   ASSERT_TRUE(terminal.WaitForText(" left", 10s)) << terminal.Screen();
 
@@ -41,7 +41,7 @@ TEST_F(TerminalScenario, WholeUpdateTypedYesWithBarAndHarmlessCtrlCAndCtrlZ) {
   ASSERT_TRUE(status.has_value()) << terminal.Screen();
   EXPECT_EQ(*status, 0) << terminal.Screen();
   EXPECT_TRUE(terminal.WaitForText(Text(IDS_SUCCESS), 5s));
-  EXPECT_TRUE(terminal.WaitForText("100%  2037/2037 blocks", 5s));
+  EXPECT_TRUE(terminal.WaitForText("100%  " + std::to_string(kBlocks) + kOfAllBlocks, 5s));
   // The line never wrapped: one progress line, plus one more after each of the two warnings
   // that interrupted it, each within the width.
   const std::string screen = terminal.Screen();
@@ -69,16 +69,16 @@ TEST_F(TerminalScenario, WholeUpdateTypedYesWithBarAndHarmlessCtrlCAndCtrlZ) {
 
   // No wait ended early: each request came at least the mandated time after the one before.
   const std::vector<sim::RecordedRequest> requests = UpdateRequests(path);
-  ASSERT_EQ(requests.size(), 4u + 2037u + 2u);
+  ASSERT_EQ(requests.size(), 4u + kBlocks + 2u);
   const auto gap = [&](std::size_t i) { return requests[i].timeMs - requests[i - 1].timeMs; };
   EXPECT_GE(gap(1), 20u);
   EXPECT_GE(gap(2), 20u);
   EXPECT_GE(gap(3), 1000u + 4000u + 20u) << "erase reply wait, settle wait, stage gap";
-  for (std::size_t i = 4; i < 4 + 2037; ++i) {
+  for (std::size_t i = 4; i < 4 + kBlocks; ++i) {
     ASSERT_GE(gap(i), 20u) << "before request " << i;
   }
-  EXPECT_GE(gap(4 + 2037), 20u) << "after the last block";
-  EXPECT_LT(gap(4 + 2037 + 1), 20u) << "the closing pair goes back to back";
+  EXPECT_GE(gap(4 + kBlocks), 20u) << "after the last block";
+  EXPECT_LT(gap(4 + kBlocks + 1), 20u) << "the closing pair goes back to back";
   EXPECT_EQ(bus.OpenConnections(path), 0);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "tests/guest/guest_results.h"
 #include "tests/support/expected_requests.h"
 #include "texts/message_catalogue.h"
@@ -18,7 +19,7 @@
 namespace guest {
 namespace {
 
-constexpr std::size_t kBlocks = 2037;
+constexpr std::size_t kBlocks = build_facts::kImageBlocks;
 
 std::string Results() {
   const char* folder = std::getenv("GUEST_RESULTS");
@@ -30,7 +31,7 @@ std::string Folder(const std::string& unit) {
 }
 
 std::vector<std::uint8_t> Image() {
-  return ReadBytes(CARRIED_IMAGE);
+  return ReadBytes(build_facts::kImagePath);
 }
 
 std::string Text(MessageId id) {
@@ -77,13 +78,13 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
 
 // No wait ended early: each request of an update (from the lock on) came at least the mandated
 // time after the one before it.
-void ExpectMandatedWaits(const std::vector<TracedRequest>& update) {
-  ASSERT_EQ(update.size(), 4 + kBlocks + 2);
+void ExpectMandatedWaits(const std::vector<TracedRequest>& update, std::size_t blocks = kBlocks) {
+  ASSERT_EQ(update.size(), 4 + blocks + 2);
   const auto gapUs = [&](std::size_t i) { return update[i].requestUs - update[i - 1].requestUs; };
   EXPECT_GE(gapUs(1), 20'000u);
   EXPECT_GE(gapUs(2), 20'000u);
   EXPECT_GE(gapUs(3), (1000u + 4000u + 20u) * 1000u) << "erase reply wait, settle wait, stage gap";
-  for (std::size_t i = 4; i <= 4 + kBlocks; ++i) {
+  for (std::size_t i = 4; i <= 4 + blocks; ++i) {
     ASSERT_GE(gapUs(i), 20'000u) << "before request " << i;
   }
 }
@@ -176,6 +177,35 @@ TEST(GuestUdev, ThePackagedRuleLetsAPlugdevMemberListAndUpdate) {
                         expected::UpdateRequests(image)));
   ExpectMandatedWaits(Tail(trace, 4 + kBlocks + 2));
   EXPECT_EQ(ReadBytes(Folder("with-rule") + "/flash.bin"), expected::FlashAfterUpdate(image));
+}
+
+// Run when the guest stage was given a release's package (tests/guest/run.sh --release-deb): that
+// package, installed over the test package, updates a unit as a plugdev member with the image the
+// release carries, which need not be this build's.
+TEST(GuestRelease, TheReleasesPackageUpdatesAUnitThroughHidraw) {
+  const std::string imagePath = Results() + "/release-image.path";
+  if (ReadText(imagePath).empty()) {
+    GTEST_SKIP() << "no release package was given to the guest stage";
+  }
+  std::string releaseImage = ReadText(imagePath);
+  while (!releaseImage.empty() && releaseImage.back() == '\n') {
+    releaseImage.pop_back();
+  }
+  EXPECT_EQ(ReadText(Folder("release") + "/dpkg.status"), "0\n")
+      << ReadText(Folder("release") + "/dpkg.log");
+  const ProgramRun version = ReadRun(Folder("release"), "version");
+  EXPECT_EQ(version.status, 0) << Describe(version);
+  const ProgramRun update = ReadRun(Folder("release"), "update");
+  EXPECT_EQ(update.status, 0) << Describe(update);
+  EXPECT_TRUE(Contains(update.out, Text(IDS_SUCCESS))) << Describe(update);
+
+  const std::vector<std::uint8_t> image = ReadBytes(releaseImage);
+  ASSERT_FALSE(image.empty()) << releaseImage;
+  const std::vector<TracedRequest> trace = ReadTrace(Folder("release"));
+  ExpectRequests(trace, Concat(expected::ReadyIdentification(), expected::UpdateRequests(image)));
+  const std::size_t blocks = expected::UpdateBlocks(image).size();
+  ExpectMandatedWaits(Tail(trace, 4 + blocks + 2), blocks);
+  EXPECT_EQ(ReadBytes(Folder("release") + "/flash.bin"), expected::FlashAfterUpdate(image));
 }
 
 TEST(GuestUdev, TheSameRuleMatchesARealUsbHidDevice) {

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # The guest stage of tools/test: boots the guest once (udevd running, QEMU's USB keyboard
 # plugged) to run scenarios.sh, then judges the results on this machine with guest_checks.
-# Needs the host, package and windows builds.
+# Needs the host, package and windows builds. With --release-deb, the guest also installs a
+# release's package over the test package and updates a unit with it (IMAGE: what it carries).
 #
-#   tests/guest/run.sh [RESULTS]      (default build/guest/results)
+#   tests/guest/run.sh [--release-deb DEB IMAGE] [RESULTS]      (default build/guest/results)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+release_deb="" release_image=""
+if [[ "${1:-}" == --release-deb ]]; then
+  release_deb="$(realpath "$2")" release_image="$(realpath "$3")"
+  shift 3
+fi
 results="${1:-build/guest/results}"
 
 # The Wine prefix for the guest, made here: wineboot takes 80 s under TCG and 12 s on this
@@ -29,6 +35,11 @@ if [[ "$(cat "$prefix.version" 2>/dev/null)" != "$wine_version" ]]; then
 fi
 rm -rf "$results"
 mkdir -p "$results"
+if [[ -n "$release_deb" ]]; then
+  # Read by scenarios.sh in the guest (this machine's root is shared) and by guest_checks.
+  echo "$release_deb" >"$results/release-deb.path"
+  echo "$release_image" >"$results/release-image.path"
+fi
 start=$SECONDS
 status=0
 tools/guest --udev --usb-hid --timeout 900 "$results" tests/guest/scenarios.sh || status=$?

@@ -123,4 +123,15 @@ fi
 note "the Windows program under Wine's own HID stack"
 source "$repo/tests/guest/wine-scenarios.sh"
 
+if [[ -f "$out/release-deb.path" ]]; then
+  note "a release's package, installed over the test package, updates a unit as $user"
+  mkdir -p "$out/release"
+  dpkg -i "$(cat "$out/release-deb.path")" >"$out/release/dpkg.log" 2>&1
+  echo $? >"$out/release/dpkg.status"
+  plug release
+  run release version /usr/bin/pelora-update --version
+  run release update --as "$user" /usr/bin/pelora-update update --yes
+  unplug release
+fi
+
 note "done"

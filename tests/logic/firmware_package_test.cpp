@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <utility>
 
+#include "build_facts.h"
 #include "update/firmware_package.h"
+#include "update/update_procedure.h"
 
 namespace {
 
@@ -24,17 +26,21 @@ TEST(FirmwarePackage, AcceptsExactlyTheTwoSupportedEscTypes) {
 }
 
 // The carried version, defined once in the build, as the title, the version gate and the success
-// record need it: 3.3, the 16-bit value 0x0303.
-TEST(FirmwarePackage, CarriesVersionThreeThree) {
-  EXPECT_EQ(FIRMWARE_VERSION, 0x0303);
-  EXPECT_EQ(FirmwareVersionText(), L"3.3");
+// record need it: major.minor, the 16-bit value major * 256 + minor.
+TEST(FirmwarePackage, CarriesTheBuildsVersion) {
+  EXPECT_EQ(FIRMWARE_VERSION, build_facts::kVersionWord);
+  EXPECT_EQ(FirmwareVersionText(), build_facts::kVersionTextW);
+  static_assert(build_facts::kImageBlockBytes == BLOCK_BYTES, "the build facts count blocks");
 }
 
 // The second question is asked from the carried version up; a missing version never counts.
 TEST(FirmwarePackage, DowngradeQuestionFromTheCarriedVersionUp) {
+  const std::uint16_t carried = build_facts::kVersionWord;
+  ASSERT_GT(carried, 0) << "a carried 0.0 has nothing below it to test";
   const std::pair<std::uint16_t, bool> cases[] = {
-      {0x0000, false}, {0x0302, false}, {0x0303, true},
-      {0x0304, true},  {0xFFFE, true},  {0xFFFF, false},
+      {0x0000, false}, {static_cast<std::uint16_t>(carried - 1), false},
+      {carried, true}, {static_cast<std::uint16_t>(carried + 1), true},
+      {0xFFFE, true},  {0xFFFF, false},
   };
   for (const auto& [installed, asks] : cases) {
     EXPECT_EQ(IsDowngradeOrSame(installed), asks) << std::hex << installed;

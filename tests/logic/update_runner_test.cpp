@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "tests/logic/logic_fixture.h"
 #include "tests/support/expected_requests.h"
 #include "tests/support/test_image.h"
@@ -15,7 +16,13 @@
 
 namespace {
 
+// As long as the stand-in image; the tests hand the update this image themselves, so they hold
+// whatever image the build carries.
 constexpr std::size_t kCarriedImageBytes = 97744;
+// The version the build carries and its neighbours, for the version question's boundary.
+constexpr std::uint16_t kCarried = build_facts::kVersionWord;
+constexpr std::uint16_t kOlder = kCarried - 1;
+constexpr std::uint16_t kNewer = kCarried + 1;
 constexpr std::size_t kReportBytes = 65;  // the simulated unit's output report length
 
 std::wstring Hex8(std::uint32_t value) {
@@ -75,8 +82,8 @@ class UpdateRunnerTest : public ReadyUnitTest {
     EXPECT_EQ(view.hint, T(IDS_SUCCESS));
     EXPECT_EQ(view.updateEnabled, false);
     EXPECT_TRUE(link.IsOpen());
-    EXPECT_EQ(link.identity().escFirmwareVersion(), 0x0303);
-    EXPECT_EQ(view.rows->esc, L"3.3");
+    EXPECT_EQ(link.identity().escFirmwareVersion(), kCarried);
+    EXPECT_EQ(view.rows->esc, build_facts::kVersionTextW);
     EXPECT_TRUE(PanelEnabled(true));
     EXPECT_FALSE(progress.open);
   }
@@ -155,7 +162,7 @@ TEST_F(UpdateRunnerTest, CarriedImageSizedUpdateSendsTheExactTraceWithItsWaitsAn
   ExpectWarningBox(view.messages[0]);
   EXPECT_EQ(view.messages[0].hintWhenShown, T(IDS_READY));
   ExpectSucceeded();
-  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", L"3.3"}));
+  EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"1.2", L"1.5", build_facts::kVersionTextW}));
   EXPECT_FALSE(unit->locked());
   EXPECT_TRUE(unit->writeProtected());
 }
@@ -279,12 +286,12 @@ struct ConfirmCase {
 };
 
 const ConfirmCase kConfirmCases[] = {
-    {"OlderCancelled", 0x0302, {MessageAnswer::Cancel}, false, false},
-    {"OlderConfirmed", 0x0302, {MessageAnswer::Ok}, false, true},
-    {"SameDeclined", 0x0303, {MessageAnswer::Ok, MessageAnswer::No}, true, false},
-    {"SameConfirmed", 0x0303, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
-    {"SameCancelledAtTheWarning", 0x0303, {MessageAnswer::Cancel}, false, false},
-    {"NewerConfirmed", 0x0400, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
+    {"OlderCancelled", kOlder, {MessageAnswer::Cancel}, false, false},
+    {"OlderConfirmed", kOlder, {MessageAnswer::Ok}, false, true},
+    {"SameDeclined", kCarried, {MessageAnswer::Ok, MessageAnswer::No}, true, false},
+    {"SameConfirmed", kCarried, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
+    {"SameCancelledAtTheWarning", kCarried, {MessageAnswer::Cancel}, false, false},
+    {"NewerConfirmed", kNewer, {MessageAnswer::Ok, MessageAnswer::Yes}, true, true},
     {"NewestDeclined", 0xFFFE, {MessageAnswer::Ok, MessageAnswer::No}, true, false},
     {"NoVersion", 0xFFFF, {MessageAnswer::Ok}, false, true},
     {"Zero", 0x0000, {MessageAnswer::Ok}, false, true},
@@ -598,8 +605,8 @@ TEST_P(RemovalDuringBoxTest, StopsAtTheLockStageWithoutCodeLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, RemovalDuringBoxTest,
-                         ::testing::Values(RemovalCase{"Warning", 0x0303, 0},
-                                           RemovalCase{"VersionQuestion", 0x0303, 1},
+                         ::testing::Values(RemovalCase{"Warning", kCarried, 0},
+                                           RemovalCase{"VersionQuestion", kCarried, 1},
                                            RemovalCase{"WarningOlderFirmware", 0x0100, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -612,7 +619,7 @@ TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
                  transport.Unplug(kUnitPath);
                  connection().OnDeviceChange(Removal(kUnitPath));
                  sim::UnitConfig config;
-                 config.escFirmwareVersion = 0x0303;
+                 config.escFirmwareVersion = kCarried;
                  second = Plug(kOtherPath, config);
                  connection().OnDeviceChange(Arrival(kOtherPath));
                  unit = second;
@@ -620,7 +627,8 @@ TEST_F(UpdateRunnerTest, UnitArrivingDuringTheWarningIsTheOneUpdated) {
 
   runner().Run();
 
-  // The unit that arrived has 3.3 installed, so the version question comes up for it.
+  // The unit that arrived has the carried version installed, so the version question comes up for
+  // it.
   ASSERT_EQ(view.messages.size(), 2u);
   EXPECT_EQ(view.messages[1].text, T(IDS_DOWNGRADE_TEXT));
   EXPECT_TRUE(first->requests().empty());

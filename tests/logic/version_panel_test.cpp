@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, VersionPanelTest,
     ::testing::Values(
         // The unit row drops a zero low byte; the bootloader row never shifts.
-        PanelCase{0x00010200, 0x00000105, 0x0303, 2, {L"1.2", L"1.5", L"3.3"}, L"MAVIRA"},
+        PanelCase{0x00010200, 0x00000105, 0x0407, 2, {L"1.2", L"1.5", L"4.7"}, L"MAVIRA"},
         PanelCase{0x00000102, 0x00010500, 0x0302, 1, {L"1.2", L"5.0", L"3.2"}, L"TORVEX"},
         PanelCase{0x00000300, 0x00000300, 0x0300, 2, {L"0.3", L"3.0", L"3.0"}, L"MAVIRA"},
         PanelCase{0x00010203, 0x00000000, 0xFFFF, 2, {L"2.3", L"0.0", L"----------"}, L"MAVIRA"},
@@ -65,7 +65,7 @@ TEST(UnitName, OnlyProductIdOneIsTorvex) {
 }
 
 TEST_F(VersionPanelTest, NoUnitShowsPlaceholdersGreyedAndKeepsTheUnitLabel) {
-  view.ShowVersions({true, L"TORVEX", L"1.2", L"1.5", L"3.3"});
+  view.ShowVersions({true, L"TORVEX", L"1.2", L"1.5", L"4.7"});
   panel().Refresh();
   EXPECT_EQ(PanelValues(), (std::vector<std::wstring>{L"0.0.0", L"0.0.0", L"0.0.0"}));
   EXPECT_EQ(view.unitLabel, L"TORVEX");

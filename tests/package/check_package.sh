@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Checks the Debian package of pelora-update: it holds the program, the udev rule for the build's
-# vendor ID, the manual page and the licence; it installs; the installed program runs --version;
-# and it removes cleanly. Installs into this machine (as root, or with sudo), then removes it.
+# vendor ID, the manual page and the licence; it installs; the installed program runs --version
+# and names the build's version; and it removes cleanly. Installs into this machine (as root, or
+# with sudo), then removes it. The vendor ID and version come from the build's facts.
 #
-#   check_package.sh PACKAGE.deb VENDOR_HEX
+#   check_package.sh PACKAGE.deb BUILD_FACTS_JSON
 set -euo pipefail
-deb=$1 vendor=$2
+deb=$1 facts=$2
+fact() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$facts" "$1"; }
+vendor="$(printf '%04x' "$(fact vendorId)")"
+carried="$(fact versionText)"
 
 fail() { echo "check_package: $*" >&2; exit 1; }
 sudo_cmd=()
@@ -34,5 +38,5 @@ fi
 version="$(/usr/bin/pelora-update --version)" || { "${sudo_cmd[@]}" dpkg -r pelora-update; fail "--version failed"; }
 "${sudo_cmd[@]}" dpkg -r pelora-update >/dev/null
 [[ ! -e /usr/bin/pelora-update ]] || fail "removing the package left /usr/bin/pelora-update"
-grep -q '^pelora-update 3\.3$' <<<"$(head -n1 <<<"$version")" || fail "unexpected version: $version"
+[[ "$(head -n1 <<<"$version")" == "pelora-update $carried" ]] || fail "unexpected version: $version"
 echo "check_package: $deb installs, runs --version ($(head -n1 <<<"$version")) and removes cleanly"

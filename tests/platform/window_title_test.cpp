@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "build_facts.h"
+
 namespace {
 
 TEST(MainWindowTitle, NamesModelAndVersionWithTrailingSpace) {
-  EXPECT_EQ(MainWindowTitle(), L"TALVERO PELORA FW Updater 3.3 ");
+  EXPECT_EQ(MainWindowTitle(),
+            L"TALVERO PELORA FW Updater " + std::wstring(build_facts::kVersionTextW) + L" ");
 }
 
 }  // namespace

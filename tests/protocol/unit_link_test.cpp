@@ -902,8 +902,8 @@ TEST(UnitIdentity, ReadsLittleEndianFieldsAtTheirBlockOffsets) {
   EXPECT_EQ(identity.escBootloaderVersion(), 0x87868584u);
 
   UnitIdentity updated = identity;
-  updated.RecordInstalledFirmware(0x0303);
-  EXPECT_EQ(updated.escFirmwareVersion(), 0x0303);
+  updated.RecordInstalledFirmware(0x0A07);
+  EXPECT_EQ(updated.escFirmwareVersion(), 0x0A07);
   EXPECT_NE(updated, identity);
   updated.RecordInstalledFirmware(0x4544);
   EXPECT_EQ(updated, identity) << "the version is the only thing an update changes";

@@ -44,8 +44,8 @@ TEST(LittleEndian, ReadsLowByteFirstAtAnyOffset) {
 TEST(LittleEndian, WritesLowByteFirstAndTouchesOnlyItsField) {
   Bytes bytes(8, 0xAA);
   PutU32LE(bytes, 1, 0x6B2E9D47);
-  PutU16LE(bytes, 5, 0x0303);
-  EXPECT_EQ(bytes, (Bytes{0xAA, 0x47, 0x9D, 0x2E, 0x6B, 0x03, 0x03, 0xAA}));
+  PutU16LE(bytes, 5, 0x0A07);
+  EXPECT_EQ(bytes, (Bytes{0xAA, 0x47, 0x9D, 0x2E, 0x6B, 0x07, 0x0A, 0xAA}));
 }
 
 // --- request bytes --------------------------------------------------------------------------

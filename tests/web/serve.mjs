@@ -1,6 +1,8 @@
 // Serves the built page on 127.0.0.1 (a secure context, so the browser offers WebHID).
 // With a fake folder it also serves the fake navigator.hid and loads it into the page and the
-// worker ahead of their own scripts; the page's files themselves are served unchanged.
+// worker ahead of their own scripts; the page's files themselves are served unchanged. The
+// page may be a release's, whose file names carry their content's hash, and it may be served
+// from a sub-folder (`base`, such as /tools/updater/), as a static host would.
 //
 //   node tests/web/serve.mjs --site build/web/site [--port 8080]
 //   node tests/web/serve.mjs --site build/web/site --fake build/web/fake --demo
@@ -25,11 +27,16 @@ function send(response, status, type, body) {
 
 // Starts a server; resolves to { url, close() }. `units` are plugged into the fake bus when the
 // worker starts (FakeHid.plug options each), before the page's start-up scan.
-export function serve({ site, fake = null, demo = false, units = [], port = 0 }) {
+export function serve({ site, fake = null, demo = false, units = [], port = 0, base = '/' }) {
   const atStart = demo ? [{}] : units;
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://127.0.0.1');
     let name = decodeURIComponent(url.pathname);
+    if (!name.startsWith(base)) {
+      send(response, 404, 'text/plain', 'not found');
+      return;
+    }
+    name = name.slice(base.length - 1);
     if (name === '/') {
       name = '/index.html';
     }
@@ -42,9 +49,9 @@ export function serve({ site, fake = null, demo = false, units = [], port = 0 })
     }
     let body = fs.readFileSync(file);
     if (fake && name === '/index.html') {
-      body = body.toString().replace('<script src="page.js">',
-        '<script src="fake/fake_hid_page.js"></script>\n<script src="page.js">');
-    } else if (fake && name === '/updater-worker.js') {
+      body = body.toString().replace(/<script src="page(\.[0-9a-f]{16})?\.js"/,
+        '<script src="fake/fake_hid_page.js"></script>\n$&');
+    } else if (fake && /^\/updater-worker(\.[0-9a-f]{16})?\.js$/.test(name)) {
       const plug = atStart.map((unit) => `FakeHid.plug(${JSON.stringify({ ...unit, announce: false })});\n`).join('');
       body = `importScripts('fake/sim-unit.js', 'fake/fake_hid_worker.js');\n${plug}${body}`;
     }
@@ -53,7 +60,7 @@ export function serve({ site, fake = null, demo = false, units = [], port = 0 })
   return new Promise((resolve) => {
     server.listen(port, '127.0.0.1', () => {
       resolve({
-        url: `http://127.0.0.1:${server.address().port}/`,
+        url: `http://127.0.0.1:${server.address().port}${base}`,
         close: () => new Promise((done) => {
           server.closeAllConnections();
           server.close(done);

@@ -17,6 +17,8 @@ import { serve } from './serve.mjs';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '../..');
 const site = path.resolve(process.env.WEB_SITE || path.join(root, 'build/web/site'));
+// The path the page is served under: a release's page must work from any sub-folder.
+const base = process.env.WEB_BASE || '/';
 const fake = path.resolve(process.env.WEB_FAKE || path.join(root, 'build/web/fake'));
 const shots = path.resolve(process.env.WEB_SCREENSHOTS || path.join(root, 'build/web/screenshots'));
 fs.mkdirSync(shots, { recursive: true });
@@ -27,9 +29,12 @@ const FLAGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-ru
 const THROTTLING_SWITCHES = ['--disable-background-timer-throttling',
   '--disable-renderer-backgrounding', '--disable-backgrounding-occluded-windows'];
 
+// What the build carries (version, image, web address), as the build wrote it down.
+const facts = JSON.parse(fs.readFileSync(
+  process.env.WEB_BUILD_FACTS || path.join(root, 'build/web/generated/build_facts.json'), 'utf8'));
 // The update's waits from the lock on: 20, 20, the erase's 1000 and 4000, 20, 20, then 20 ms
-// after each of the 2,037 blocks.
-const MANDATED_MS = 5080 + 2037 * 20;
+// after each of the image's blocks.
+const MANDATED_MS = 5080 + facts.imageBlocks * 20;
 // A throttled timer of a hidden page ends at the next whole second; a busy machine delays a timer
 // by milliseconds. A gap this much longer than its wait was held by throttling.
 const THROTTLED_MS = 500;
@@ -37,8 +42,7 @@ const IDENTIFY_REQUESTS = 3;
 
 // The one catalogue, read as the build reads it, with line breaks as the page shows them.
 const catalogue = (() => {
-  const web = fs.readFileSync(path.join(root, 'CMakeLists.txt'), 'utf8')
-    .match(/set\(UPDATER_WEB_ADDRESS "([^"]+)"\)/)[1];
+  const web = facts.webAddress;
   const texts = {};
   let id = null;
   for (const line of fs.readFileSync(path.join(root, 'resources/messages.txt'), 'utf8').split('\n')) {
@@ -105,7 +109,7 @@ async function until(what, check, ms = 15000) {
 }
 
 async function startServer({ units = [], withFake = true } = {}) {
-  const server = await serve({ site, fake: withFake ? fake : null, units });
+  const server = await serve({ site, fake: withFake ? fake : null, units, base });
   servers.add(server);
   return server;
 }
@@ -240,7 +244,7 @@ async () => {
   // Before the open-flash stage and the erase 20 ms each; then the erase's reply, settling and
   // stage waits; then 20 ms after each block.
   const mandated = (i) => (i === 3 ? 1000 + 4000 + 20 : 20);
-  for (let i = 1; i <= 4 + 2037; ++i) {
+  for (let i = 1; i <= 4 + facts.imageBlocks; ++i) {
     assert.ok(gap(i) >= mandated(i), `before request ${i}: ${gap(i)} ms`);
     assert.ok(gap(i) < mandated(i) + THROTTLED_MS, `throttled before request ${i}: ${gap(i)} ms`);
   }
@@ -251,7 +255,7 @@ async () => {
               `${(MANDATED_MS / 1000).toFixed(2)} s of mandated waits ` +
               `(${(total / MANDATED_MS).toFixed(4)} x)`);
 
-  assert.deepEqual(await ui.values(), ['1.2', '1.5', '3.3']);
+  assert.deepEqual(await ui.values(), ['1.2', '1.5', facts.versionText]);
   assert.equal(await ui.enabled('update'), false);
   assert.equal(await ui.page.$eval('#progress', (e) => e.hidden), true);
   assert.equal(await ui.page.evaluate(() => document.body.dataset.busy), 'no');

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "build_facts.h"
 #include "platform/posix/monotonic_waiter.h"
 #include "tests/hidapi_standin/driver/child_process.h"
 #include "tests/hidapi_standin/driver/standin_bus.h"
@@ -22,7 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kMandatedMs = 5080 + 2037 * 20.0;
+constexpr std::size_t kBlocks = build_facts::kImageBlocks;
+constexpr double kMandatedMs = 5080 + static_cast<double>(kBlocks) * 20.0;
 constexpr std::size_t kIdentifyRequests = 3;
 
 struct Figures {
@@ -51,7 +53,7 @@ std::vector<std::pair<std::string, std::uint32_t>> UpdateWaits() {
       {"20 ms before a stage", 20},  {"20 ms before a stage", 20},
       {"1000 ms erase reply", 1000}, {"4000 ms after the erase", 4000},
       {"20 ms before a stage", 20},  {"20 ms before a stage", 20}};
-  for (int i = 0; i < 2037; ++i) {
+  for (std::size_t i = 0; i < kBlocks; ++i) {
     waits.emplace_back("20 ms after a block", 20);
   }
   return waits;
@@ -66,7 +68,7 @@ standin::ProgramOptions UpdateOf(const standin::StandinBus& bus, const std::stri
 
 // The gaps between the update's requests minus the wait the program makes between them.
 void WireOvershoots(const std::vector<sim::RecordedRequest>& all) {
-  if (all.size() != kIdentifyRequests + 4 + 2037 + 2) {
+  if (all.size() != kIdentifyRequests + 4 + kBlocks + 2) {
     std::printf("BENCH wire overshoot: not measured (%zu requests)\n", all.size());
     return;
   }
@@ -79,10 +81,10 @@ void WireOvershoots(const std::vector<sim::RecordedRequest>& all) {
   kinds["20 ms before a stage"].Add(gap(2) - 20);
   kinds["erase: 1000 + 4000 + 20 ms"].Add(gap(3) - 5020);
   kinds["20 ms before a stage"].Add(gap(4) - 20);  // the transfer's, after the address
-  for (std::size_t i = 5; i < 4 + 2037; ++i) {
+  for (std::size_t i = 5; i < 4 + kBlocks; ++i) {
     kinds["20 ms after a block"].Add(gap(i) - 20);
   }
-  kinds["20 ms after a block"].Add(gap(4 + 2037) - 20);
+  kinds["20 ms after a block"].Add(gap(4 + kBlocks) - 20);
   Print("overshoot as seen on the wire (gap minus wait; includes one exchange, 1 ms steps)", kinds,
         "ms");
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "build_facts.h"
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
@@ -32,7 +33,9 @@ TemplateTexts TemplateFor(Language lang) {
   return {L"Close", L"Installed firmware version", L"Hint:"};
 }
 
-constexpr wchar_t kTitle[] = L"TALVERO PELORA FW Updater 3.3 ";
+const std::wstring kTitle =
+    L"TALVERO PELORA FW Updater " + std::wstring(build_facts::kVersionTextW) + L" ";
+constexpr const wchar_t* kCarriedText = build_facts::kVersionTextW;
 
 Panel ReadyPanel(const wchar_t* label, const wchar_t* esc = L"3.2") {
   return {label, L"1.2", L"1.5", esc, true};
@@ -657,7 +660,7 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   s.Screenshot("warning");
   const double warningShown = NowMs();
   p.AnswerBox(warning, IDOK);
-  if (installedEscVersion >= 0x0303 && installedEscVersion != 0xFFFF) {
+  if (installedEscVersion >= build_facts::kVersionWord && installedEscVersion != 0xFFFF) {
     MessageBoxInfo question = p.WaitForBox(10000, "the downgrade question");
     ExpectQuestionBox(s, question);
     p.AnswerBox(question, IDYES);
@@ -713,7 +716,7 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   watch.Expect(s);
   k.Expect(watch.goneAt != 0, "the progress window should be gone after the update");
 
-  s.ExpectDialog(Msg(IDS_SUCCESS, s.lang()), false, ReadyPanel(L"MAVIRA", L"3.3"),
+  s.ExpectDialog(Msg(IDS_SUCCESS, s.lang()), false, ReadyPanel(L"MAVIRA", kCarriedText),
                  "after the update");
   ExpectUpdateTrace(s, unit);
   std::vector<std::uint8_t> flash = unit.Flash();
@@ -737,7 +740,7 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
 
 std::vector<Scenario> UpdateScenarios(Coverage coverage) {
   if (coverage == Coverage::All) {
-    // 0xFFFF: no downgrade question, dashes before and 3.3 after.
+    // 0xFFFF: no downgrade question, dashes before and the carried version after.
     return {{"full-update-no-installed-version", [](Session& s) { RunFullUpdate(s, 0xFFFF); }}};
   }
   return {{"full-update", [](Session& s) { RunFullUpdate(s, 0x0302); }}};
@@ -806,9 +809,9 @@ std::vector<Scenario> ConfirmScenarios() {
       {"downgrade-question-no",
        [unchanged](Session& s) {
          DevicePlan plan = ReadyUnit();
-         plan.unit.escFirmwareVersion = 0x0303;
+         plan.unit.escFirmwareVersion = build_facts::kVersionWord;
          BusDeviceServer& unit = s.Plug(plan);
-         ExpectReadyStartup(s, L"MAVIRA", L"3.3");
+         ExpectReadyStartup(s, L"MAVIRA", kCarriedText);
          s.program().PressButton(IDC_UPDATE);
          MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
          ExpectWarningBox(s, warning);
@@ -817,17 +820,17 @@ std::vector<Scenario> ConfirmScenarios() {
          ExpectQuestionBox(s, question);
          s.Screenshot("question");
          s.program().AnswerBox(question, IDNO);
-         unchanged(s, unit, L"3.3");
+         unchanged(s, unit, kCarriedText);
          s.CloseAndFinish();
        }},
       {"downgrade-question-yes-runs-the-update",
        [](Session& s) {
          // Yes goes on to the lock request; the unit's failing lock flag ends the run there.
          DevicePlan plan = ReadyUnit();
-         plan.unit.escFirmwareVersion = 0x0303;
+         plan.unit.escFirmwareVersion = build_facts::kVersionWord;
          plan.faults.push_back({kLock, 1, sim::FaultKind::FailFlag, 0, 0x02});
          BusDeviceServer& unit = s.Plug(plan);
-         ExpectReadyStartup(s, L"MAVIRA", L"3.3");
+         ExpectReadyStartup(s, L"MAVIRA", kCarriedText);
          s.program().PressButton(IDC_UPDATE);
          MessageBoxInfo warning = s.program().WaitForBox(10000, "the warning box");
          s.program().AnswerBox(warning, IDOK);

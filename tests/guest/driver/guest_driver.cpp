@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "build_facts.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/program.h"
 #include "tests/e2e/driver/support.h"
@@ -121,7 +122,8 @@ TEST_F(WineHidStack, WholeUpdateSucceeds) {
         200);
     checks_.ExpectEq(p.ItemText(IDC_HINT), success, "hint after");
     checks_.Expect(!p.ItemEnabled(IDC_UPDATE), "Update disabled after the update");
-    checks_.ExpectEq(p.ItemText(IDC_VERSION_ESC), L"3.3", "ESC version after the update");
+    checks_.ExpectEq(p.ItemText(IDC_VERSION_ESC), build_facts::kVersionTextW,
+                     "ESC version after the update");
     p.Close();
   });
 }
