@@ -210,7 +210,9 @@ TEST_P(PreciseWait, NeverEndsEarly) {
   std::printf("Wait(%u) by %s: shortest %.3f ms, mean %.3f ms\n", ms,
               methods[static_cast<int>(os.method())], shortest, mean);
   EXPECT_GE(shortest, ms);
-  EXPECT_LT(mean, ms + 4.0) << "a timer tick (15.6 ms) late would show here";
+  // The shortest of the rounds, not the mean: a loaded machine delays some waits but hardly all
+  // of them, while a wait that rounds up to the 15.6 ms timer tick is late in every round.
+  EXPECT_LT(shortest, ms + 8.0) << "a timer tick (15.6 ms) late would show here";
 }
 
 INSTANTIATE_TEST_SUITE_P(Milliseconds, PreciseWait, testing::Values(0u, 1u, 5u, 20u),
