@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -55,16 +56,36 @@ const KnownOption* FindOption(const std::string& name) {
   return nullptr;
 }
 
+// A word that follows an option needing a value and is itself an option: "--device -h" means a
+// forgotten path, not a request for help. A value that starts with '-' is given as "--device=-x";
+// "-1" stays a (wrong) number of seconds.
+bool LooksLikeOption(const std::string& word) {
+  return word.size() > 1 && word.front() == '-' &&
+         !std::isdigit(static_cast<unsigned char>(word[1]));
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
-  const auto given = [&](const char* flag) {
-    return std::find(args.begin(), args.end(), flag) != args.end();
-  };
-  if (given("--help") || given("-h")) {
+  // --help and --version win wherever they stand, but not where they stand for a missing value.
+  bool help = false;
+  bool version = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const KnownOption* option = FindOption(args[i]);
+    if (option != nullptr && option->takesValue) {
+      if (i + 1 < args.size() && LooksLikeOption(args[i + 1])) {
+        return Refused(IDS_CLI_MISSING_VALUE, {option->name});
+      }
+      ++i;
+      continue;
+    }
+    help = help || args[i] == "--help" || args[i] == "-h";
+    version = version || args[i] == "--version";
+  }
+  if (help) {
     return Just(CliCommand::Help);
   }
-  if (given("--version")) {
+  if (version) {
     return Just(CliCommand::Version);
   }
 

@@ -1,6 +1,8 @@
 #include "cli/unit_search.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "texts/failure_text.h"
 #include "texts/message_format.h"
@@ -14,6 +16,14 @@ constexpr std::uint32_t POLL_INTERVAL_MS = 250;
 bool IsAccessDenied(const std::string& path, const CliContext& context) {
   const auto denied = context.bus.DeniedPaths();
   return std::find(denied.begin(), denied.end(), path) != denied.end();
+}
+
+// The node a path names: udev's symlinks (/dev/pelora-unit), "/dev//hidraw0" and relative paths
+// name the same node as the enumeration's path. A path that does not resolve is taken as given.
+std::string CanonicalNodePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error || canonical.empty() ? path : canonical.string();
 }
 
 void ReportBusy(const std::string& path, CliContext& context) {
@@ -80,10 +90,13 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, C
                                    RequestResult& identified) {
   const std::optional<std::string>& device = arguments.device;
   std::vector<UnitListing> listed;
+  const std::string wanted = device ? CanonicalNodePath(*device) : std::string();
   const auto present = [&] {
     listed = context.bus.ListUnits();
     if (device) {
-      std::erase_if(listed, [&](const UnitListing& unit) { return unit.path != *device; });
+      std::erase_if(listed, [&](const UnitListing& unit) {
+        return unit.path != *device && CanonicalNodePath(unit.path) != wanted;
+      });
     }
     return !listed.empty();
   };
