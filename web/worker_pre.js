@@ -2,6 +2,13 @@
 // core's loop reads, and the WebHID side of the transport (web/webhid_transport.cpp).
 'use strict';
 
+// Some browsers allow no WebAssembly in a worker (a hardened mode, a policy); the core cannot run
+// here then, and the page says why instead of waiting for it.
+if (typeof WebAssembly !== 'object') {
+  postMessage({ op: 'cannot-start' });
+  throw new Error('this worker has no WebAssembly');
+}
+
 // The second error number for each kind of browser failure; the same values as
 // web/browser_errors.h (docs/architecture.md lists them).
 const BROWSER_ERROR = Object.freeze({
