@@ -18,20 +18,18 @@ bool IsAccessDenied(const std::string& path, const CliContext& context) {
   return std::find(denied.begin(), denied.end(), path) != denied.end();
 }
 
-// The node a path names: udev's symlinks (/dev/pelora-unit), "/dev//hidraw0" and relative paths
-// name the same node as the enumeration's path. A path that does not resolve is taken as given.
-std::string CanonicalNodePath(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error || canonical.empty() ? path : canonical.string();
-}
-
 void ReportBusy(const std::string& path, CliContext& context) {
   context.console.Err(FormatWithText(context.texts.Text(IDS_CLI_UNIT_BUSY), WideFromUtf8(path)) +
                       L"\n");
 }
 
 }  // namespace
+
+std::string CanonicalNodePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error || canonical.empty() ? path : canonical.string();
+}
 
 void ReportAccessDenied(const std::string& path, CliContext& context) {
   context.console.Err(

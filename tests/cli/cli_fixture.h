@@ -132,9 +132,18 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{
-        console, *texts, bus, claiming, clock, shield, CarriedFirmware{image, digest},
-        standin, access};
+    CliContext context{console,
+                       *texts,
+                       bus,
+                       claiming,
+                       clock,
+                       shield,
+                       CarriedFirmware{image, digest},
+                       standin,
+                       access,
+                       *system,
+                       {"/usr/lib/udev/rules.d/70-pelora-update.rules",
+                        "/etc/udev/rules.d/70-pelora-update.rules"}};
     return RunCommandLine(args, context);
   }
 
@@ -153,4 +162,6 @@ class CliTest : public ::testing::Test {
   std::optional<TableCatalogue> texts{Language::English};
   std::vector<std::uint8_t> image;
   Sha256Digest digest{};  // what the build recorded; a test sets it with its image
+  // The system doctor reads: a folder that does not exist unless a test makes a tree there.
+  std::optional<SystemTree> system{std::in_place, "/nonexistent-system-tree", UserFacts{}};
 };
