@@ -39,7 +39,9 @@ void Identify(UnitChecks& unit, CliContext& context) {
   }
   std::wstring fix;
   if (summary.readiness) {
-    fix = texts.Text(TextFor(*summary.readiness).terminalStatus);
+    // The guidance update gives: the state's words, then the connection instructions they end on.
+    fix = texts.Text(TextFor(*summary.readiness).terminalStatus) + L"\n" +
+          texts.Text(IDS_CLI_INSTRUCTIONS);
   }
   unit.checks.push_back({"unit", Verdict::Failed, text, fix});
   unit.status = summary.busy           ? ExitStatus::Busy
@@ -88,8 +90,14 @@ std::wstring Report(const std::vector<UnitChecks>& units, bool updatable, const 
       verdict.resize(width, L' ');
       text += verdict + L"  " + check.text + L"\n";
       if (!check.fix.empty()) {
-        text += std::wstring(width + 2, L' ') +
-                FormatWithText(texts.Text(IDS_DOCTOR_FIX), check.fix) + L"\n";
+        // A fix of several lines stays in the column of the texts.
+        const std::wstring indent(width + 2, L' ');
+        std::wstring fix = FormatWithText(texts.Text(IDS_DOCTOR_FIX), check.fix);
+        for (std::size_t at = 0; (at = fix.find(L'\n', at)) != std::wstring::npos;
+             at += indent.size() + 1) {
+          fix.insert(at + 1, indent);
+        }
+        text += indent + fix + L"\n";
       }
     }
     text += L"\n";

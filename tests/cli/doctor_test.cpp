@@ -223,6 +223,11 @@ TEST_F(DoctorTest, WrongModeFixIsTheDialogsGuidance) {
   Plug(kNode, sim_units::With([](UnitConfig& u) { u.unitMode = 2; }));
   EXPECT_EQ(Run({"doctor"}), 5);
   EXPECT_TRUE(Contains(console.out, "fix: " + T(IDS_WRONG_MODE))) << console.out;
+  // Then the connection instructions it ends on, each line in the column of the texts.
+  const std::string instructions = T(IDS_CLI_INSTRUCTIONS);
+  EXPECT_TRUE(Contains(console.out, T(IDS_WRONG_MODE) + "\n         " +
+                                        instructions.substr(0, instructions.find('\n'))))
+      << console.out;
 }
 
 TEST_F(DoctorTest, JsonCarriesEveryCheckForScripts) {
