@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -12,14 +13,50 @@ struct KnownOption {
   bool takesValue;
   bool forList;
   bool forUpdate;
+  bool forDoctor;
 };
 
 constexpr KnownOption kOptions[] = {
-    {"--json", nullptr, false, true, false},
-    {"--yes", "-y", false, false, true},
-    {"--device", nullptr, true, false, true},
-    {"--wait", nullptr, true, true, true},
+    {"--json", nullptr, false, true, false, true},
+    {"--yes", "-y", false, false, true, false},
+    {"--device", nullptr, true, false, true, false},
+    {"--wait", nullptr, true, true, true, false},
 };
+
+// The commands by the word that names them.
+struct KnownCommand {
+  const char* name;
+  CliCommand command;
+};
+constexpr KnownCommand kCommands[] = {
+    {"list", CliCommand::List},
+    {"update", CliCommand::Update},
+    {"doctor", CliCommand::Doctor},
+};
+
+const char* CommandName(CliCommand command) {
+  for (const KnownCommand& known : kCommands) {
+    if (known.command == command) {
+      return known.name;
+    }
+  }
+  return "";
+}
+
+bool OptionIsFor(const KnownOption& option, CliCommand command) {
+  switch (command) {
+    case CliCommand::List:
+      return option.forList;
+    case CliCommand::Update:
+      return option.forUpdate;
+    case CliCommand::Doctor:
+      return option.forDoctor;
+    case CliCommand::Help:
+    case CliCommand::Version:
+      break;
+  }
+  return false;
+}
 
 ParsedArguments Refused(MessageId message, std::vector<std::string> subjects = {}) {
   ParsedArguments refused;
@@ -55,16 +92,36 @@ const KnownOption* FindOption(const std::string& name) {
   return nullptr;
 }
 
+// A word that follows an option needing a value and is itself an option: "--device -h" means a
+// forgotten path, not a request for help. A value that starts with '-' is given as "--device=-x";
+// "-1" stays a (wrong) number of seconds.
+bool LooksLikeOption(const std::string& word) {
+  return word.size() > 1 && word.front() == '-' &&
+         !std::isdigit(static_cast<unsigned char>(word[1]));
+}
+
 }  // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
-  const auto given = [&](const char* flag) {
-    return std::find(args.begin(), args.end(), flag) != args.end();
-  };
-  if (given("--help") || given("-h")) {
+  // --help and --version win wherever they stand, but not where they stand for a missing value.
+  bool help = false;
+  bool version = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const KnownOption* option = FindOption(args[i]);
+    if (option != nullptr && option->takesValue) {
+      if (i + 1 < args.size() && LooksLikeOption(args[i + 1])) {
+        return Refused(IDS_CLI_MISSING_VALUE, {option->name});
+      }
+      ++i;
+      continue;
+    }
+    help = help || args[i] == "--help" || args[i] == "-h";
+    version = version || args[i] == "--version";
+  }
+  if (help) {
     return Just(CliCommand::Help);
   }
-  if (given("--version")) {
+  if (version) {
     return Just(CliCommand::Version);
   }
 
@@ -73,9 +130,13 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   std::vector<const KnownOption*> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if ((arg == "list" || arg == "update") && !command) {
-      command = arg == "list" ? CliCommand::List : CliCommand::Update;
-      continue;
+    if (!command) {
+      const auto named = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                      [&](const KnownCommand& known) { return arg == known.name; });
+      if (named != std::end(kCommands)) {
+        command = named->command;
+        continue;
+      }
     }
     // "--name=value" is the same as "--name value"; a short option has no such form.
     const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string::npos;
@@ -121,9 +182,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   }
   // An option that the command would ignore is refused: the user meant something by it.
   for (const KnownOption* option : seen) {
-    if (!(*command == CliCommand::List ? option->forList : option->forUpdate)) {
-      return Refused(IDS_CLI_OPTION_NOT_FOR,
-                     {option->name, *command == CliCommand::List ? "list" : "update"});
+    if (!OptionIsFor(*option, *command)) {
+      return Refused(IDS_CLI_OPTION_NOT_FOR, {option->name, CommandName(*command)});
     }
   }
   parsed.command = *command;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/unit_bus.h"
 #include "platform/posix/console.h"
+#include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "protocol/waiter.h"
 #include "texts/message_catalogue.h"
@@ -35,4 +37,8 @@ struct CliContext {
   CarriedFirmware firmware;  // the image and the digest the build recorded for it
   bool standinImage;         // the build carries the stand-in test image
   const AccessAdvice& access;
+  // What doctor reads of the system (/sys, /proc, /dev, the udev rules), and where the packaged
+  // rule is installed when it is.
+  const SystemTree& system;
+  std::vector<std::string> ruleFiles;
 };

@@ -17,6 +17,7 @@
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_interrupt_shield.h"
 #include "platform/posix/posix_unit_claims.h"
+#include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "texts/message_catalogue.h"
 #include "update/compiled_in_image.h"
@@ -68,9 +69,18 @@ int main(int argc, char** argv) {
   PosixInterruptShield shield(console, texts.Text(IDS_CLI_INTERRUPT_WARNING),
                               texts.Text(IDS_CLI_SUSPEND_WARNING));
   const NodeAccessAdvice access(Split(UPDATER_UDEV_RULE_FILES));
+  const SystemTree system("/", CurrentUser());
   const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};
-  CliContext context{console, texts,  bus,      transport,
-                     waiter,  shield, firmware, UPDATER_CARRIES_STANDIN != 0,
-                     access};
+  CliContext context{console,
+                     texts,
+                     bus,
+                     transport,
+                     waiter,
+                     shield,
+                     firmware,
+                     UPDATER_CARRIES_STANDIN != 0,
+                     access,
+                     system,
+                     Split(UPDATER_UDEV_RULE_FILES)};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

@@ -36,6 +36,8 @@ ExitStatus Run(const Arguments& arguments, CliContext& context) {
       return ListUnits(arguments, context);
     case CliCommand::Update:
       return UpdateUnit(arguments, context);
+    case CliCommand::Doctor:
+      return Doctor(arguments, context);
   }
   return ExitStatus::UsageError;
 }
@@ -54,8 +56,9 @@ int RunCommandLine(const std::vector<std::string>& args, CliContext& context) {
     return static_cast<int>(ExitStatus::UsageError);
   }
   const ExitStatus status = Run(*parsed.arguments, context);
-  if (status == ExitStatus::OutputFailed) {
-    // A script that reads the output must not take a cut-off result for a whole one.
+  if (status == ExitStatus::OutputFailed || context.console.OutputLost()) {
+    // A script that reads the output must not take a cut-off result for a whole one. An update
+    // keeps its own status: the unit was flashed (or not) whatever became of the lines.
     context.console.Err(
         FormatWithText(context.texts.Text(IDS_CLI_OUTPUT_FAILED), context.console.OutputError()) +
         L"\n");

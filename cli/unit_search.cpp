@@ -1,6 +1,8 @@
 #include "cli/unit_search.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "texts/failure_text.h"
 #include "texts/message_format.h"
@@ -22,6 +24,12 @@ void ReportBusy(const std::string& path, CliContext& context) {
 }
 
 }  // namespace
+
+std::string CanonicalNodePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error || canonical.empty() ? path : canonical.string();
+}
 
 void ReportAccessDenied(const std::string& path, CliContext& context) {
   context.console.Err(
@@ -80,10 +88,13 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, C
                                    RequestResult& identified) {
   const std::optional<std::string>& device = arguments.device;
   std::vector<UnitListing> listed;
+  const std::string wanted = device ? CanonicalNodePath(*device) : std::string();
   const auto present = [&] {
     listed = context.bus.ListUnits();
     if (device) {
-      std::erase_if(listed, [&](const UnitListing& unit) { return unit.path != *device; });
+      std::erase_if(listed, [&](const UnitListing& unit) {
+        return unit.path != *device && CanonicalNodePath(unit.path) != wanted;
+      });
     }
     return !listed.empty();
   };

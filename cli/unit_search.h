@@ -25,5 +25,9 @@ UnitSummary IdentifyListed(const UnitListing& listing, CliContext& context);
 bool WaitForUnit(std::uint32_t waitSeconds, CliContext& context,
                  const std::function<bool()>& present);
 
+// The node a path names: udev's symlinks, "/dev//hidraw0" and relative paths name the same node
+// as the enumeration's path. A path that does not resolve is taken as given.
+std::string CanonicalNodePath(const std::string& path);
+
 // The access refusal of `path`, with what lifts it.
 void ReportAccessDenied(const std::string& path, CliContext& context);

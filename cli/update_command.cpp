@@ -60,24 +60,26 @@ class TerminalPrompts final : public UpdatePrompts {
   // end of input counts as no.
   bool Ask(const std::wstring& caption, const std::wstring& text) {
     // On the error stream, like every other part of the conversation: with the output sent to a
-    // file, the questions are still seen.
+    // file, the questions are still seen. With the error stream sent to a file too, the console
+    // asks on the terminal itself.
     Console& console = context_.console;
     const Catalogue& texts = context_.texts;
-    console.Err(L"\n" + caption + L"\n" + text + L"\n");
+    const std::wstring question = L"\n" + caption + L"\n" + text + L"\n";
     const std::wstring prompt = texts.Text(IDS_CLI_CONTINUE_PROMPT) + L" ";
     if (answeredByOption_) {
-      console.Err(prompt + texts.Text(IDS_CLI_ANSWERED_BY_OPTION) + L"\n");
+      console.Err(question + prompt + texts.Text(IDS_CLI_ANSWERED_BY_OPTION) + L"\n");
       return true;
     }
-    if (!console.InputIsTerminal()) {
-      console.Err(texts.Text(IDS_CLI_NEEDS_TERMINAL) + L"\n");
+    if (!console.CanAsk()) {
+      console.Err(question + texts.Text(IDS_CLI_NEEDS_TERMINAL) + L"\n");
       return false;
     }
+    console.Ask(question);
     for (;;) {
-      console.Err(prompt);
+      console.Ask(prompt);
       const std::optional<std::string> line = console.ReadLine();
       if (!line) {
-        console.Err(L"\n");
+        console.Ask(L"\n");
         return Declined();
       }
       const std::wstring word = AnswerWord(*line);
@@ -87,12 +89,13 @@ class TerminalPrompts final : public UpdatePrompts {
       if (IsAnswerWord(word, IDS_CLI_NO_WORDS)) {
         return Declined();
       }
-      console.Err(texts.Text(IDS_CLI_ANSWER_YES_NO) + L"\n");
+      console.Ask(texts.Text(IDS_CLI_ANSWER_YES_NO) + L"\n");
     }
   }
 
+  // Said where the question was asked.
   bool Declined() {
-    context_.console.Err(context_.texts.Text(IDS_CLI_DECLINED) + L"\n");
+    context_.console.Ask(context_.texts.Text(IDS_CLI_DECLINED) + L"\n");
     return false;
   }
 

@@ -49,7 +49,7 @@ void ConnectionView::ShowStartupState(ResultCode openResult) {
   if (openResult != RESULT_OK) {
     RejectUnit();
     // A unit another program holds was found, but left alone: say so rather than "no unit".
-    ShowGuidance(openResult == RESULT_BUSY ? IDS_UNIT_BUSY : IDS_NO_UNIT);
+    ShowGuidance(openResult == RESULT_BUSY ? busyText_ : IDS_NO_UNIT);
   } else {
     Classify(Moment::Startup);
   }
@@ -66,7 +66,7 @@ void ConnectionView::OnArrival(const DeviceEvent& event) {
   const ResultCode opened = link_.Open().code;
   if (opened == RESULT_BUSY) {
     view_.EnableUpdate(false);
-    ShowGuidance(IDS_UNIT_BUSY);
+    ShowGuidance(busyText_);
     return;
   }
   if (opened != RESULT_OK) {

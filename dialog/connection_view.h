@@ -11,8 +11,11 @@
 // wrong ESC, a message box. The only place where the dialog judges a unit ready for an update.
 class ConnectionView {
  public:
-  ConnectionView(DialogView& view, UnitLink& link, const Catalogue& texts, VersionPanel& panel)
-      : view_(view), link_(link), texts_(texts), panel_(panel) {}
+  // `busyText` is what a unit held by someone else is called: the dialog's holder is another
+  // program, the page's another tab.
+  ConnectionView(DialogView& view, UnitLink& link, const Catalogue& texts, VersionPanel& panel,
+                 MessageId busyText = IDS_UNIT_BUSY)
+      : view_(view), link_(link), texts_(texts), panel_(panel), busyText_(busyText) {}
 
   // The start-up scan's result (of UnitLink::Open) shown.
   void ShowStartupState(ResultCode openResult);
@@ -31,4 +34,5 @@ class ConnectionView {
   UnitLink& link_;
   const Catalogue& texts_;
   VersionPanel& panel_;
+  MessageId busyText_;
 };

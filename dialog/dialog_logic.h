@@ -23,10 +23,12 @@ class DialogLogic {
     Waiter& waiter;
   };
 
-  DialogLogic(const Seams& seams, const CarriedFirmware& firmware)
+  // `busyText`: how a unit held by someone else is shown (see ConnectionView).
+  DialogLogic(const Seams& seams, const CarriedFirmware& firmware,
+              MessageId busyText = IDS_UNIT_BUSY)
       : panel(seams.view, seams.link),
         reporter(seams.view, seams.link, seams.texts, panel),
-        connection(seams.view, seams.link, seams.texts, panel),
+        connection(seams.view, seams.link, seams.texts, panel, busyText),
         runner({seams.view, seams.link, seams.texts, panel, reporter, seams.progress, seams.waiter},
                firmware) {}
   DialogLogic(const DialogLogic&) = delete;

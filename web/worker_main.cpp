@@ -63,8 +63,9 @@ int main() {
   BrowserUnitClaims claims;
   ClaimingTransport transport(webHid, claims);
   UnitLink link(transport, waiter);
+  // A Web Lock is seen by this page's tabs alone, so a held unit is held by another tab.
   DialogLogic logic({view, link, texts, progress, waiter},
-                    CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256});
+                    CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256}, IDS_WEB_UNIT_BUSY);
   loop.Attach(logic);
 
   ShowPageTexts(page, texts, language);

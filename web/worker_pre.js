@@ -2,6 +2,13 @@
 // core's loop reads, and the WebHID side of the transport (web/webhid_transport.cpp).
 'use strict';
 
+// Some browsers allow no WebAssembly in a worker (a hardened mode, a policy); the core cannot run
+// here then, and the page says why instead of waiting for it.
+if (typeof WebAssembly !== 'object') {
+  postMessage({ op: 'cannot-start' });
+  throw new Error('this worker has no WebAssembly');
+}
+
 // The second error number on the web: the browser reports failures as exceptions with a name and
 // no number, so each kind of failure gets a fixed code of its own (0x0000b0NN, "b" for browser,
 // apart from every Windows and errno value). docs/architecture.md lists them.

@@ -13,13 +13,18 @@ class Console {
   // False when the text could not be written whole (a closed pipe, a full disk).
   virtual bool Out(std::wstring_view text) = 0;
   virtual void Err(std::wstring_view text) = 0;
+  // Whether any Out of this run failed: the result a command printed may be lost.
+  virtual bool OutputLost() const = 0;
   // Why the last failed Out failed, in the system's words.
   virtual std::wstring OutputError() const = 0;
   // The width of the terminal on the error stream, read now, where a progress line can be
   // redrawn in place; 0 when it is no such terminal (a pipe, a file, TERM=dumb or unset).
   virtual int ProgressColumns() const = 0;
-  // Whether there is a terminal to ask questions on (standard input is one).
-  virtual bool InputIsTerminal() const = 0;
+  // Whether a question can be asked: standard input is a terminal, and the question can be shown
+  // on a terminal (the error stream is one, or the controlling terminal opens).
+  virtual bool CanAsk() = 0;
+  // Part of a question or of its answer's echo, where the person who answers sees it.
+  virtual void Ask(std::wstring_view text) = 0;
   // One line typed by the user, without its line break; nullopt at the end of input.
   virtual std::optional<std::string> ReadLine() = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_console.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -68,8 +69,22 @@ int PosixConsole::ProgressColumns() const {
   return size.ws_col;
 }
 
-bool PosixConsole::InputIsTerminal() const {
-  return isatty(STDIN_FILENO) == 1;
+bool PosixConsole::CanAsk() {
+  if (isatty(STDIN_FILENO) != 1) {
+    return false;
+  }
+  if (isatty(STDERR_FILENO) == 1 || terminal_) {
+    return true;
+  }
+  // With the error stream sent to a file, a question there would wait unseen; it is asked on the
+  // controlling terminal instead, as ssh and git ask for passwords. Without one (a session of
+  // its own, a daemon) there is nowhere to ask.
+  terminal_.reset(open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  return terminal_.valid();
+}
+
+void PosixConsole::Ask(std::wstring_view text) {
+  WriteAll(terminal_ ? terminal_.get() : STDERR_FILENO, Utf8FromWide(text));
 }
 
 std::optional<std::string> PosixConsole::ReadLine() {

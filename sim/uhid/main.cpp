@@ -233,6 +233,9 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     } else if (arg == "--esc-version") {
       options.plan.unit.escFirmwareVersion =
           static_cast<std::uint16_t>(std::strtoul(value.c_str(), nullptr, 0));
+    } else if (arg == "--unit-mode" && (value == "0" || value == "1" || value == "2")) {
+      // 0 relays to the ESC; another mode is the "wrong mode" a user must change on the unit.
+      options.plan.unit.unitMode = static_cast<std::uint8_t>(std::stoi(value));
     } else if (arg == "--fault") {
       const std::optional<sim::Fault> fault = ParseFault(value);
       if (!fault) {
@@ -257,9 +260,10 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
   uhid_unit::Options options;
   if (!uhid_unit::ParseArguments(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: uhid_unit --results DIR [--product 1|2] [--esc-version N] "
-                 "[--control DIR] [--fault COMMAND:OCCURRENCE:KIND[:CODE]]...\n");
+    std::fprintf(
+        stderr,
+        "usage: uhid_unit --results DIR [--product 1|2] [--esc-version N] [--unit-mode 0|1|2] "
+        "[--control DIR] [--fault COMMAND:OCCURRENCE:KIND[:CODE]]...\n");
     return 2;
   }
   struct sigaction action {};

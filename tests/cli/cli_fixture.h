@@ -30,15 +30,18 @@ class RecordingConsole final : public Console {
  public:
   bool Out(std::wstring_view text) override {
     if (outputFails) {
+      lost = true;
       return false;
     }
     out += Utf8FromWide(text);
     return true;
   }
   void Err(std::wstring_view text) override { err += Utf8FromWide(text); }
+  bool OutputLost() const override { return lost; }
   std::wstring OutputError() const override { return L"No space left on device"; }
   int ProgressColumns() const override { return progressColumns; }
-  bool InputIsTerminal() const override { return inputIsTerminal; }
+  bool CanAsk() override { return inputIsTerminal; }
+  void Ask(std::wstring_view text) override { err += Utf8FromWide(text); }
   std::optional<std::string> ReadLine() override {
     if (input.empty()) {
       return std::nullopt;
@@ -52,6 +55,7 @@ class RecordingConsole final : public Console {
   std::string out;
   std::string err;
   bool outputFails = false;  // as on a full disk or a closed pipe
+  bool lost = false;         // an Out failed
   int progressColumns = 0;   // 0: no terminal to redraw a line on
   bool inputIsTerminal = false;
   std::deque<std::string> input;
@@ -128,9 +132,18 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{
-        console, *texts, bus, claiming, clock, shield, CarriedFirmware{image, digest},
-        standin, access};
+    CliContext context{console,
+                       *texts,
+                       bus,
+                       claiming,
+                       clock,
+                       shield,
+                       CarriedFirmware{image, digest},
+                       standin,
+                       access,
+                       *system,
+                       {"/usr/lib/udev/rules.d/70-pelora-update.rules",
+                        "/etc/udev/rules.d/70-pelora-update.rules"}};
     return RunCommandLine(args, context);
   }
 
@@ -149,4 +162,6 @@ class CliTest : public ::testing::Test {
   std::optional<TableCatalogue> texts{Language::English};
   std::vector<std::uint8_t> image;
   Sha256Digest digest{};  // what the build recorded; a test sets it with its image
+  // The system doctor reads: a folder that does not exist unless a test makes a tree there.
+  std::optional<SystemTree> system{std::in_place, "/nonexistent-system-tree", UserFacts{}};
 };

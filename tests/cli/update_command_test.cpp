@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -236,6 +240,34 @@ TEST_F(UpdateTest, StoppedByTheUserSendsNothingMore) {
   EXPECT_EQ(transport.openHandles(), 0);
 }
 
+// The unit is flashed (or fails) whatever becomes of the result lines; a lost line is said on the
+// error stream, and the status stays the update's.
+TEST_F(UpdateTest, ALostResultLineIsSaidAndTheStatusStaysTheUpdates) {
+  struct LostCase {
+    const char* name;
+    std::vector<Fault> faults;
+    int status;
+  };
+  for (const LostCase& c :
+       {LostCase{"Success", {}, 0}, LostCase{"LockFailed", {{0x0B, 1, FaultKind::FailFlag}}, 10}}) {
+    SCOPED_TRACE(c.name);
+    transport.Unplug("/dev/hidraw1");
+    auto unit = Plug("/dev/hidraw1");
+    for (const Fault& fault : c.faults) {
+      unit->AddFault(fault);
+    }
+    console = RecordingConsole{};
+    console.outputFails = true;
+    EXPECT_EQ(Run({"update", "--yes"}), c.status);
+    EXPECT_TRUE(console.err.ends_with(
+        "pelora-update: the output could not be written (No space left on device).\n"))
+        << console.err;
+    if (c.status == 0) {
+      ExpectWholeUpdate(*unit);
+    }
+  }
+}
+
 struct NotReadyCase {
   const char* name;
   UnitConfig config;
@@ -303,6 +335,31 @@ TEST_F(UpdateTest, DeviceChoosesAmongTwoUnits) {
   EXPECT_TRUE(first->requests().empty()) << "the other unit is never touched";
   ExpectWholeUpdate(*second);
   EXPECT_TRUE(Contains(console.out, "/dev/hidraw2  TORVEX"));
+}
+
+// udev rules often add a symlink to the node; a doubled slash or a dot is the same node too.
+TEST_F(UpdateTest, DeviceNamesTheNodeHoweverItIsSpelled) {
+  char folderName[] = "/tmp/pelora-nodes-XXXXXX";
+  ASSERT_NE(mkdtemp(folderName), nullptr);
+  const std::filesystem::path folder = folderName;
+  std::ofstream(folder / "hidraw1").put('\0');
+  std::ofstream(folder / "hidraw2").put('\0');
+  std::filesystem::create_symlink("hidraw2", folder / "pelora-unit");
+  auto first = Plug((folder / "hidraw1").string());
+  auto second = Plug((folder / "hidraw2").string(), {}, 1);
+  for (const std::string& spelling :
+       {folder.string() + "/pelora-unit", folder.string() + "//hidraw2",
+        folder.string() + "/./hidraw2",
+        folder.string() + "/../" + folder.filename().string() + "/hidraw2"}) {
+    SCOPED_TRACE(spelling);
+    console = RecordingConsole{};
+    EXPECT_EQ(Run({"update", "--yes", "--device", spelling}), 0) << console.err;
+    EXPECT_TRUE(Contains(console.out, (folder / "hidraw2").string() + "  TORVEX"));
+  }
+  EXPECT_TRUE(first->requests().empty()) << "the other unit is never touched";
+  console = RecordingConsole{};
+  EXPECT_EQ(Run({"update", "--yes", "--device", folder.string() + "/hidraw3"}), 3);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(UpdateTest, SeveralUnitsWithoutDeviceAreListedAndNoneIsUpdated) {

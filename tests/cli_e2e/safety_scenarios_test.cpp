@@ -1,7 +1,10 @@
 // Safe in a user's hands: a second program on a unit that is being updated, a holder killed
 // outright, standard descriptors closed or full, and the terminal's job control.
 #include <signal.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "tests/cli_e2e/scenario.h"
@@ -92,6 +95,79 @@ TEST_F(SafetyScenario, AFullOutputIsAnErrorWithAMessage) {
     EXPECT_EQ(result.exitCode, 9);
     EXPECT_EQ(result.err, message);
   }
+}
+
+// An update's status is the unit's story, whatever became of its result lines: a failed lock
+// stays 10, and the lost output is said on the error stream.
+TEST_F(SafetyScenario, AFullOutputDuringAnUpdateIsSaidAndKeepsTheUpdatesStatus) {
+  sim::DevicePlan plan;
+  plan.faults = {{0x0B, 1, sim::FaultKind::FailFlag}};
+  bus.Plug(plan);
+  const standin::ProgramResult result =
+      standin::RunProgram(Shell(">/dev/full", {"update", "--yes"}));
+  EXPECT_EQ(result.exitCode, 10) << result.err;
+  EXPECT_TRUE(Contains(result.err, Text(IDS_LOCK_FAILED))) << result.err;
+  EXPECT_TRUE(result.err.ends_with(
+      "pelora-update: the output could not be written (No space left on device).\n"))
+      << result.err;
+}
+
+// With the error stream sent to a file, the questions would wait unseen in it: they are asked
+// on the terminal itself, and the file keeps the rest of the conversation.
+TEST_F(SafetyScenario, ErrorsToAFileStillAskOnTheTerminal) {
+  const std::string path = bus.Plug({});
+  const std::string log = bus.nodeFolder() + "/../errors.txt";
+  standin::TerminalOptions options;
+  options.argv = {"/bin/sh", "-c", "exec \"$0\" update 2> \"$1\"", PELORA_UPDATE, log};
+  options.environment = Environment();
+  options.columns = 200;
+  standin::TmuxSession terminal(options);
+  ASSERT_TRUE(terminal.started());
+  ASSERT_TRUE(terminal.WaitForText("Continue? (y/n)", 20s)) << terminal.Screen();
+  EXPECT_TRUE(Contains(terminal.Screen(), Text(IDS_NOTE_CAPTION))) << terminal.Screen();
+  ASSERT_TRUE(terminal.Type("n"));
+  ASSERT_TRUE(terminal.SendKeys({"Enter"}));
+  EXPECT_EQ(terminal.WaitForExit(20s), std::optional<int>(6)) << terminal.Screen();
+  EXPECT_TRUE(terminal.WaitForText(Text(IDS_CLI_DECLINED), 5s)) << terminal.Screen();
+  EXPECT_TRUE(UpdateRequests(path).empty());
+  std::remove(log.c_str());
+}
+
+// Without a controlling terminal (a session of its own) there is nowhere to ask: the program
+// says so at once instead of waiting for an answer nobody was asked for.
+TEST_F(SafetyScenario, ErrorsToAFileWithoutAControllingTerminalRefuseAtOnce) {
+  const std::string path = bus.Plug({});
+  const std::string log = bus.nodeFolder() + "/../errors.txt";
+  standin::TerminalOptions options;
+  options.argv = {"setsid",      "-w", "/bin/sh", "-c", "exec \"$0\" update 2> \"$1\"",
+                  PELORA_UPDATE, log};
+  options.environment = Environment();
+  options.columns = 200;
+  standin::TmuxSession terminal(options);
+  ASSERT_TRUE(terminal.started());
+  EXPECT_EQ(terminal.WaitForExit(20s), std::optional<int>(6)) << terminal.Screen();
+  std::ifstream file(log);
+  const std::string errors{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  EXPECT_TRUE(Contains(errors, Text(IDS_CLI_NEEDS_TERMINAL))) << errors;
+  EXPECT_TRUE(UpdateRequests(path).empty());
+  std::remove(log.c_str());
+}
+
+// udev rules often add a symlink to the node, and a path typed by hand may carry a doubled slash.
+TEST_F(SafetyScenario, DeviceThroughASymlinkOrADoubledSlashFindsTheUnit) {
+  sim::DevicePlan wrongMode;
+  wrongMode.unit.unitMode = 1;  // so that no update starts: the found unit is only judged
+  const std::string path = bus.Plug(wrongMode);
+  const std::string link = bus.nodeFolder() + "/../pelora-unit";
+  ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+  const std::string folder = path.substr(0, path.rfind('/'));
+  for (const std::string& spelling : {link, folder + "//" + path.substr(path.rfind('/') + 1)}) {
+    SCOPED_TRACE(spelling);
+    const standin::ProgramResult result = Run({"update", "--yes", "--device", spelling});
+    EXPECT_EQ(result.exitCode, 5) << result.err;
+    EXPECT_TRUE(Contains(result.out, path)) << result.out;
+  }
+  std::remove(link.c_str());
 }
 
 // The case: the update's results sent to a file, the questions still on the terminal.

@@ -95,6 +95,8 @@ node_access "$(cat "$out/no-rule/node")" "$out/no-rule/access"
 install -m 0755 "$cli" /usr/local/bin/pelora-update-build
 run no-rule list --as "$user" /usr/bin/env /usr/local/bin/pelora-update-build list
 unplug no-rule
+source "$repo/tests/guest/doctor-scenarios.sh"
+doctor_without_rule
 
 note "the packaged rule, installed from the package"
 # man-db would re-index every manual page over 9p for minutes; the package's page is not tested here.
@@ -106,6 +108,7 @@ node_access "$(cat "$out/with-rule/node")" "$out/with-rule/access"
 run with-rule list --as "$user" /usr/bin/pelora-update list
 run with-rule update --as "$user" /usr/bin/pelora-update update --yes
 unplug with-rule
+doctor_with_rule
 
 note "the same rule on a real USB HID device: QEMU's keyboard, vendor 0627 product 0001"
 mkdir -p "$out/usb"

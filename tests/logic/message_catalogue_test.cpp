@@ -53,7 +53,7 @@ const std::pair<MessageId, MessageId> kFixedNumbers[] = {
 };
 
 // Texts that are the same word in German; every other one is translated.
-const std::set<MessageId> kSameInGerman = {IDS_DIALOG_UPDATE};
+const std::set<MessageId> kSameInGerman = {IDS_DIALOG_UPDATE, IDS_DOCTOR_PASS};
 
 // Every message of the table, in every language: present, within the 2,048 characters a text is
 // fetched into on Windows, and translated. A message the generator dropped for one language, or

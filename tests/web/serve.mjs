@@ -7,6 +7,7 @@
 //   node tests/web/serve.mjs --site build/web/site [--port 8080]
 //   node tests/web/serve.mjs --site build/web/site --fake build/web/fake --demo
 //     (--demo: a simulated ready unit, granted before, is plugged in when the page starts)
+// A port that is taken ends it with a sentence naming the port and --port.
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
@@ -25,13 +26,22 @@ function send(response, status, type, body) {
   response.end(body);
 }
 
-// Starts a server; resolves to { url, close() }. `units` are plugged into the fake bus when the
-// worker starts (FakeHid.plug options each), before the page's start-up scan.
-export function serve({ site, fake = null, demo = false, units = [], port = 0, base = '/' }) {
+// Starts a server; resolves to { url, close() }, or rejects with the listening error (a taken
+// port: EADDRINUSE). `units` are plugged into the fake bus when the worker starts (FakeHid.plug
+// options each), before the page's start-up scan. `workerPrelude` (tests only) is run in the
+// worker before its own script.
+export function serve({ site, fake = null, demo = false, units = [], port = 0, base = '/',
+  workerPrelude = '' }) {
   const atStart = demo ? [{}] : units;
   const server = http.createServer((request, response) => {
-    const url = new URL(request.url, 'http://127.0.0.1');
-    let name = decodeURIComponent(url.pathname);
+    let name;
+    try {
+      name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    } catch (error) {
+      // A malformed address (a stray %) is the client's mistake; it must not end the server.
+      send(response, 400, 'text/plain', 'bad request');
+      return;
+    }
     if (!name.startsWith(base)) {
       send(response, 404, 'text/plain', 'not found');
       return;
@@ -55,9 +65,13 @@ export function serve({ site, fake = null, demo = false, units = [], port = 0, b
       const plug = atStart.map((unit) => `FakeHid.plug(${JSON.stringify({ ...unit, announce: false })});\n`).join('');
       body = `importScripts('fake/sim-unit.js', 'fake/fake_hid_worker.js');\n${plug}${body}`;
     }
+    if (workerPrelude && name === '/updater-worker.js') {
+      body = `${workerPrelude}\n${body}`;
+    }
     send(response, 200, TYPES[path.extname(file)] || 'application/octet-stream', body);
   });
-  return new Promise((resolve) => {
+  return new Promise((resolve, reject) => {
+    server.once('error', reject);
     server.listen(port, '127.0.0.1', () => {
       resolve({
         url: `http://127.0.0.1:${server.address().port}${base}`,
@@ -77,8 +91,16 @@ if (process.argv[1] === fileURLToPath(import.meta.url)) {
   };
   const site = path.resolve(option('--site') || 'build/web/site');
   const fake = option('--fake') ? path.resolve(option('--fake')) : null;
-  const { url } = await serve({
-    site, fake, demo: process.argv.includes('--demo'), port: Number(option('--port') || 8080),
-  });
-  console.log(`Serving ${site} at ${url} (Ctrl-C to stop)`);
+  const port = Number(option('--port') || 8080);
+  try {
+    const { url } = await serve({ site, fake, demo: process.argv.includes('--demo'), port });
+    console.log(`Serving ${site} at ${url} (Ctrl-C to stop)`);
+  } catch (error) {
+    if (error.code !== 'EADDRINUSE') {
+      throw error;
+    }
+    console.error(`Port ${port} on 127.0.0.1 is taken (another server is running there?). ` +
+      'Choose another one with --port N.');
+    process.exitCode = 1;
+  }
 }

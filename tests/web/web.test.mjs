@@ -5,7 +5,9 @@
 //   WEB_SITE=build/web/site WEB_FAKE=build/web/fake node --test tests/web/web.test.mjs
 // (ctest --preset web sets these.) Screenshots of each step go to WEB_SCREENSHOTS.
 import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
 import fs from 'node:fs';
+import http from 'node:http';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
@@ -108,8 +110,8 @@ async function until(what, check, ms = 15000) {
   }
 }
 
-async function startServer({ units = [], withFake = true } = {}) {
-  const server = await serve({ site, fake: withFake ? fake : null, units, base });
+async function startServer({ units = [], withFake = true, workerPrelude = '' } = {}) {
+  const server = await serve({ site, fake: withFake ? fake : null, units, base, workerPrelude });
   servers.add(server);
   return server;
 }
@@ -367,7 +369,8 @@ test('a second tab finds the unit busy and sends it nothing; it takes the unit o
   assert.equal(await first.hint(), T(40000));
 
   const second = await openPage({ server });
-  assert.equal(await second.hint(), guidance(40042));
+  // The holder can only be another tab of this page: a Web Lock is seen by its tabs alone.
+  assert.equal(await second.hint(), guidance(40205));
   assert.equal(await second.enabled('update'), false);
   assert.deepEqual(await second.values(), ['0.0.0', '0.0.0', '0.0.0']);
   assert.equal(await second.fake(() => FakeHid.requestCount('fake-1')), 0);
@@ -426,4 +429,63 @@ test('without WebHID the page says so and names the other programs', { timeout: 
     await ui.shot('no-webhid');
     assert.deepEqual(ui.errors, []);
     await ui.close();
+  });
+
+// Where the worker cannot start, the page says why, in its own words from the catalogue, instead
+// of staying blank.
+test('opened as a file, or in a worker without WebAssembly, the page says why', { timeout: 30000 },
+  async () => {
+    const cases = [
+      { name: 'file', text: 40206, url: async () => `file://${site}/index.html` },
+      {
+        name: 'no-webassembly',
+        text: 40207,
+        url: async () => (await startServer({
+          withFake: false, workerPrelude: 'delete self.WebAssembly;',
+        })).url,
+      },
+    ];
+    for (const c of cases) {
+      const page = await browser.newPage();
+      await page.goto(await c.url());
+      await until(`the ${c.name} sentence`, () =>
+        page.evaluate(() => document.body.dataset.state === 'failed'));
+      assert.equal(await page.$eval('#hint', (e) => e.textContent), T(c.text), c.name);
+      assert.equal(await page.$eval('#update', (e) => e.disabled), true);
+      assert.equal(await page.$eval('#connect', (e) => e.disabled), true);
+      await page.close();
+    }
+    // German where the browser is German.
+    germanBrowser = germanBrowser || await launch(['--lang=de-DE', '--accept-lang=de-DE']);
+    const page = await germanBrowser.newPage();
+    await page.goto(`file://${site}/index.html`);
+    assert.equal(await page.$eval('#hint', (e) => e.textContent), T(40206, 'de'));
+    await page.close();
+  });
+
+function get(url) {
+  return new Promise((resolve, reject) => {
+    http.get(url, (response) => {
+      response.resume();
+      response.on('end', () => resolve(response.statusCode));
+    }).on('error', reject);
+  });
+}
+
+test('the demo server answers a malformed address with 400 and names --port when its port is taken',
+  { timeout: 30000 }, async () => {
+    const server = await startServer();
+    assert.equal(await get(`${server.url}%E0%A4%A`), 400);
+    assert.equal(await get(`${server.url}%`), 400);
+    assert.equal(await get(server.url), 200, 'still serving');
+
+    const port = new URL(server.url).port;
+    const child = spawn(process.execPath,
+      [path.join(here, 'serve.mjs'), '--site', site, '--port', port], { stdio: ['ignore', 'pipe', 'pipe'] });
+    let err = '';
+    child.stderr.on('data', (chunk) => { err += chunk; });
+    const code = await new Promise((resolve) => child.on('exit', resolve));
+    assert.equal(code, 1);
+    assert.equal(err, `Port ${port} on 127.0.0.1 is taken (another server is running there?). ` +
+      'Choose another one with --port N.\n');
   });

@@ -18,7 +18,36 @@
   let busy = false;
   let updateEnabled = false;
 
-  const worker = new Worker('updater-worker.js');
+  // What the page says by itself when its worker cannot start (no texts come from the worker
+  // then): in the browser's language where the catalogue has it, else in its first language.
+  function cannotStart(name) {
+    const text = PAGE_TEXTS[name];
+    const language = (navigator.language || '').split('-')[0].toLowerCase();
+    byId('hint').textContent = lines(text[language] || Object.values(text)[0]);
+    document.body.dataset.state = 'failed';
+  }
+
+  // A page opened as a file may not start a worker (Chrome refuses it outright, others load
+  // nothing): the page would stay blank for ever.
+  if (location.protocol === 'file:') {
+    cannotStart('IDS_WEB_OPENED_AS_FILE');
+    return;
+  }
+  let worker;
+  try {
+    worker = new Worker('updater-worker.js');
+  } catch (error) {
+    cannotStart('IDS_WEB_WORKER_FAILED');
+    return;
+  }
+  // A worker that fails before it is ready (no WebAssembly there, its script refused) never
+  // says anything else.
+  const startFailed = () => {
+    if (document.body.dataset.state === 'loading') {
+      cannotStart('IDS_WEB_WORKER_FAILED');
+    }
+  };
+  worker.addEventListener('error', startFailed);
 
   function lines(text) {
     return text.replace(/\r\n/g, '\n');
@@ -119,6 +148,7 @@
       refreshControls();
     },
     'ready': () => { document.body.dataset.state = 'ready'; },
+    'cannot-start': startFailed,
   };
 
   worker.addEventListener('message', (event) => {

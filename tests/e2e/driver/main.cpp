@@ -22,6 +22,7 @@
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/scenarios.h"
 #include "tests/e2e/driver/screenshot.h"
+#include "tests/e2e/driver/texts.h"
 
 namespace {
 
@@ -165,6 +166,19 @@ int RunDemo(const Options& o) {
     if (!SaveScreenBmp(path))
       std::printf("demo: screenshot %s failed\n", name.c_str());
   };
+  // Each shot waits until the window shows what it names: the dialog fills its rows and hint only
+  // after identifying the unit, and its success hint only after the progress window has gone.
+  auto showing = [&](MessageId hint, bool updateEnabled) {
+    WaitUntil(
+        session.checks(), 30000, "the dialog to show " + Printable(Msg(hint, session.lang())),
+        [&] {
+          return p.Responds(200) && p.ItemText(IDC_HINT) == Msg(hint, session.lang()) &&
+                 p.ItemEnabled(IDC_UPDATE) == updateEnabled;
+        },
+        50);
+    // Painted before the screen is read: the pending WM_PAINTs are sent and handled first.
+    RedrawWindow(p.dialog(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  };
   try {
     p.Start();
     p.WaitForDialog();
@@ -173,9 +187,11 @@ int RunDemo(const Options& o) {
       std::fflush(stdout);
       p.WaitExit(24.0 * 3600 * 1000);
     } else {
+      showing(IDS_READY, true);
       shot("1-ready");
       p.PressButton(IDC_UPDATE);
       MessageBoxInfo warning = p.WaitForBox(10000, "the warning box");
+      RedrawWindow(warning.window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
       shot("2-warning");
       p.AnswerBox(warning, IDOK);
       std::printf("demo: update started, it takes about 50 s\n");
@@ -192,6 +208,7 @@ int RunDemo(const Options& o) {
       WaitUntil(
           session.checks(), 120000, "the end of the update",
           [&] { return p.ProgressWindow() == nullptr && p.Responds(200); }, 100);
+      showing(IDS_SUCCESS, false);
       shot("4-done");
       std::printf("demo: hint after the update: %s\n", Printable(p.ItemText(IDC_HINT)).c_str());
       std::printf("demo: the unit received %zu requests; ESC version now %s\n", unit.RequestCount(),
