@@ -75,8 +75,8 @@ cmake --build "$work/windows" --parallel "$jobs" \
   --target e2e_driver e2e_hid_double e2e_setupapi_double >/dev/null
 e2e=tests/e2e/run-e2e.sh
 wine_work="$work/wine"
-"$e2e" setup "$wine_work" "$work/windows/tests/e2e/e2e_hid_double.dll" \
-  "$work/windows/tests/e2e/e2e_setupapi_double.dll"
+"$e2e" setup "$wine_work" "$work/windows/tests/e2e/hid.dll" \
+  "$work/windows/tests/e2e/setupapi.dll"
 status=0
 "$e2e" run "$wine_work" en "$work/windows/tests/e2e/e2e_driver.exe" "$release/pelora-updater.exe" \
   "$image" update || status=$?
