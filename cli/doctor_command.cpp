@@ -5,11 +5,11 @@
 #include "cli/commands.h"
 #include "cli/doctor/doctor_checks.h"
 #include "cli/doctor/system_facts.h"
+#include "cli/readiness_words.h"
 #include "cli/unit_search.h"
 #include "cli/unit_summary.h"
 #include "protocol/vendor.h"
 #include "texts/message_format.h"
-#include "texts/readiness_text.h"
 #include "texts/text_encoding.h"
 
 namespace {
@@ -40,7 +40,7 @@ void Identify(UnitChecks& unit, CliContext& context) {
   std::wstring fix;
   if (summary.readiness) {
     // The guidance update gives: the state's words, then the connection instructions they end on.
-    fix = texts.Text(TextFor(*summary.readiness).terminalStatus) + L"\n" +
+    fix = texts.Text(WordsFor(*summary.readiness).status) + L"\n" +
           texts.Text(IDS_CLI_INSTRUCTIONS);
   }
   unit.checks.push_back({"unit", Verdict::Failed, text, fix});
