@@ -73,8 +73,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   std::vector<const KnownOption*> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if ((arg == "list" || arg == "update") && !command) {
-      command = arg == "list" ? CliCommand::List : CliCommand::Update;
+    if ((arg == "list" || arg == "update" || arg == "history") && !command) {
+      command = arg == "list"     ? CliCommand::List
+                : arg == "update" ? CliCommand::Update
+                                  : CliCommand::History;
       continue;
     }
     // "--name=value" is the same as "--name value"; a short option has no such form.
@@ -121,9 +123,15 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
   }
   // An option that the command would ignore is refused: the user meant something by it.
   for (const KnownOption* option : seen) {
-    if (!(*command == CliCommand::List ? option->forList : option->forUpdate)) {
-      return Refused(IDS_CLI_OPTION_NOT_FOR,
-                     {option->name, *command == CliCommand::List ? "list" : "update"});
+    // history reads the records alone: of the options, only --json means anything to it.
+    const bool belongs = *command == CliCommand::History ? option->name == std::string("--json")
+                         : *command == CliCommand::List  ? option->forList
+                                                         : option->forUpdate;
+    if (!belongs) {
+      const char* commandName = *command == CliCommand::List     ? "list"
+                                : *command == CliCommand::Update ? "update"
+                                                                 : "history";
+      return Refused(IDS_CLI_OPTION_NOT_FOR, {option->name, commandName});
     }
   }
   parsed.command = *command;

@@ -7,7 +7,7 @@
 
 #include "texts/message_catalogue.h"
 
-enum class CliCommand { List, Update, Help, Version };
+enum class CliCommand { List, Update, History, Help, Version };
 
 // What the command line asked for.
 struct Arguments {

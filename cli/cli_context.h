@@ -9,6 +9,7 @@
 #include "texts/message_catalogue.h"
 #include "update/image_integrity.h"
 #include "update/update_guard.h"
+#include "update/update_record.h"
 
 // Where the access rule for the unit's node is looked for, and the node as the system shows it.
 class AccessAdvice {
@@ -35,4 +36,9 @@ struct CliContext {
   CarriedFirmware firmware;  // the image and the digest the build recorded for it
   bool standinImage;         // the build carries the stand-in test image
   const AccessAdvice& access;
+  // The record of each update: the time of day it is stamped with, where its line goes, and the
+  // file `history` reads (empty when there is no place for it).
+  WallClock& wallClock;
+  UpdateRecordSink& records;
+  std::string recordPath;
 };

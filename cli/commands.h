@@ -8,5 +8,7 @@
 ExitStatus ListUnits(const Arguments& arguments, CliContext& context);
 // `pelora-update update`: the ESC behind the chosen unit updated with the carried image.
 ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context);
+// `pelora-update history`: the records of the updates made here, readable or as JSON.
+ExitStatus ShowHistory(const Arguments& arguments, CliContext& context);
 // The whole command line: parses, runs the command, returns the exit status.
 int RunCommandLine(const std::vector<std::string>& args, CliContext& context);

@@ -36,6 +36,8 @@ ExitStatus Run(const Arguments& arguments, CliContext& context) {
       return ListUnits(arguments, context);
     case CliCommand::Update:
       return UpdateUnit(arguments, context);
+    case CliCommand::History:
+      return ShowHistory(arguments, context);
   }
   return ExitStatus::UsageError;
 }

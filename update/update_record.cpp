@@ -103,6 +103,16 @@ const char* StageKeyword(UpdateStage stage) {
   return "transfer";
 }
 
+std::optional<UpdateStage> StageFromKeyword(std::string_view keyword) {
+  for (const UpdateStage stage : {UpdateStage::Lock, UpdateStage::OpenFlash, UpdateStage::Erase,
+                                  UpdateStage::Address, UpdateStage::Transfer}) {
+    if (keyword == StageKeyword(stage)) {
+      return stage;
+    }
+  }
+  return std::nullopt;
+}
+
 std::string UtcTimestamp(std::int64_t utcMilliseconds) {
   const std::int64_t msPerDay = 86400000;
   std::int64_t days = utcMilliseconds / msPerDay;

@@ -63,6 +63,8 @@ std::string RecordLine(const UpdateRecord& record);
 std::string UtcTimestamp(std::int64_t utcMilliseconds);
 // The name of a stage in the record: lock, open-flash, erase, address, transfer.
 const char* StageKeyword(UpdateStage stage);
+// The stage a record names, for reading records back; none for a name that is no stage.
+std::optional<UpdateStage> StageFromKeyword(std::string_view keyword);
 
 // Listens to an update session and, when it ends, hands its record to the sink as one line.
 // Given to UpdateSession::Run; reusable for the next update.

@@ -24,6 +24,7 @@
 #include "texts/message_catalogue.h"
 #include "texts/text_encoding.h"
 #include "update/update_guard.h"
+#include "update/update_record.h"
 
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
 class RecordingConsole final : public Console {
@@ -55,6 +56,25 @@ class RecordingConsole final : public Console {
   int progressColumns = 0;   // 0: no terminal to redraw a line on
   bool inputIsTerminal = false;
   std::deque<std::string> input;
+};
+
+// The time of day for the records: 2026-12-11 07:00:00 UTC, moved on by the virtual clock.
+class VirtualWallClock final : public WallClock {
+ public:
+  explicit VirtualWallClock(const NoWaitClock& clock) : clock_(clock) {}
+  std::int64_t UtcMilliseconds() override {
+    return 1796972400000 + static_cast<std::int64_t>(clock_.nowMs);
+  }
+
+ private:
+  const NoWaitClock& clock_;
+};
+
+// The records' lines as they were handed over.
+class CollectedRecords final : public UpdateRecordSink {
+ public:
+  void Append(std::string_view line) override { lines.emplace_back(line); }
+  std::vector<std::string> lines;
 };
 
 // The simulated bus as the command line sees it.
@@ -128,9 +148,18 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{
-        console, *texts, bus, claiming, clock, shield, CarriedFirmware{image, digest},
-        standin, access};
+    CliContext context{console,
+                       *texts,
+                       bus,
+                       claiming,
+                       clock,
+                       shield,
+                       CarriedFirmware{image, digest},
+                       standin,
+                       access,
+                       wallClock,
+                       *records,
+                       recordPath};
     return RunCommandLine(args, context);
   }
 
@@ -138,6 +167,10 @@ class CliTest : public ::testing::Test {
   std::string T(MessageId id) const { return Utf8FromWide(texts->Text(id)); }
 
   NoWaitClock clock;
+  VirtualWallClock wallClock{clock};
+  CollectedRecords collected;
+  UpdateRecordSink* records = &collected;  // a test of the record file gives its own
+  std::string recordPath;                  // what `history` reads
   sim::SimTransport transport;
   SimUnitBus bus;
   FakeClaims claims;
