@@ -21,13 +21,17 @@ class DialogLogic {
     const Catalogue& texts;
     ProgressWindow& progress;
     Waiter& waiter;
+    // Hears of every update that passes the questions, to keep its record; none in tests that
+    // do not look.
+    SessionObserver* record = nullptr;
   };
 
   DialogLogic(const Seams& seams, const CarriedFirmware& firmware)
       : panel(seams.view, seams.link),
         reporter(seams.view, seams.link, seams.texts, panel),
         connection(seams.view, seams.link, seams.texts, panel),
-        runner({seams.view, seams.link, seams.texts, panel, reporter, seams.progress, seams.waiter},
+        runner({seams.view, seams.link, seams.texts, panel, reporter, seams.progress, seams.waiter,
+                seams.record},
                firmware) {}
   DialogLogic(const DialogLogic&) = delete;
   DialogLogic& operator=(const DialogLogic&) = delete;

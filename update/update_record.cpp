@@ -14,8 +14,9 @@ std::string TwoComponents(std::uint32_t value) {
 }
 
 // The versions identification read, as the version rows show them; null where it did not read
-// one (a unit in another mode, no ESC, an ESC without firmware).
-std::string VersionsJson(const UnitIdentity& unit) {
+// one (a unit in another mode, no ESC, an ESC without firmware). Appended piece by piece: GCC 12
+// warns falsely about `"literal" + std::string` chains (-Wrestrict).
+void AppendVersions(std::string& line, const UnitIdentity& unit) {
   // The unit reports its version either in the low two bytes or one byte higher with a zero
   // low byte.
   std::uint32_t unitVersion = unit.unitVersion();
@@ -26,18 +27,21 @@ std::string VersionsJson(const UnitIdentity& unit) {
   const bool escFirmware = escRead && unit.escFirmwareVersion() != ESC_VERSION_NONE;
   char escType[16];
   std::snprintf(escType, sizeof escType, "\"0x%08x\"", static_cast<unsigned>(unit.escTypeId()));
-  return std::string("\"unitVersion\":") +
-         (unitVersion != 0 ? JsonString(TwoComponents(unitVersion)) : "null") +
-         ",\"bootloaderVersion\":" +
-         (escRead ? JsonString(TwoComponents(unit.escBootloaderVersion())) : "null") +
-         ",\"escVersion\":" +
-         (escFirmware ? JsonString(TwoComponents(unit.escFirmwareVersion())) : "null") +
-         ",\"escType\":" + (escRead ? escType : "null");
+  line += "\"unitVersion\":";
+  line += unitVersion != 0 ? JsonString(TwoComponents(unitVersion)) : "null";
+  line += ",\"bootloaderVersion\":";
+  line += escRead ? JsonString(TwoComponents(unit.escBootloaderVersion())) : "null";
+  line += ",\"escVersion\":";
+  line += escFirmware ? JsonString(TwoComponents(unit.escFirmwareVersion())) : "null";
+  line += ",\"escType\":";
+  line += escRead ? escType : "null";
 }
 
-std::string ResultJson(const RequestResult& result) {
-  return "\"result\":" + std::to_string(result.code) +
-         ",\"osError\":" + std::to_string(result.osError);
+void AppendResult(std::string& line, const RequestResult& result) {
+  line += "\"result\":";
+  line += std::to_string(result.code);
+  line += ",\"osError\":";
+  line += std::to_string(result.osError);
 }
 
 const char* EndKeyword(SessionEnd end) {
@@ -134,34 +138,57 @@ std::string UtcTimestamp(std::int64_t utcMilliseconds) {
 
 std::string RecordLine(const UpdateRecord& record) {
   const UnitIdentity& unit = record.unitBefore;
-  std::string line = "{\"time\":" + JsonString(UtcTimestamp(record.startUtcMs));
-  line += ",\"frontEnd\":" + JsonString(record.origin.frontEnd);
-  line += ",\"programVersion\":" + JsonString(record.origin.programVersion);
+  std::string line = "{\"time\":";
+  line += JsonString(UtcTimestamp(record.startUtcMs));
+  line += ",\"frontEnd\":";
+  line += JsonString(record.origin.frontEnd);
+  line += ",\"programVersion\":";
+  line += JsonString(record.origin.programVersion);
+  line += ",\"unit\":{\"path\":";
+  line += JsonString(DevicePathView(record.unitPath));
+  line += ",\"kind\":";
+  line += unit.productId() == PRODUCT_ID_TORVEX ? "\"TORVEX\"" : "\"MAVIRA\"";
+  line += ",\"productId\":";
+  line += std::to_string(unit.productId());
   // The units report no serial number, so none is known to record.
-  line += ",\"unit\":{\"path\":" + JsonString(DevicePathView(record.unitPath)) +
-          ",\"kind\":" + JsonString(unit.productId() == PRODUCT_ID_TORVEX ? "TORVEX" : "MAVIRA") +
-          ",\"productId\":" + std::to_string(unit.productId()) + ",\"serial\":null," +
-          VersionsJson(unit) + "}";
-  line += ",\"carried\":{\"version\":" + JsonString(TwoComponents(record.carriedVersion)) +
-          ",\"sha256\":\"" + Hex(record.carriedSha256) + "\"}";
-  line += ",\"stages\":[";
+  line += ",\"serial\":null,";
+  AppendVersions(line, unit);
+  line += "},\"carried\":{\"version\":";
+  line += JsonString(TwoComponents(record.carriedVersion));
+  line += ",\"sha256\":\"";
+  line += Hex(record.carriedSha256);
+  line += "\"},\"stages\":[";
   bool first = true;
   for (const StageRecord& stage : record.stages) {
-    line += first ? "" : ",";
+    line += first ? "{\"stage\":\"" : ",{\"stage\":\"";
     first = false;
-    line += "{\"stage\":\"" + std::string(StageKeyword(stage.stage)) +
-            "\",\"start\":" + JsonString(UtcTimestamp(stage.startUtcMs)) + ",";
-    line += stage.result ? ResultJson(*stage.result) : "\"result\":null,\"osError\":null";
+    line += StageKeyword(stage.stage);
+    line += "\",\"start\":";
+    line += JsonString(UtcTimestamp(stage.startUtcMs));
+    line += ",";
+    if (stage.result) {
+      AppendResult(line, *stage.result);
+    } else {
+      line += "\"result\":null,\"osError\":null";
+    }
     line += "}";
   }
-  line += "]";
   const SessionOutcome& outcome = record.outcome;
-  line += ",\"outcome\":{\"end\":\"" + std::string(EndKeyword(outcome.end)) + "\",\"stage\":";
-  line += outcome.end == SessionEnd::Done
-              ? std::string("null")
-              : "\"" + std::string(StageKeyword(outcome.stage)) + "\"";
-  line += "," + ResultJson(outcome.result) + "}";
-  line += ",\"durationMs\":" + std::to_string(record.endUtcMs - record.startUtcMs) + "}\n";
+  line += "],\"outcome\":{\"end\":\"";
+  line += EndKeyword(outcome.end);
+  line += "\",\"stage\":";
+  if (outcome.end == SessionEnd::Done) {
+    line += "null";
+  } else {
+    line += "\"";
+    line += StageKeyword(outcome.stage);
+    line += "\"";
+  }
+  line += ",";
+  AppendResult(line, outcome.result);
+  line += "},\"durationMs\":";
+  line += std::to_string(record.endUtcMs - record.startUtcMs);
+  line += "}\n";
   return line;
 }
 

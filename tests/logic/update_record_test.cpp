@@ -250,3 +250,23 @@ TEST(UtcTimestamp, GivesTheCivilDateInUtc) {
 }
 
 }  // namespace
+
+namespace {
+
+// The dialog's Update button (Windows and the page) records through the observer its front end
+// gives the logic; the failure box and the record carry the same numbers.
+TEST_F(UpdateRecordTest, TheDialogRecordsThroughTheObserverItIsGiven) {
+  StartWithReadyUnit();
+  unit->AddFault({0x20, 1, sim::FaultKind::Refuse, 7});
+  DialogLogic recorded({view, link, *catalogue, progress, clock, &recorder},
+                       CarriedFirmware{image, digest});
+  recorded.runner.Run();
+  ASSERT_EQ(sink.lines.size(), 1u);
+  const nlohmann::json record = nlohmann::json::parse(sink.lines[0]);
+  EXPECT_EQ(record["outcome"], nlohmann::json::parse(R"({"end":"failed","stage":"open-flash",
+                                                          "result":7,"osError":0})"));
+  ASSERT_FALSE(view.messages.empty());
+  EXPECT_NE(view.messages.back().text.find(L"0x00000007-0x00000000"), std::wstring::npos);
+}
+
+}  // namespace
