@@ -153,8 +153,8 @@ std::wstring Readable(const nlohmann::json& record, const Catalogue& texts) {
     result = texts.Text(IDS_CLI_HISTORY_STOPPED);
   } else {
     const std::optional<UpdateStage> stage = StageFromKeyword(Text(outcome, "stage"));
-    const std::wstring message = stage ? texts.Text(StageFailureMessage(*stage))
-                                       : texts.Text(IDS_UPDATE_FAILED);
+    const std::wstring message =
+        stage ? texts.Text(StageFailureMessage(*stage)) : texts.Text(IDS_UPDATE_FAILED);
     result = FailureText(message, static_cast<ResultCode>(Number(outcome, "result")),
                          static_cast<std::uint32_t>(Number(outcome, "osError")), texts);
   }
@@ -191,8 +191,7 @@ ExitStatus ShowHistory(const Arguments& arguments, CliContext& context) {
     }
   }
   if (read.damaged != 0) {
-    const std::vector<std::wstring> subjects = {WideFromUtf8(path),
-                                                std::to_wstring(read.damaged)};
+    const std::vector<std::wstring> subjects = {WideFromUtf8(path), std::to_wstring(read.damaged)};
     context.console.Err(FormatWithTexts(texts.Text(IDS_CLI_HISTORY_SKIPPED), subjects) + L"\n");
   }
 
@@ -202,8 +201,8 @@ ExitStatus ShowHistory(const Arguments& arguments, CliContext& context) {
     for (nlohmann::json& record : read.records) {
       all.push_back(std::move(record));
     }
-    written = context.console.Out(WideFromUtf8(
-        all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"));
+    written = context.console.Out(
+        WideFromUtf8(all.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"));
   } else if (read.records.empty()) {
     written = context.console.Out(
         FormatWithText(texts.Text(IDS_CLI_HISTORY_NONE), WideFromUtf8(path)) + L"\n");

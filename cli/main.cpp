@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
   const RecordFile recordFile(RecordFilePath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
   RecordReporter records([&](std::string_view line) { return recordFile.Append(line); },
                          recordFile.path(), console, texts);
-  CliContext context{console,   texts,   bus,  transport, waiter, shield, firmware,
-                     UPDATER_CARRIES_STANDIN != 0,
-                     access,    wallClock, records, recordFile.path()};
+  CliContext context{console, texts,     bus,      transport,
+                     waiter,  shield,    firmware, UPDATER_CARRIES_STANDIN != 0,
+                     access,  wallClock, records,  recordFile.path()};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

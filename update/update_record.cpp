@@ -131,7 +131,8 @@ std::string UtcTimestamp(std::int64_t utcMilliseconds) {
   CivilFromDays(days, year, month, day);
   char text[40];
   std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u.%03uZ", year, month, day,
-                static_cast<unsigned>(msOfDay / 3600000), static_cast<unsigned>(msOfDay / 60000 % 60),
+                static_cast<unsigned>(msOfDay / 3600000),
+                static_cast<unsigned>(msOfDay / 60000 % 60),
                 static_cast<unsigned>(msOfDay / 1000 % 60), static_cast<unsigned>(msOfDay % 1000));
   return text;
 }

@@ -37,9 +37,8 @@ EM_JS(void, web_post_versions,
         });
       });
 
-EM_JS(void, web_post_record, (const char* line, int length), {
-  postMessage({op : 'record', text : UTF8ToString(line, length)});
-});
+EM_JS(void, web_post_record, (const char* line, int length),
+      { postMessage({op : 'record', text : UTF8ToString(line, length)}); });
 
 namespace {
 

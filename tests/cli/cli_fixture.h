@@ -148,18 +148,9 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{console,
-                       *texts,
-                       bus,
-                       claiming,
-                       clock,
-                       shield,
-                       CarriedFirmware{image, digest},
-                       standin,
-                       access,
-                       wallClock,
-                       *records,
-                       recordPath};
+    CliContext context{
+        console, *texts, bus,       claiming, clock,     shield, CarriedFirmware{image, digest},
+        standin, access, wallClock, *records, recordPath};
     return RunCommandLine(args, context);
   }
 

@@ -68,13 +68,12 @@ TEST_F(RecordTest, AFailedUpdateLeavesARecordThatHistoryShowsWithBothNumbers) {
   console.err.clear();
   EXPECT_EQ(Run({"history"}), 0);
   EXPECT_EQ(console.err, "");
-  const std::string code = Utf8FromWide(
-      FailureText(texts->Text(IDS_ERASE_FAILED), RESULT_READ_FAILED, 31, *texts));
+  const std::string code =
+      Utf8FromWide(FailureText(texts->Text(IDS_ERASE_FAILED), RESULT_READ_FAILED, 31, *texts));
   EXPECT_EQ(console.out,
             "2026-12-11 07:00:00 UTC  cli 3.3  /dev/hidraw1  MAVIRA 1.2  ESC-bootloader 1.5  ESC "
             "3.2 -> 3.3  5.0 s\n  " +
-                code.substr(0, code.find('\n')) + "\n  " + code.substr(code.find('\n') + 1) +
-                "\n");
+                code.substr(0, code.find('\n')) + "\n  " + code.substr(code.find('\n') + 1) + "\n");
   EXPECT_TRUE(Contains(console.out, "0xfffffffd-0x0000001f")) << console.out;
 
   // The same in German, and as JSON for a script.
@@ -163,13 +162,16 @@ TEST_F(RecordTest, HistorySkipsDamagedLinesWithANote) {
       {"not JSON", "hello\n" + good + "{\n", 1, 2},
       {"JSON but no record", "[1,2]\n42\n{}\n{\"time\":5,\"outcome\":{\"end\":\"done\"}}\n" + good,
        1, 4},
-      {"wrong types inside", R"({"time":"x","outcome":{"end":"failed","stage":7,"result":"a"},)"
-                             R"("unit":5,"durationMs":"long"})" "\n",
+      {"wrong types inside",
+       R"({"time":"x","outcome":{"end":"failed","stage":7,"result":"a"},)"
+       R"("unit":5,"durationMs":"long"})"
+       "\n",
        1, 0},
       {"huge line", std::string(200000, 'x') + "\n" + good, 1, 1},
       // Even a whole record is damage at that length: no line is held past a bound.
-      {"huge record", R"({"time":"x","outcome":{"end":"done"},"unit":{"path":")" +
-                          std::string(100000, 'a') + "\"}}\n" + good,
+      {"huge record",
+       R"({"time":"x","outcome":{"end":"done"},"unit":{"path":")" + std::string(100000, 'a') +
+           "\"}}\n" + good,
        1, 1},
       {"not UTF-8", "{\"time\":\"\xFF\xFE\",\"outcome\":{\"end\":\"done\"}}\n" + good, 1, 1},
       {"NUL bytes", std::string("\0\0\0\n", 4) + good, 1, 1},
@@ -181,10 +183,10 @@ TEST_F(RecordTest, HistorySkipsDamagedLinesWithANote) {
     console.out.clear();
     console.err.clear();
     EXPECT_EQ(Run({"history"}), 0);
-    const std::string note =
-        c.skipped == 0 ? ""
-                       : "pelora-update: " + recordPath + ": " + std::to_string(c.skipped) +
-                             " damaged lines skipped.\n";
+    const std::string note = c.skipped == 0
+                                 ? ""
+                                 : "pelora-update: " + recordPath + ": " +
+                                       std::to_string(c.skipped) + " damaged lines skipped.\n";
     EXPECT_EQ(console.err, note);
     console.out.clear();
     console.err.clear();

@@ -57,8 +57,8 @@ TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
   EXPECT_EQ(history.exitCode, 0) << history.err;
   EXPECT_TRUE(Contains(history.out, "  " + path + "  ")) << history.out;
   if (c.result != -1) {
-    EXPECT_TRUE(Contains(history.out, "0x" + Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" +
-                                          Hex8(c.osError)))
+    EXPECT_TRUE(Contains(
+        history.out, "0x" + Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" + Hex8(c.osError)))
         << history.out;
   }
 }

@@ -31,8 +31,7 @@ class RecordScenario : public Scenario {
 
   static std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos;
-         at = text.find(part, at + 1)) {
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
       ++count;
     }
     return count;
@@ -50,15 +49,16 @@ TEST_F(RecordScenario, AFullDiskLosesTheRecordButNotTheUpdate) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(Contains(result.out, Text(IDS_SUCCESS))) << result.out;
   EXPECT_EQ(bus.Flash(path), expected::FlashAfterUpdate(image));
-  EXPECT_EQ(Count(result.err, "could not be written to " + RecordsFile() +
-                                  " (No space left on device)"),
-            1u)
+  EXPECT_EQ(
+      Count(result.err, "could not be written to " + RecordsFile() + " (No space left on device)"),
+      1u)
       << result.err;
 }
 
 struct UnkeptCase {
   const char* name;
-  std::vector<std::pair<std::string, std::string>> environment;  // "@" stands for the scenario's folder
+  std::vector<std::pair<std::string, std::string>>
+      environment;  // "@" stands for the scenario's folder
   const char* says;
 };
 
@@ -86,11 +86,11 @@ TEST_P(UnkeptRecord, IsSaidOnceAndTheUpdateEndsAsItWould) {
 
 INSTANTIATE_TEST_SUITE_P(
     Places, UnkeptRecord,
-    ::testing::Values(
-        UnkeptCase{"NoHome",
-                   {{"HOME", ""}, {"XDG_STATE_HOME", ""}},
-                   "neither XDG_STATE_HOME nor HOME names a folder"},
-        UnkeptCase{"StateHomeIsAFile", {{"XDG_STATE_HOME", "@/file"}}, "(Not a directory)"}),
+    ::testing::Values(UnkeptCase{"NoHome",
+                                 {{"HOME", ""}, {"XDG_STATE_HOME", ""}},
+                                 "neither XDG_STATE_HOME nor HOME names a folder"},
+                      UnkeptCase{
+                          "StateHomeIsAFile", {{"XDG_STATE_HOME", "@/file"}}, "(Not a directory)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Two failed updates in a row, as a user would look them up afterwards.

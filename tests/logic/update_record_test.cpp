@@ -201,8 +201,7 @@ TEST_F(UpdateRecordTest, APathOfAnyBytesGivesValidJson) {
   unit = Plug(std::string("/dev/hid\xFF\xC3(\"q\\\x01\t\x7F\xE2\x82\xAC"));
   ASSERT_TRUE(link.Open().ok());
   const nlohmann::json record = RunSession();
-  EXPECT_EQ(record["unit"]["path"],
-            "/dev/hid\xEF\xBF\xBD\xEF\xBF\xBD(\"q\\\x01\t\x7F\xE2\x82\xAC");
+  EXPECT_EQ(record["unit"]["path"], "/dev/hid\xEF\xBF\xBD\xEF\xBF\xBD(\"q\\\x01\t\x7F\xE2\x82\xAC");
 }
 
 struct JsonStringCase {
@@ -220,7 +219,10 @@ TEST(JsonString, EscapesAndReplacesWhatJsonCannotCarry) {
       {"\xC3", "\"\xEF\xBF\xBD\""},                                  // cut-off sequence
       {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                  // overlong '/'
       {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // a surrogate
-      {"\xF4\x90\x80\x80" "a", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "a\""},
+      {"\xF4\x90\x80\x80"
+       "a",
+       "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+       "a\""},
   };
   for (const JsonStringCase& c : cases) {
     EXPECT_EQ(JsonString(c.bytes), c.json) << c.json;
@@ -231,7 +233,9 @@ TEST(JsonString, EscapesAndReplacesWhatJsonCannotCarry) {
 TEST(JsonString, JoinsSurrogatePairsOfWidePathsAndReplacesLoneHalves) {
   EXPECT_EQ(JsonString(std::wstring_view(L"\\\\?\\hid#\u00e4")), "\"\\\\\\\\?\\\\hid#\xC3\xA4\"");
   const wchar_t lone[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
-  EXPECT_EQ(JsonString(std::wstring_view(lone)), "\"a\xEF\xBF\xBD" "b\"");
+  EXPECT_EQ(JsonString(std::wstring_view(lone)),
+            "\"a\xEF\xBF\xBD"
+            "b\"");
   const wchar_t lowFirst[] = {static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0xD800), 0};
   EXPECT_EQ(JsonString(std::wstring_view(lowFirst)), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");
 }

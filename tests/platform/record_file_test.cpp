@@ -44,11 +44,9 @@ class RecordFileTest : public ::testing::Test {
 TEST(RecordFilePath, FollowsTheBaseDirectoryRules) {
   EXPECT_EQ(RecordFilePath("/x/state", "/home/u"), "/x/state/pelora-update/updates.jsonl");
   // Unset, empty or relative: the default under HOME.
-  EXPECT_EQ(RecordFilePath(nullptr, "/home/u"),
-            "/home/u/.local/state/pelora-update/updates.jsonl");
+  EXPECT_EQ(RecordFilePath(nullptr, "/home/u"), "/home/u/.local/state/pelora-update/updates.jsonl");
   EXPECT_EQ(RecordFilePath("", "/home/u"), "/home/u/.local/state/pelora-update/updates.jsonl");
-  EXPECT_EQ(RecordFilePath("state", "/home/u"),
-            "/home/u/.local/state/pelora-update/updates.jsonl");
+  EXPECT_EQ(RecordFilePath("state", "/home/u"), "/home/u/.local/state/pelora-update/updates.jsonl");
   EXPECT_EQ(RecordFilePath(nullptr, nullptr), "");
   EXPECT_EQ(RecordFilePath(nullptr, ""), "");
   EXPECT_EQ(RecordFilePath("rel", "rel"), "");

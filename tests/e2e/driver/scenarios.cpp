@@ -649,10 +649,9 @@ std::string LastRecordLine() {
   if (length == 0 || length >= MAX_PATH) {
     return {};
   }
-  std::ifstream file(
-      std::filesystem::path(std::wstring(folder, length) +
-                            L"\\TALVERO\\pelora-updater\\updates.jsonl"),
-      std::ios::binary);
+  std::ifstream file(std::filesystem::path(std::wstring(folder, length) +
+                                           L"\\TALVERO\\pelora-updater\\updates.jsonl"),
+                     std::ios::binary);
   std::string line;
   std::string last;
   while (std::getline(file, line)) {
@@ -1015,8 +1014,7 @@ void RunFailure(Session& s, const FailureCase& c) {
                       : c.message == IDS_SET_ADDRESS_FAILED ? "address"
                                                             : "transfer";
   ExpectRecord(s, std::string(R"({"end":"failed","stage":")") + stage + R"(","result":)" +
-                      std::to_string(c.result) + R"(,"osError":)" + std::to_string(osError) +
-                      "}");
+                      std::to_string(c.result) + R"(,"osError":)" + std::to_string(osError) + "}");
   s.CloseAndFinish();
 }
 
