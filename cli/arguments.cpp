@@ -14,13 +14,14 @@ struct KnownOption {
   bool forList;
   bool forUpdate;
   bool forDoctor;
+  bool forHistory;
 };
 
 constexpr KnownOption kOptions[] = {
-    {"--json", nullptr, false, true, false, true},
-    {"--yes", "-y", false, false, true, false},
-    {"--device", nullptr, true, false, true, false},
-    {"--wait", nullptr, true, true, true, false},
+    {"--json", nullptr, false, true, false, true, true},
+    {"--yes", "-y", false, false, true, false, false},
+    {"--device", nullptr, true, false, true, false, false},
+    {"--wait", nullptr, true, true, true, false, false},
 };
 
 // The commands by the word that names them.
@@ -32,6 +33,7 @@ constexpr KnownCommand kCommands[] = {
     {"list", CliCommand::List},
     {"update", CliCommand::Update},
     {"doctor", CliCommand::Doctor},
+    {"history", CliCommand::History},
 };
 
 const char* CommandName(CliCommand command) {
@@ -51,6 +53,8 @@ bool OptionIsFor(const KnownOption& option, CliCommand command) {
       return option.forUpdate;
     case CliCommand::Doctor:
       return option.forDoctor;
+    case CliCommand::History:
+      return option.forHistory;
     case CliCommand::Help:
     case CliCommand::Version:
       break;

@@ -7,7 +7,7 @@
 
 #include "texts/message_catalogue.h"
 
-enum class CliCommand { List, Update, Doctor, Help, Version };
+enum class CliCommand { List, Update, Doctor, History, Help, Version };
 
 // What the command line asked for.
 struct Arguments {

@@ -11,6 +11,7 @@
 #include "texts/message_catalogue.h"
 #include "update/image_integrity.h"
 #include "update/update_guard.h"
+#include "update/update_record.h"
 
 // Where the access rule for the unit's node is looked for, and the node as the system shows it.
 class AccessAdvice {
@@ -41,4 +42,9 @@ struct CliContext {
   // rule is installed when it is.
   const SystemTree& system;
   std::vector<std::string> ruleFiles;
+  // The record of each update: the time of day it is stamped with, where its line goes, and the
+  // file `history` reads (empty when there is no place for it).
+  WallClock& wallClock;
+  UpdateRecordSink& records;
+  std::string recordPath;
 };

@@ -19,6 +19,7 @@ enum class ExitStatus : int {
   AddressFailed = 13,
   TransferFailed = 14,
   Stopped = 15,
+  RecordsUnreadable = 20,
 };
 
 inline ExitStatus StageFailureStatus(UpdateStage stage) {

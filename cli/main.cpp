@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,11 +14,13 @@
 #include "cli/hidapi_unit_bus.h"
 #include "cli/language.h"
 #include "cli/node_access_advice.h"
+#include "cli/record_reporter.h"
 #include "platform/hidapi/hidapi_transport.h"
 #include "platform/posix/monotonic_waiter.h"
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_interrupt_shield.h"
 #include "platform/posix/posix_unit_claims.h"
+#include "platform/posix/record_file.h"
 #include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "texts/message_catalogue.h"
@@ -49,6 +53,16 @@ std::vector<std::string> Split(const std::string& list) {
   return parts;
 }
 
+// The time of day for the update records.
+class SystemWallClock final : public WallClock {
+ public:
+  std::int64_t UtcMilliseconds() override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +85,10 @@ int main(int argc, char** argv) {
   const NodeAccessAdvice access(Split(UPDATER_UDEV_RULE_FILES));
   const SystemTree system("/", CurrentUser());
   const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};
+  SystemWallClock wallClock;
+  const RecordFile recordFile(RecordFilePath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")));
+  RecordReporter records([&](std::string_view line) { return recordFile.Append(line); },
+                         recordFile.path(), console, texts);
   CliContext context{console,
                      texts,
                      bus,
@@ -81,6 +99,9 @@ int main(int argc, char** argv) {
                      UPDATER_CARRIES_STANDIN != 0,
                      access,
                      system,
-                     Split(UPDATER_UDEV_RULE_FILES)};
+                     Split(UPDATER_UDEV_RULE_FILES),
+                     wallClock,
+                     records,
+                     recordFile.path()};
   return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), context);
 }

@@ -38,6 +38,8 @@ ExitStatus Run(const Arguments& arguments, CliContext& context) {
       return UpdateUnit(arguments, context);
     case CliCommand::Doctor:
       return Doctor(arguments, context);
+    case CliCommand::History:
+      return ShowHistory(arguments, context);
   }
   return ExitStatus::UsageError;
 }

@@ -11,7 +11,9 @@
 #include "texts/failure_text.h"
 #include "texts/readiness_text.h"
 #include "texts/text_encoding.h"
+#include "update/firmware_package.h"
 #include "update/unit_readiness.h"
+#include "update/update_record.h"
 #include "update/update_session.h"
 
 namespace {
@@ -168,8 +170,10 @@ ExitStatus UpdateUnit(const Arguments& arguments, CliContext& context) {
   TerminalProgress progress(context.console, texts, BlocksForImage(context.firmware.image.size()));
   UpdateSession session(link, progress, context.waiter, context.firmware);
   TerminalPrompts prompts(arguments.yes, context);
+  UpdateRecorder recorder(context.wallClock, context.records,
+                          {"cli", Utf8FromWide(FirmwareVersionText())});
   // The progress display prints its title after an empty line, so the questions stand apart.
   const SessionOutcome outcome =
-      session.Run(prompts, texts.Text(IDS_TRANSFER_RUNNING), &context.guard);
+      session.Run(prompts, texts.Text(IDS_TRANSFER_RUNNING), &context.guard, &recorder);
   return ReportOutcome(outcome, context);
 }

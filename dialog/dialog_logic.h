@@ -21,6 +21,9 @@ class DialogLogic {
     const Catalogue& texts;
     ProgressWindow& progress;
     Waiter& waiter;
+    // Hears of every update that passes the questions, to keep its record; none in tests that
+    // do not look.
+    SessionObserver* record = nullptr;
   };
 
   // `busyText`: how a unit held by someone else is shown (see ConnectionView).
@@ -29,7 +32,8 @@ class DialogLogic {
       : panel(seams.view, seams.link),
         reporter(seams.view, seams.link, seams.texts, panel),
         connection(seams.view, seams.link, seams.texts, panel, busyText),
-        runner({seams.view, seams.link, seams.texts, panel, reporter, seams.progress, seams.waiter},
+        runner({seams.view, seams.link, seams.texts, panel, reporter, seams.progress, seams.waiter,
+                seams.record},
                firmware) {}
   DialogLogic(const DialogLogic&) = delete;
   DialogLogic& operator=(const DialogLogic&) = delete;

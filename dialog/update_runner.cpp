@@ -35,7 +35,8 @@ void UpdateRunner::Run() {
   DialogPrompts prompts(parts_.view, texts);
   // The dialog pumps no messages from the lock to the end: nothing can interrupt the update, so
   // it needs no guard.
-  const SessionOutcome outcome = session_.Run(prompts, texts.Text(IDS_TRANSFER_RUNNING));
+  const SessionOutcome outcome =
+      session_.Run(prompts, texts.Text(IDS_TRANSFER_RUNNING), nullptr, parts_.record);
   switch (outcome.end) {
     case SessionEnd::Done:
       parts_.view.EnableUpdate(false);

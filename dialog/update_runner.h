@@ -22,6 +22,7 @@ class UpdateRunner {
     ErrorReporter& reporter;
     ProgressWindow& progress;
     Waiter& waiter;
+    SessionObserver* record = nullptr;  // told of each update past the questions, for its record
   };
 
   UpdateRunner(const Parts& parts, const CarriedFirmware& firmware)

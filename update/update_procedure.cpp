@@ -39,9 +39,22 @@ UpdateOutcome Failed(UpdateStage stage, RequestResult result) {
   return {stage, result, false};
 }
 
+void Begun(StageObserver* observer, UpdateStage stage) {
+  if (observer != nullptr) {
+    observer->StageBegun(stage);
+  }
+}
+
+void Ended(StageObserver* observer, UpdateStage stage, const RequestResult& result) {
+  if (observer != nullptr) {
+    observer->StageEnded(stage, result);
+  }
+}
+
 }  // namespace
 
-std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop) {
+std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop,
+                                                        StageObserver* observer) {
   bool first = true;
   for (const Stage& stage : kStages) {
     if (!first) {
@@ -51,11 +64,13 @@ std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop)
     if (StopRequested(stop)) {
       return Stopped(stage.stage);
     }
+    Begun(observer, stage.stage);
     // The stage checks for an open unit itself: one removed during a confirmation gives -1.
     const RequestResult result = stage.operation(link_);
     if (stage.waitAfterMs != 0) {
       waiter_.Wait(stage.waitAfterMs);
     }
+    Ended(observer, stage.stage, result);
     if (!result.ok()) {
       return Failed(stage.stage, result);
     }
@@ -67,7 +82,8 @@ std::optional<UpdateOutcome> UpdateProcedure::RunStages(const StopRequest* stop)
 // rounded up to whole words so that no byte of an image whose length is not a multiple of 4 is
 // dropped.
 std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint8_t> image,
-                                                       const StopRequest* stop) {
+                                                       const StopRequest* stop,
+                                                       StageObserver* observer) {
   // Progress is computed in 32 bits; images stay far below the 42,949,673 bytes where the
   // product (length * 100) would overflow.
   const std::uint32_t length = static_cast<std::uint32_t>(image.size());
@@ -95,24 +111,29 @@ std::optional<UpdateOutcome> UpdateProcedure::Transfer(std::span<const std::uint
 
     if (!result.ok()) {
       progress_.Close();
+      Ended(observer, UpdateStage::Transfer, result);
       return Failed(UpdateStage::Transfer, result);
     }
 
     progress_.SetPosition((length - remaining) * 100u / length);
     waiter_.Wait(AFTER_BLOCK_MS);
   }
+  Ended(observer, UpdateStage::Transfer, {});
   return std::nullopt;
 }
 
 UpdateOutcome UpdateProcedure::Run(std::span<const std::uint8_t> image,
-                                   std::wstring_view progressTitle, const StopRequest* stop) {
-  if (const auto failed = RunStages(stop)) {
+                                   std::wstring_view progressTitle, const StopRequest* stop,
+                                   StageObserver* observer) {
+  if (const auto failed = RunStages(stop, observer)) {
     return *failed;
   }
 
   waiter_.Wait(STAGE_GAP_MS);
+  // A stop before the first block still counts the transfer as begun: its display was opened.
+  Begun(observer, UpdateStage::Transfer);
   progress_.Open(progressTitle);
-  if (const auto failed = Transfer(image, stop)) {
+  if (const auto failed = Transfer(image, stop, observer)) {
     return *failed;
   }
   progress_.Close();

@@ -22,6 +22,16 @@ inline constexpr std::size_t BlocksForImage(std::size_t imageBytes) {
 // The stages of an update in the order the unit needs them.
 enum class UpdateStage { Lock, OpenFlash, Erase, Address, Transfer };
 
+// Told each stage as the procedure reaches it, for a record of the update. A stage begun and
+// never ended was stopped or cut short.
+class StageObserver {
+ public:
+  virtual ~StageObserver() = default;
+  virtual void StageBegun(UpdateStage stage) = 0;
+  // The stage's result: success, or the code and OS error that failed it.
+  virtual void StageEnded(UpdateStage stage, const RequestResult& result) = 0;
+};
+
 // How an update ended: success, or the stage that failed with its result (the code and the OS
 // error of the call that failed it), or the stage before which the user had it stopped.
 struct UpdateOutcome {
@@ -45,13 +55,14 @@ class UpdateProcedure {
   // version; on failure the progress display is closed and nothing else is touched (the link
   // stays as the failure left it, for the caller to abandon). A stop is handled like a failure
   // before the stage it names: nothing more is sent, the closing pair included.
+  // `observer`, where given, is told each stage's start and result.
   UpdateOutcome Run(std::span<const std::uint8_t> image, std::wstring_view progressTitle,
-                    const StopRequest* stop = nullptr);
+                    const StopRequest* stop = nullptr, StageObserver* observer = nullptr);
 
  private:
-  std::optional<UpdateOutcome> RunStages(const StopRequest* stop);
+  std::optional<UpdateOutcome> RunStages(const StopRequest* stop, StageObserver* observer);
   std::optional<UpdateOutcome> Transfer(std::span<const std::uint8_t> image,
-                                        const StopRequest* stop);
+                                        const StopRequest* stop, StageObserver* observer);
   UnitLink& link_;
   ProgressWindow& progress_;
   Waiter& waiter_;

@@ -28,7 +28,7 @@ bool UpdateSession::Confirmed(UpdatePrompts& prompts) {
 }
 
 SessionOutcome UpdateSession::Run(UpdatePrompts& prompts, std::wstring_view progressTitle,
-                                  UpdateGuard* guard) {
+                                  UpdateGuard* guard, SessionObserver* observer) {
   if (!link_.IsOpen()) {
     return Ended(SessionEnd::NoUnit, UpdateStage::Lock, {RESULT_NO_DEVICE});
   }
@@ -50,13 +50,25 @@ SessionOutcome UpdateSession::Run(UpdatePrompts& prompts, std::wstring_view prog
     return Ended(SessionEnd::Declined);
   }
 
+  if (observer != nullptr) {
+    observer->UpdateBegun(link_, firmware_);
+  }
+  const SessionOutcome outcome = RunProcedure(guard, progressTitle, observer);
+  if (observer != nullptr) {
+    observer->UpdateEnded(outcome);
+  }
+  return outcome;
+}
+
+SessionOutcome UpdateSession::RunProcedure(UpdateGuard* guard, std::wstring_view progressTitle,
+                                           SessionObserver* observer) {
   // The questions may have let a removal close the link; the lock stage's own check then fails
   // the update with "no unit", as it must be reported.
   if (guard != nullptr) {
     guard->Raise();
   }
-  const UpdateOutcome outcome =
-      procedure_.Run(firmware_.image, progressTitle, guard != nullptr ? &guard->stop() : nullptr);
+  const UpdateOutcome outcome = procedure_.Run(
+      firmware_.image, progressTitle, guard != nullptr ? &guard->stop() : nullptr, observer);
   if (guard != nullptr) {
     guard->Lower();
   }

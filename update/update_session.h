@@ -47,6 +47,16 @@ struct SessionOutcome {
   bool operator==(const SessionOutcome&) const = default;
 };
 
+// Told what an update did once the questions were answered yes, for a record of it: the unit
+// and image it began with, each stage (StageObserver), and how it ended.
+class SessionObserver : public StageObserver {
+ public:
+  // Before the lock stage; `link` holds the unit's path and identification as they were then.
+  virtual void UpdateBegun(const UnitLink& link, const CarriedFirmware& firmware) = 0;
+  // Once, after UpdateBegun, whatever the outcome.
+  virtual void UpdateEnded(const SessionOutcome& outcome) = 0;
+};
+
 // The whole of one update as every front end runs it: the image check, the warning, the
 // downgrade question, the procedure, and one outcome. A front end only asks (UpdatePrompts) and
 // shows the outcome in its own words.
@@ -58,12 +68,15 @@ class UpdateSession {
 
   // `guard`, where the front end has one, is raised from the system lock to the end. After a
   // failure or a stop the link is closed without any closing request: the unit is abandoned in
-  // whatever state the failure left it.
+  // whatever state the failure left it. `observer`, where given, hears of every update that
+  // passed the questions.
   SessionOutcome Run(UpdatePrompts& prompts, std::wstring_view progressTitle,
-                     UpdateGuard* guard = nullptr);
+                     UpdateGuard* guard = nullptr, SessionObserver* observer = nullptr);
 
  private:
   bool Confirmed(UpdatePrompts& prompts);
+  SessionOutcome RunProcedure(UpdateGuard* guard, std::wstring_view progressTitle,
+                              SessionObserver* observer);
 
   UnitLink& link_;
   UpdateProcedure procedure_;

@@ -37,6 +37,9 @@ EM_JS(void, web_post_versions,
         });
       });
 
+EM_JS(void, web_post_record, (const char* line, int length),
+      { postMessage({op : 'record', text : UTF8ToString(line, length)}); });
+
 namespace {
 
 void Post(const char* op, std::string_view key, int number, std::wstring_view text) {
@@ -99,4 +102,8 @@ void PageChannel::Busy(bool on) {
 
 void PageChannel::Ready() {
   Post("ready", {}, 0, {});
+}
+
+void PageChannel::Record(std::string_view line) {
+  web_post_record(line.data(), static_cast<int>(line.size()));
 }

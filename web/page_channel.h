@@ -25,6 +25,8 @@ class PageChannel {
   // From the Update press until its outcome is shown: the page locks its controls and asks
   // before it is left.
   void Busy(bool on);
+  // One update's record (a JSON line), for the page to keep in its own storage.
+  void Record(std::string_view line);
   // The start-up scan has been shown; tests and the user know the page is live.
   void Ready();
 };

@@ -8,14 +8,17 @@
 #include "protocol/unit_link.h"
 #include "protocol/vendor.h"
 #include "texts/message_catalogue.h"
+#include "texts/text_encoding.h"
 #include "texts/window_title.h"
 #include "update/compiled_in_image.h"
 #include "update/firmware_package.h"
+#include "update/update_record.h"
 #include "web/browser_language.h"
 #include "web/browser_unit_claims.h"
 #include "web/browser_waiter.h"
 #include "web/page_channel.h"
 #include "web/page_dialog_view.h"
+#include "web/page_records.h"
 #include "web/webhid_transport.h"
 #include "web/worker_inbox.h"
 #include "web/worker_loop.h"
@@ -35,6 +38,7 @@ void ShowPageTexts(PageChannel& page, const Catalogue& texts, std::size_t langua
   page.PageText("cancel", texts.Text(IDS_WEB_CANCEL));
   page.PageText("yes", texts.Text(IDS_WEB_YES));
   page.PageText("no", texts.Text(IDS_WEB_NO));
+  page.PageText("save-report", texts.Text(IDS_WEB_SAVE_REPORT));
   page.PageText("label-unit", texts.Text(IDS_LABEL_UNIT));
   page.PageText("label-bootloader", texts.Text(IDS_LABEL_BOOTLOADER));
   page.PageText("label-esc", texts.Text(IDS_LABEL_ESC));
@@ -63,8 +67,12 @@ int main() {
   BrowserUnitClaims claims;
   ClaimingTransport transport(webHid, claims);
   UnitLink link(transport, waiter);
+  // Each update's record goes to the page, which keeps it.
+  BrowserWallClock wallClock;
+  PageRecordSink records(page);
+  UpdateRecorder recorder(wallClock, records, {"web", Utf8FromWide(FirmwareVersionText())});
   // A Web Lock is seen by this page's tabs alone, so a held unit is held by another tab.
-  DialogLogic logic({view, link, texts, progress, waiter},
+  DialogLogic logic({view, link, texts, progress, waiter, &recorder},
                     CarriedFirmware{CarriedImage(), CARRIED_IMAGE_SHA256}, IDS_WEB_UNIT_BUSY);
   loop.Attach(logic);
 

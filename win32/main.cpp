@@ -7,6 +7,10 @@
 #include "platform/win32/win32_unit_claims.h"
 #include "protocol/claiming_transport.h"
 #include "platform/win32/win32_waiter.h"
+#include "platform/win32/win32_record_file.h"
+#include "texts/text_encoding.h"
+#include "update/firmware_package.h"
+#include "update/update_record.h"
 #include "protocol/unit_link.h"
 #include "dialog/dialog_logic.h"
 #include "win32/main_dialog.h"
@@ -47,7 +51,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   UnitLink link(transport, waiter);
   Win32DialogView view;
   Win32ProgressWindow progress(instance, view);
-  DialogLogic logic({view, link, texts, progress, waiter},
+  // The record of each update, kept in the user's local application data.
+  Win32WallClock wallClock;
+  Win32RecordFile records(Win32RecordFilePath());
+  UpdateRecorder recorder(wallClock, records, {"windows", Utf8FromWide(FirmwareVersionText())});
+  DialogLogic logic({view, link, texts, progress, waiter, &recorder},
                     CarriedFirmware{CarriedImage(instance), CARRIED_IMAGE_SHA256});
   MainDialogState state{instance, hid, texts, view, logic, link, {}, {}, {}};
 

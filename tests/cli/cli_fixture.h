@@ -24,6 +24,7 @@
 #include "texts/message_catalogue.h"
 #include "texts/text_encoding.h"
 #include "update/update_guard.h"
+#include "update/update_record.h"
 
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
 class RecordingConsole final : public Console {
@@ -59,6 +60,25 @@ class RecordingConsole final : public Console {
   int progressColumns = 0;   // 0: no terminal to redraw a line on
   bool inputIsTerminal = false;
   std::deque<std::string> input;
+};
+
+// The time of day for the records: 2026-12-11 07:00:00 UTC, moved on by the virtual clock.
+class VirtualWallClock final : public WallClock {
+ public:
+  explicit VirtualWallClock(const NoWaitClock& clock) : clock_(clock) {}
+  std::int64_t UtcMilliseconds() override {
+    return 1796972400000 + static_cast<std::int64_t>(clock_.nowMs);
+  }
+
+ private:
+  const NoWaitClock& clock_;
+};
+
+// The records' lines as they were handed over.
+class CollectedRecords final : public UpdateRecordSink {
+ public:
+  void Append(std::string_view line) override { lines.emplace_back(line); }
+  std::vector<std::string> lines;
 };
 
 // The simulated bus as the command line sees it.
@@ -143,7 +163,10 @@ class CliTest : public ::testing::Test {
                        access,
                        *system,
                        {"/usr/lib/udev/rules.d/70-pelora-update.rules",
-                        "/etc/udev/rules.d/70-pelora-update.rules"}};
+                        "/etc/udev/rules.d/70-pelora-update.rules"},
+                       wallClock,
+                       *records,
+                       recordPath};
     return RunCommandLine(args, context);
   }
 
@@ -151,6 +174,10 @@ class CliTest : public ::testing::Test {
   std::string T(MessageId id) const { return Utf8FromWide(texts->Text(id)); }
 
   NoWaitClock clock;
+  VirtualWallClock wallClock{clock};
+  CollectedRecords collected;
+  UpdateRecordSink* records = &collected;  // a test of the record file gives its own
+  std::string recordPath;                  // what `history` reads
   sim::SimTransport transport;
   SimUnitBus bus;
   FakeClaims claims;

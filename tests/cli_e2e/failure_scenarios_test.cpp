@@ -51,6 +51,16 @@ TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
   EXPECT_TRUE(result.err.ends_with(FailureOutput(c.message, c.result, c.osError))) << result.err;
   ExpectUpdateRequests(path, c.requestsSent);
   EXPECT_EQ(bus.OpenConnections(path), 0);
+
+  // The failure is on record, and history shows it with both numbers.
+  const standin::ProgramResult history = Run({"history"});
+  EXPECT_EQ(history.exitCode, 0) << history.err;
+  EXPECT_TRUE(Contains(history.out, "  " + path + "  ")) << history.out;
+  if (c.result != -1) {
+    EXPECT_TRUE(Contains(
+        history.out, "0x" + Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" + Hex8(c.osError)))
+        << history.out;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

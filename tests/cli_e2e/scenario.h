@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -52,6 +54,8 @@ class Scenario : public ::testing::Test {
     environment.emplace_back("LC_ALL", "");
     environment.emplace_back("LC_MESSAGES", "");
     environment.emplace_back("LANG", language == Language::German ? "de_DE.UTF-8" : "C.UTF-8");
+    // The records of the updates go to the scenario's own folder, never the user's.
+    environment.emplace_back("XDG_STATE_HOME", stateHome);
     return environment;
   }
 
@@ -91,6 +95,23 @@ class Scenario : public ::testing::Test {
 
   void TearDown() override { EXPECT_TRUE(bus.Problems().empty()) << bus.Problems().front(); }
 
+  // The scenario's XDG_STATE_HOME, removed with it.
+  struct StateHome {
+    StateHome() {
+      char pattern[] = "/tmp/cli-e2e-state-XXXXXX";
+      path = mkdtemp(pattern);
+    }
+    ~StateHome() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+  };
+  // The records file the program keeps there.
+  std::string RecordsFile() const { return state.path + "/pelora-update/updates.jsonl"; }
+
+  StateHome state;
+  const std::string& stateHome = state.path;
   standin::StandinBus bus;
   std::vector<std::uint8_t> image = CarriedImage();
 };

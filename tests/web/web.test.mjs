@@ -261,29 +261,52 @@ async () => {
   assert.equal(await ui.enabled('update'), false);
   assert.equal(await ui.page.$eval('#progress', (e) => e.hidden), true);
   assert.equal(await ui.page.evaluate(() => document.body.dataset.busy), 'no');
+
+  // The update is on record in the page's storage, and the report link saves the records.
+  const record = (await storedRecords(ui)).at(-1);
+  assert.equal(record.frontEnd, 'web');
+  // WebHID gives no path: the worker's own name for the device stands for it.
+  assert.match(record.unit.path, /^webhid-1209-0002-\d+$/);
+  assert.equal(record.unit.escVersion, '3.2');
+  assert.deepEqual(record.stages.map((stage) => [stage.stage, stage.result]),
+    [['lock', 0], ['open-flash', 0], ['erase', 0], ['address', 0], ['transfer', 0]]);
+  assert.deepEqual(record.outcome, { end: 'done', stage: null, result: 0, osError: 0 });
+  assert.ok(record.durationMs >= MANDATED_MS, `duration ${record.durationMs} ms`);
+  assert.deepEqual(await ui.page.$eval('#save-report', (e) => [e.hidden, e.textContent,
+    e.getAttribute('download')]), [false, T(40210), 'pelora-update-records.jsonl']);
+  const saved = await ui.page.$eval('#save-report', async (e) => (await fetch(e.href)).text());
+  assert.equal(saved, await ui.page.evaluate(() => localStorage.getItem('pelora-update.records')));
+  await ui.shot('update-5-report');
   assert.deepEqual(ui.errors, []);
   await ui.close();
 });
+
+// The records the page keeps, parsed; every line must be JSON.
+async function storedRecords(ui) {
+  const text = await ui.page.evaluate(() => localStorage.getItem('pelora-update.records') || '');
+  return text.split('\n').filter((line) => line !== '').map((line) => JSON.parse(line));
+}
 
 // Each stage's failure: the box with the stage's message and both numbers, then the retry hint,
 // the link closed and nothing sent after the failed request.
 const STAGE_FAILURES = [
   { name: 'lock', fault: { command: 0x0b, kind: 'failFlag' }, message: 40026, requests: 1,
-    code: codeLine(1627, 0) },
+    code: codeLine(1627, 0), record: ['lock', 1627, 0] },
   { name: 'open-flash', fault: { command: 0x20, kind: 'refuse', code: 0x13 }, message: 40027,
-    requests: 2, code: codeLine(0x13, 0) },
+    requests: 2, code: codeLine(0x13, 0), record: ['open-flash', 0x13, 0] },
   { name: 'erase', fault: { command: 0x1e, kind: 'refuse', code: 0x14 }, message: 40028,
-    requests: 3, code: codeLine(0x14, 0) },
+    requests: 3, code: codeLine(0x14, 0), record: ['erase', 0x14, 0] },
   { name: 'address', fault: { command: 0x1f, kind: 'refuse', code: 0x15 }, message: 40008,
-    requests: 4, code: codeLine(0x15, 0) },
+    requests: 4, code: codeLine(0x15, 0), record: ['address', 0x15, 0] },
   { name: 'block', fault: { command: 0x1b, kind: 'refuse', code: 5 }, message: 40009,
-    requests: 5, code: codeLine(5, 0) },
+    requests: 5, code: codeLine(5, 0), record: ['transfer', 5, 0] },
   // A unit that never answers: the read ends after 10 s with the browser's time-out code.
   { name: 'silent-lock', fault: { command: 0x0b, kind: 'silent' }, message: 40026, requests: 1,
-    code: codeLine(-3, 0xb006), readTimeout: true },
+    code: codeLine(-3, 0xb006), readTimeout: true, record: ['lock', -3, 0xb006] },
   // Unplugged as the 100th block is written: the write fails with the browser's NetworkError.
   { name: 'unplugged-during-write', fault: { command: 0x1b, kind: 'vanish', occurrence: 100 },
-    message: 40009, requests: 4 + 99, code: codeLine(-2, 0xb001) },
+    message: 40009, requests: 4 + 99, code: codeLine(-2, 0xb001),
+    record: ['transfer', -2, 0xb001] },
 ];
 
 test("each stage's failure shows its text and both numbers", { timeout: 120000, concurrency: true }, async (t) => {
@@ -308,6 +331,11 @@ test("each stage's failure shows its text and both numbers", { timeout: 120000, 
     assert.equal(await ui.enabled('update'), false);
     assert.equal(await ui.fake((name, sent) => FakeHid.judge(name, sent), 'fake-1',
       failure.requests), '');
+    // The failure is on record with both numbers (the tabs of this test share one storage).
+    const [stage, result, osError] = failure.record;
+    assert.ok((await storedRecords(ui)).some((record) => JSON.stringify(record.outcome) ===
+      JSON.stringify({ end: 'failed', stage, result, osError })), `no record of ${failure.name}`);
+    assert.equal(await ui.page.$eval('#save-report', (e) => e.hidden), false);
     assert.deepEqual(ui.errors, []);
     await ui.close();
   })));

@@ -49,6 +49,40 @@
   };
   worker.addEventListener('error', startFailed);
 
+  // The update records (one JSON line each, from the core) live in the page's own storage, the
+  // only storage of the origin that outlives the worker, bounded as the other front ends' files:
+  // past 1 MiB the oldest lines go.
+  const RECORDS_KEY = 'pelora-update.records';
+  const RECORDS_LIMIT = 1024 * 1024;
+
+  function storedRecords() {
+    try {
+      return localStorage.getItem(RECORDS_KEY) || '';
+    } catch (error) {
+      return '';  // storage disabled: only this page's records are offered
+    }
+  }
+
+  function keepRecord(line) {
+    let all = storedRecords() + line;
+    while (all.length > RECORDS_LIMIT) {
+      const cut = all.indexOf('\n');
+      all = cut < 0 ? '' : all.slice(cut + 1);
+    }
+    try {
+      localStorage.setItem(RECORDS_KEY, all);
+    } catch (error) {
+      // Full or disabled: the record cannot be kept, which must not stop anything else.
+    }
+    // After an update, its report and the ones before it can be saved as a file.
+    const link = byId('save-report');
+    if (link.href) {
+      URL.revokeObjectURL(link.href);
+    }
+    link.href = URL.createObjectURL(new Blob([all || line], { type: 'application/x-ndjson' }));
+    link.hidden = false;
+  }
+
   function lines(text) {
     return text.replace(/\r\n/g, '\n');
   }
@@ -76,6 +110,7 @@
         break;
       case 'connect':
       case 'update':
+      case 'save-report':
         byId(key).textContent = text;
         break;
       case 'label-unit':
@@ -147,6 +182,7 @@
       document.body.dataset.busy = busy ? 'yes' : 'no';
       refreshControls();
     },
+    'record': (m) => keepRecord(m.text),
     'ready': () => { document.body.dataset.state = 'ready'; },
     'cannot-start': startFailed,
   };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -643,6 +644,34 @@ void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
       gap(lockRelease), static_cast<double>(r[lockRelease].timeMs - r[lock].timeMs));
 }
 
+// The last line the program appended to its update records, which live where the driver's own
+// LOCALAPPDATA points: the same Wine user.
+std::string LastRecordLine() {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    return {};
+  }
+  std::ifstream file(std::filesystem::path(std::wstring(folder, length) +
+                                           L"\\TALVERO\\pelora-updater\\updates.jsonl"),
+                     std::ios::binary);
+  std::string line;
+  std::string last;
+  while (std::getline(file, line)) {
+    last = line;
+  }
+  return last;
+}
+
+void ExpectRecord(Session& s, const std::string& outcome) {
+  const std::string line = LastRecordLine();
+  Checks& k = s.checks();
+  k.Expect(line.find("\"frontEnd\":\"windows\"") != std::string::npos &&
+               line.find("\"kind\":\"MAVIRA\"") != std::string::npos &&
+               line.find("\"outcome\":" + outcome) != std::string::npos,
+           "the update's record should end " + outcome + ", is: " + line);
+}
+
 void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   Checks& k = s.checks();
   Program& p = s.program();
@@ -727,6 +756,7 @@ void RunFullUpdate(Session& s, std::uint16_t installedEscVersion) {
   k.Expect(!unit.Locked(), "the unit should be unlocked after the closing pair");
   k.Expect(unit.WriteProtected(), "the ESC flash should be write-protected again");
   k.ExpectEq(unit.OpenConnections(), 1, "the link stays open after success");
+  ExpectRecord(s, R"({"end":"done","stage":null,"result":0,"osError":0})");
 
   const double minimum = 5080 + static_cast<double>(BlockCount(s.image())) * 20.0;
   const double wall = successAt - pressed;
@@ -980,6 +1010,14 @@ void RunFailure(Session& s, const FailureCase& c) {
   }
   p.AnswerBox(box, IDOK);
   ExpectFailedUpdateEnd(s, unit, c.stages + c.blocks);
+  // The failure is on record, at its stage and with both numbers the box showed.
+  const char* stage = c.message == IDS_LOCK_FAILED          ? "lock"
+                      : c.message == IDS_PROTECT_FAILED     ? "open-flash"
+                      : c.message == IDS_ERASE_FAILED       ? "erase"
+                      : c.message == IDS_SET_ADDRESS_FAILED ? "address"
+                                                            : "transfer";
+  ExpectRecord(s, std::string(R"({"end":"failed","stage":")") + stage + R"(","result":)" +
+                      std::to_string(c.result) + R"(,"osError":)" + std::to_string(osError) + "}");
   s.CloseAndFinish();
 }
 
