@@ -40,8 +40,8 @@ void Identify(UnitChecks& unit, CliContext& context) {
   std::wstring fix;
   if (summary.readiness) {
     // The guidance update gives: the state's words, then the connection instructions they end on.
-    fix = texts.Text(WordsFor(*summary.readiness).status) + L"\n" +
-          texts.Text(IDS_CLI_INSTRUCTIONS);
+    fix =
+        texts.Text(WordsFor(*summary.readiness).status) + L"\n" + texts.Text(IDS_CLI_INSTRUCTIONS);
   }
   unit.checks.push_back({"unit", Verdict::Failed, text, fix});
   unit.status = summary.busy           ? ExitStatus::Busy

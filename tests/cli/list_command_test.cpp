@@ -168,7 +168,7 @@ TEST_F(ListTest, WaitsBoundedForAUnitPluggedInLater) {
   transport.devices().clear();
   PluggingClock clock;
   clock.atTwoSeconds = [&] { transport.devices().push_back(device); };
-  CliContext context{console, *texts, bus,    claiming, clock,     shield,   {},
+  CliContext context{console, *texts, bus,     claiming, clock,     shield,   {},
                      false,   access, *system, {},       wallClock, *records, recordPath};
 
   EXPECT_EQ(RunCommandLine({"list", "--wait", "5"}, context), 0);
