@@ -4,6 +4,8 @@
 # Needs the host, package and windows builds.
 #
 #   tests/guest/run.sh [RESULTS]      (default build/guest/results)
+#
+# GUEST_WINE_ROUNDS=N plays the Windows program's whole update N times in a row (default 1).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 results="${1:-build/guest/results}"
@@ -29,9 +31,11 @@ if [[ "$(cat "$prefix.version" 2>/dev/null)" != "$wine_version" ]]; then
 fi
 rm -rf "$results"
 mkdir -p "$results"
+# Variables reach the guest only on the kernel's command line; the round count goes in a file.
+echo "${GUEST_WINE_ROUNDS:-1}" >"$results/wine-rounds"
 start=$SECONDS
 status=0
-tools/guest --udev --usb-hid --timeout 900 "$results" tests/guest/scenarios.sh || status=$?
+tools/guest --udev --usb-hid --timeout "$((900 + 240 * (${GUEST_WINE_ROUNDS:-1} - 1)))" "$results" tests/guest/scenarios.sh || status=$?
 echo "tests/guest: the guest ran for $((SECONDS - start)) s (status $status)"
 if ((status != 0)); then
   echo "tests/guest: the end of the guest's console:"
