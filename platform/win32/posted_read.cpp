@@ -26,8 +26,7 @@ bool PostedRead::Post() {
   ResetEvent(event_.get());
   // A read done at once still signals the event and fills the OVERLAPPED, so both ways end in
   // the same wait.
-  if (!ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr,
-                &overlapped_) &&
+  if (!ReadFile(file_, buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr, &overlapped_) &&
       GetLastError() != ERROR_IO_PENDING) {
     return false;
   }
