@@ -257,6 +257,27 @@ IoResult Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8
   return IoResult::Success();
 }
 
+ListenResult Win32HidTransport::Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                                       std::uint32_t timeoutMs) {
+  PostedRead* read = ReadOf(handle, buffer.size());
+  if (read == nullptr) {
+    return ListenResult::Failure(ERROR_INVALID_PARAMETER);
+  }
+  if (!read->Post()) {
+    return ListenResult::Failure(GetLastError());
+  }
+  switch (read->Wait(buffer, timeoutMs)) {
+    case PostedRead::Outcome::TimedOut:
+      return ListenResult::Quiet();
+    case PostedRead::Outcome::Done:
+      (void)read->Post();
+      return ListenResult::Heard();
+    case PostedRead::Outcome::Failed:
+      break;
+  }
+  return ListenResult::Failure(GetLastError());
+}
+
 void Win32HidTransport::CloseDevice(DeviceHandle handle) {
   // The posted read is cancelled and over before its handle goes.
   reads_.erase(handle);

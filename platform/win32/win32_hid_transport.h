@@ -27,6 +27,9 @@ class Win32HidTransport final : public HidTransport {
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  // Waits on the unit's posted read; when nothing came, the read stays posted.
+  ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                      std::uint32_t timeoutMs) override;
   void CloseDevice(DeviceHandle handle) override;
 
  private:
