@@ -12,6 +12,12 @@ export WINEPREFIX="$repo/build/guest/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES
 Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$out/wine/xvfb.log" 2>&1 &
 xvfb=$!
 export DISPLAY=:7
+# Under TCG on a busy host Xvfb can take many seconds to listen; a program started before then
+# has no display and ends at once (exit status 1, its window could not be created).
+for ((i = 0; i < 1200; ++i)); do
+  [[ -S /tmp/.X11-unix/X7 ]] && break
+  sleep 0.05
+done
 echo "start $(cut -d' ' -f1 /proc/uptime)" >"$out/wine/times"
 
 # Wine's helper processes outlive the driver and would hold an inherited stdout open: the driver
