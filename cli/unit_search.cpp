@@ -81,6 +81,10 @@ UnitSummary IdentifyListed(const UnitListing& listing, CliContext& context) {
   }
   UnitLink link(context.transport, context.waiter);
   const RequestResult result = link.Open(std::move(opened));
+  if (result.code == RESULT_BUSY) {
+    unit.busy = true;  // another program talks to it without a claim of ours
+    return unit;
+  }
   return SummarizeIdentification(listing.path, link, result);
 }
 
@@ -143,5 +147,10 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, C
     return ExitStatus::NotReady;
   }
   identified = link.Open(std::move(opened));
+  // Heard talking to another program (one whose claim this one cannot see): busy all the same.
+  if (identified.code == RESULT_BUSY) {
+    ReportBusy(path, context);
+    return ExitStatus::Busy;
+  }
   return std::nullopt;
 }

@@ -138,8 +138,9 @@ ExitStatus ReportOutcome(const SessionOutcome& outcome, CliContext& context) {
     case SessionEnd::Failed:
       break;
   }
-  const std::wstring box = FailureText(texts.Text(StageFailureMessage(outcome.stage)),
-                                       outcome.result.code, outcome.result.osError, texts);
+  const std::wstring box =
+      FailureText(texts.Text(StageFailureMessage(outcome.stage, outcome.result.code)),
+                  outcome.result.code, outcome.result.osError, texts);
   context.console.Err(L"\n" + texts.Text(IDS_UPDATE_FAILED) + L"\n" + box + L"\n\n" +
                       texts.Text(IDS_RETRY_HINT) + L"\n");
   return StageFailureStatus(outcome.stage);

@@ -58,7 +58,7 @@ void UpdateRunner::Run() {
       return;
     case SessionEnd::Stopped:
     case SessionEnd::Failed:
-      parts_.reporter.Report(texts.Text(StageFailureMessage(outcome.stage)),
+      parts_.reporter.Report(texts.Text(StageFailureMessage(outcome.stage, outcome.result.code)),
                              texts.Text(IDS_UPDATE_FAILED), outcome.result.code,
                              outcome.result.osError);
       return;

@@ -30,6 +30,10 @@ class ClaimingTransport final : public HidTransport {
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override {
     return inner_.ReadReport(handle, buffer);
   }
+  ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                      std::uint32_t timeoutMs) override {
+    return inner_.Listen(handle, buffer, timeoutMs);
+  }
   void CloseDevice(DeviceHandle handle) override;
 
  private:

@@ -33,6 +33,19 @@ struct IoResult {
   bool operator==(const IoResult&) const = default;
 };
 
+// What listening to a unit heard: nothing, a report nobody here asked for (another program talks
+// to the unit), or a failure of the device with its OS error.
+struct ListenResult {
+  enum class Outcome { Quiet, Heard, Failed };
+  Outcome outcome = Outcome::Quiet;
+  std::uint32_t osError = 0;
+
+  static ListenResult Quiet() { return {}; }
+  static ListenResult Heard() { return {Outcome::Heard, 0}; }
+  static ListenResult Failure(std::uint32_t osError) { return {Outcome::Failed, osError}; }
+  bool operator==(const ListenResult&) const = default;
+};
+
 // Moves raw HID reports; report IDs, padding and validation belong to the codec.
 class HidTransport {
  public:
@@ -46,5 +59,9 @@ class HidTransport {
   virtual IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) = 0;
   // Reads one input report into `buffer` (the caller sizes it to the input report length).
   virtual IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) = 0;
+  // Waits up to `timeoutMs` (0: only looks) for an input report while no request of ours is
+  // outstanding; one that comes is read into `buffer` (sized as for ReadReport).
+  virtual ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                              std::uint32_t timeoutMs) = 0;
   virtual void CloseDevice(DeviceHandle handle) = 0;
 };

@@ -12,6 +12,9 @@ inline constexpr ResultCode RESULT_READ_FAILED = -3;
 inline constexpr ResultCode RESULT_NOT_FOUND = -4;
 // Another program holds the unit (see UnitClaims); nothing was sent to it.
 inline constexpr ResultCode RESULT_BUSY = -5;
+// During an update, a report came that no request of ours explains: another program is writing
+// to the unit. The link sends nothing more.
+inline constexpr ResultCode RESULT_OTHER_WRITER = -6;
 
 // Windows' winerror.h defines the same name as a macro with the same value.
 #ifdef ERROR_FUNCTION_FAILED

@@ -23,13 +23,19 @@ ResultCode IgnoreReply(std::span<const std::uint8_t>) {
 }  // namespace
 
 // Carries one request: write it at the unit's full output report length, read the reply at the
-// full input report length, then judge the reply with `rule`. No unit, or one whose reports are
+// full input report length, then judge the reply with `rule`. A report still waiting after the
+// reply was sent by the unit to someone else's request: another program is writing to the unit,
+// so this reply may not be ours either, and the link stops before its next request rather than
+// write into that conversation. No unit, or one whose reports are
 // too short, gives "no unit" and sends nothing (so identification refuses such a unit before its
 // first request); a failed write reads nothing.
 template <typename Rule>
 RequestResult UnitLink::Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options) {
   if (!IsOpen() || !CanCarryProtocol(lengths_)) {
     return {RESULT_NO_DEVICE};
+  }
+  if (othersHeard_) {
+    return {RESULT_OTHER_WRITER};
   }
 
   std::vector<std::uint8_t> out(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.output));
@@ -52,7 +58,27 @@ RequestResult UnitLink::Exchange(const UnitRequest& request, Rule&& rule, Exchan
   if (!read.ok) {
     return {RESULT_READ_FAILED, read.osError};
   }
+  std::vector<std::uint8_t> extra(in.size());
+  if (transport_.Listen(handle_, std::span(extra).first(lengths_.input), 0).outcome ==
+      ListenResult::Outcome::Heard) {
+    othersHeard_ = true;
+    return {RESULT_OTHER_WRITER};
+  }
   return {rule(std::span<const std::uint8_t>(reply))};
+}
+
+RequestResult UnitLink::ListenForOthers(std::uint32_t timeoutMs) {
+  std::vector<std::uint8_t> heard(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.input));
+  heard[0] = REPORT_ID_IN;
+  const ListenResult listened =
+      transport_.Listen(handle_, std::span(heard).first(lengths_.input), timeoutMs);
+  if (listened.outcome == ListenResult::Outcome::Heard) {
+    othersHeard_ = true;
+    return {RESULT_BUSY};
+  }
+  // A device that fails the listen fails the request that follows too, which reports it as
+  // every request does.
+  return {};
 }
 
 RequestResult UnitLink::Open() {
@@ -70,7 +96,22 @@ RequestResult UnitLink::Open(OpenedDevice device) {
   handle_ = device.handle;
   devicePath_ = std::move(device.path);
   identity_ = UnitIdentity(device.productId);
-  return Query();
+  // The listen reads at the input report length, which Windows demands of every read.
+  if (transport_.GetReportLengths(handle_, lengths_) && CanCarryProtocol(lengths_)) {
+    const RequestResult others = ListenForOthers(LISTEN_MS);
+    if (others.code == RESULT_BUSY) {
+      Close();
+    }
+    if (!others.ok()) {
+      return others;
+    }
+  }
+  const RequestResult identified = Query();
+  if (identified.code == RESULT_OTHER_WRITER) {
+    Close();
+    return {RESULT_BUSY};
+  }
+  return identified;
 }
 
 RequestResult UnitLink::Query() {
@@ -148,6 +189,7 @@ void UnitLink::Close() {
   devicePath_.clear();
   lengths_ = {};
   identity_ = {};
+  othersHeard_ = false;
 }
 
 RequestResult UnitLink::SetSystemLock(bool on) {
@@ -155,6 +197,12 @@ RequestResult UnitLink::SetSystemLock(bool on) {
     // Closing pair: the reply is read but its content has no consequence.
     (void)Exchange(BuildSystemLockRequest(false), IgnoreReply);
     return {};
+  }
+  if (IsOpen() && CanCarryProtocol(lengths_) && !othersHeard_) {
+    const RequestResult others = ListenForOthers(LISTEN_MS);
+    if (!others.ok()) {
+      return others;
+    }
   }
   return Exchange(BuildSystemLockRequest(true), ApplyLockRule);
 }

@@ -17,6 +17,11 @@
 // Every request returns its result code with the OS error of the call that failed it, if one did.
 class UnitLink {
  public:
+  // How long a unit is listened to before our first request to it, and again before an update's
+  // first. A program at the unit's pace sends a request at least every 20 ms and the unit answers
+  // within a few; 60 ms hears at least two of its replies, even with a late timer.
+  static constexpr std::uint32_t LISTEN_MS = 60;
+
   UnitLink(HidTransport& transport, Waiter& waiter) : transport_(transport), waiter_(waiter) {}
   ~UnitLink() { Close(); }
   UnitLink(const UnitLink&) = delete;
@@ -30,7 +35,9 @@ class UnitLink {
 
   // Close, find the first unit and identify it.
   RequestResult Open();
-  // Close, take `device` (already opened by the caller's transport) and identify it.
+  // Close, take `device` (already opened by the caller's transport), listen for another program
+  // talking to it and identify it. A unit someone else talks to is closed again and gives
+  // RESULT_BUSY: untouched when heard while listening, after the request that heard it otherwise.
   RequestResult Open(OpenedDevice device);
   // The identify sequence on the open unit. A failure leaves the unit open with whatever
   // identification had learned by then.
@@ -42,7 +49,9 @@ class UnitLink {
     identity_.RecordInstalledFirmware(version);
   }
 
-  // Lock set returns a result; lock release (one of the closing pair) is never judged.
+  // Lock set returns a result; lock release (one of the closing pair) is never judged. Lock set
+  // begins an update, so the unit is listened to again first: RESULT_BUSY (nothing sent) when
+  // another program talks to it.
   RequestResult SetSystemLock(bool on);
   // Release (opening the ESC's flash) returns a result; set (closing it again, the other of the
   // closing pair) is never judged.
@@ -61,6 +70,8 @@ class UnitLink {
 
   template <typename Rule>
   RequestResult Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options);
+  // Listens for `timeoutMs`: RESULT_BUSY when something came, otherwise 0.
+  RequestResult ListenForOthers(std::uint32_t timeoutMs);
   template <typename Rule>
   RequestResult Exchange(const UnitRequest& request, Rule&& rule) {
     return Exchange(request, rule, ExchangeOptions{});
@@ -72,4 +83,6 @@ class UnitLink {
   DevicePath devicePath_;
   ReportLengths lengths_;
   UnitIdentity identity_;
+  // Set once a report came that no request of ours explains; from then on nothing is sent.
+  bool othersHeard_ = false;
 };

@@ -179,6 +179,21 @@ IoResult SimTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> b
   return IoResult::Failure(SIM_ERROR_GEN_FAILURE);
 }
 
+ListenResult SimTransport::Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                                  std::uint32_t) {
+  OpenEntry* entry = Find(handle);
+  if (entry == nullptr) {
+    return ListenResult::Failure(SIM_ERROR_INVALID_HANDLE);
+  }
+  if (entry->unplugged || (entry->device.unit != nullptr && entry->device.unit->vanished())) {
+    return ListenResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
+  }
+  if (entry->device.unit != nullptr && entry->device.unit->TakeOtherTalkersReport(buffer)) {
+    return ListenResult::Heard();
+  }
+  return ListenResult::Quiet();
+}
+
 void SimTransport::CloseDevice(DeviceHandle handle) {
   const auto it = std::find_if(open_.begin(), open_.end(),
                                [&](const OpenEntry& entry) { return entry.handle == handle; });

@@ -52,6 +52,10 @@ class SimTransport : public HidTransport {
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  // Hears what the unit sent to another program (SimulatedUnit::StartOtherTalker); the virtual
+  // clock is not advanced.
+  ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                      std::uint32_t timeoutMs) override;
   void CloseDevice(DeviceHandle handle) override;
 
  private:

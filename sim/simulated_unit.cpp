@@ -151,12 +151,35 @@ bool SimulatedUnit::Write(std::span<const std::uint8_t> report, std::uint64_t no
   return true;
 }
 
+void SimulatedUnit::StartOtherTalker(std::size_t fromRequest) {
+  otherTalker_ = true;
+  otherTalkerFrom_ = fromRequest;
+  if (fromRequest == 0) {
+    ++othersWaiting_;
+  }
+}
+
+bool SimulatedUnit::TakeOtherTalkersReport(std::span<std::uint8_t> buffer) {
+  if (othersWaiting_ == 0 || vanished_) {
+    return false;
+  }
+  --othersWaiting_;
+  std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+  // The other program's identification reply: a report like any of the unit's.
+  const std::vector<std::uint8_t> reply = Reply(config_.unitMode, 12);
+  std::copy_n(reply.begin(), std::min(buffer.size(), reply.size()), buffer.begin());
+  return true;
+}
+
 SimulatedUnit::ReadOutcome SimulatedUnit::Read(std::span<std::uint8_t> buffer) {
   if (!replyPending_ || silent_ || vanished_) {
     // A HID read blocks until a report comes; with no request outstanding none ever does.
     return ReadOutcome::Silent;
   }
   replyPending_ = false;
+  if (otherTalker_ && requests_.size() >= otherTalkerFrom_) {
+    ++othersWaiting_;
+  }
   if (readFailure_) {
     return ReadOutcome::Failed;
   }

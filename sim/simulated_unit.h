@@ -86,6 +86,13 @@ class SimulatedUnit {
   // The same, recording `nowMs` as the reply's delivery time in the request trace.
   ReadOutcome Read(std::span<std::uint8_t> buffer, std::uint64_t nowMs);
 
+  // Another program talks to the unit: every reply to our requests from the `fromRequest`-th on
+  // (counting every request recorded) is followed by a reply to it; with 0, one is waiting now.
+  // Every holder of a HID device receives every input report.
+  void StartOtherTalker(std::size_t fromRequest);
+  // Takes one report meant for the other program into `buffer`; false when none is waiting.
+  bool TakeOtherTalkersReport(std::span<std::uint8_t> buffer);
+
   bool vanished() const { return vanished_; }
   const std::vector<RecordedRequest>& requests() const { return requests_; }
   void ClearRequests() { requests_.clear(); }
@@ -110,6 +117,9 @@ class SimulatedUnit {
   std::vector<RecordedRequest> requests_;
   std::vector<std::uint8_t> pendingReply_;
   bool replyPending_ = false;
+  bool otherTalker_ = false;
+  std::size_t otherTalkerFrom_ = 0;
+  std::size_t othersWaiting_ = 0;
   bool silent_ = false;
   bool readFailure_ = false;
   bool vanished_ = false;

@@ -18,6 +18,13 @@ MessageId StageFailureMessage(UpdateStage stage) {
   return IDS_WRITE_BLOCK_FAILED;
 }
 
+MessageId StageFailureMessage(UpdateStage stage, ResultCode result) {
+  if (result == RESULT_OTHER_WRITER || result == RESULT_BUSY) {
+    return IDS_OTHER_WRITER;
+  }
+  return StageFailureMessage(stage);
+}
+
 MessageId ImageRefusalMessage(SessionEnd end) {
   return end == SessionEnd::ImageMissing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED;
 }

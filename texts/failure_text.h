@@ -11,6 +11,10 @@
 
 // The message that names a failed update stage.
 MessageId StageFailureMessage(UpdateStage stage);
+// The message for an update that failed at `stage` with `result`: another program writing to the
+// unit (RESULT_OTHER_WRITER, or RESULT_BUSY from the listen before the first request) has its
+// own, whatever the stage; any other result names the stage.
+MessageId StageFailureMessage(UpdateStage stage, ResultCode result);
 
 // The message that refuses an update for the carried image (SessionEnd::ImageMissing or
 // ImageDamaged).

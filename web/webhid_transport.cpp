@@ -8,6 +8,7 @@
 #include <string>
 
 #include "protocol/unit_filter.h"
+#include "web/browser_errors.h"
 
 // Handles are small positive numbers of WorkerHid's table; calls return 0 or an error code.
 EM_ASYNC_JS(int, web_hid_list, (), { return await WorkerHid.list(); });
@@ -23,6 +24,8 @@ EM_ASYNC_JS(int, web_hid_write, (int handle, const std::uint8_t* bytes, int leng
             { return await WorkerHid.write(handle, HEAPU8.slice(bytes, bytes + length)); });
 EM_ASYNC_JS(int, web_hid_read, (int handle, std::uint8_t* buffer, int length),
             { return await WorkerHid.readInto(handle, buffer, length); });
+EM_ASYNC_JS(int, web_hid_listen, (int handle, std::uint8_t* buffer, int length, int ms),
+            { return await WorkerHid.readInto(handle, buffer, length, ms); });
 EM_ASYNC_JS(void, web_hid_close, (int handle), { await WorkerHid.close(handle); });
 
 namespace {
@@ -112,6 +115,20 @@ IoResult WebHidTransport::WriteReport(DeviceHandle handle, std::span<const std::
 IoResult WebHidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) {
   return AsIoResult(
       web_hid_read(AsJsHandle(handle), buffer.data(), static_cast<int>(buffer.size())));
+}
+
+ListenResult WebHidTransport::Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                                     std::uint32_t timeoutMs) {
+  const int ms = static_cast<int>(std::min<std::uint32_t>(timeoutMs, INT_MAX));
+  const int code =
+      web_hid_listen(AsJsHandle(handle), buffer.data(), static_cast<int>(buffer.size()), ms);
+  if (code == 0) {
+    return ListenResult::Heard();
+  }
+  if (static_cast<std::uint32_t>(code) == BROWSER_ERROR_TIMEOUT) {
+    return ListenResult::Quiet();
+  }
+  return ListenResult::Failure(static_cast<std::uint32_t>(code));
 }
 
 void WebHidTransport::CloseDevice(DeviceHandle handle) {

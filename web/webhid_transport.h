@@ -14,5 +14,9 @@ class WebHidTransport final : public HidTransport {
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  // Every page that has the device open receives every input report: another tab talking to
+  // the unit is heard here.
+  ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                      std::uint32_t timeoutMs) override;
   void CloseDevice(DeviceHandle handle) override;
 };

@@ -252,8 +252,11 @@ const WorkerHid = (() => {
     }
   };
 
-  // The next input report (report ID at byte 0), or an error code.
-  api.read = (handle) => {
+  // The next input report (report ID at byte 0), or an error code; the timeout code when none
+  // came within `timeoutMs` (0: only what has come already).
+  api.read = (handle, timeoutMs) => {
+    // Written out in the body: the build's minifier does not count a default parameter as a use.
+    const limitMs = timeoutMs === undefined ? READ_TIMEOUT_MS : timeoutMs;
     const entry = handles.get(handle);
     if (!entry) {
       return Promise.resolve(BROWSER_ERROR.noHandle);
@@ -264,8 +267,11 @@ const WorkerHid = (() => {
     if (entry.gone) {
       return Promise.resolve(BROWSER_ERROR.unplugged);
     }
+    if (limitMs === 0) {
+      return Promise.resolve(BROWSER_ERROR.timeout);
+    }
     return new Promise((resolve) => {
-      const timer = setTimeout(() => finish(BROWSER_ERROR.timeout), READ_TIMEOUT_MS);
+      const timer = setTimeout(() => finish(BROWSER_ERROR.timeout), limitMs);
       function finish(result) {
         clearTimeout(timer);
         entry.reader = null;
@@ -276,8 +282,8 @@ const WorkerHid = (() => {
   };
 
   // Reads the next input report into the core's buffer (zero past the report); 0 or an error code.
-  api.readInto = async (handle, buffer, length) => {
-    const report = await api.read(handle);
+  api.readInto = async (handle, buffer, length, timeoutMs) => {
+    const report = await api.read(handle, timeoutMs);
     if (typeof report === 'number') {
       return report;
     }

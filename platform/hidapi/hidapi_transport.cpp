@@ -235,6 +235,24 @@ IoResult HidapiTransport::ReadReport(DeviceHandle handle, std::span<std::uint8_t
   return IoResult::Success();
 }
 
+ListenResult HidapiTransport::Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                                     std::uint32_t timeoutMs) {
+  if (Find(handle) == nullptr) {
+    return ListenResult::Failure(EBADF);
+  }
+  if (buffer.empty()) {
+    return ListenResult::Failure(EINVAL);
+  }
+  // Every holder of a hidraw node receives every input report, whoever asked for it.
+  const int timeout = static_cast<int>(std::min<std::uint32_t>(timeoutMs, INT_MAX));
+  errno = 0;
+  const int n = hid_read_timeout(AsDevice(handle), buffer.data(), buffer.size(), timeout);
+  if (n < 0) {
+    return ListenResult::Failure(OsErrorOr(EIO));
+  }
+  return n == 0 ? ListenResult::Quiet() : ListenResult::Heard();
+}
+
 void HidapiTransport::CloseDevice(DeviceHandle handle) {
   if (const OpenDevice* device = Find(handle)) {
     std::erase_if(open_, [&](const auto& open) { return open.get() == device; });

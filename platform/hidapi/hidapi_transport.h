@@ -43,6 +43,8 @@ class HidapiTransport final : public HidTransport {
   bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
+  ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                      std::uint32_t timeoutMs) override;
   void CloseDevice(DeviceHandle handle) override;
 
   // Every programming unit present, in enumeration order, each node once.

@@ -39,7 +39,7 @@ HANDLE AsHandle(DeviceHandle handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
 
-// One overlapped read or write. It owns the event and the OVERLAPPED, and it never lets them (or
+// One overlapped write. It owns the event and the OVERLAPPED, and it never lets them (or
 // the caller's buffer) go while the system may still write to them: a transfer that outlives its
 // time-out is cancelled and its completion awaited.
 class OverlappedTransfer {
@@ -61,12 +61,6 @@ class OverlappedTransfer {
       return false;
     }
     return Finish(WriteFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
-  }
-  bool Read(void* data, DWORD length, DWORD timeoutMs) {
-    if (!event_) {
-      return false;
-    }
-    return Finish(ReadFile(file_, data, length, nullptr, &overlapped_), timeoutMs);
   }
 
  private:
@@ -204,12 +198,31 @@ bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out
   }
   out.output = caps.OutputReportByteLength;
   out.input = caps.InputReportByteLength;
+  reads_[handle].inputLength = out.input;
   return true;
+}
+
+PostedRead* Win32HidTransport::ReadOf(DeviceHandle handle, std::size_t fallbackLength) {
+  UnitReads& reads = reads_[handle];
+  if (!reads.read) {
+    const std::size_t length = reads.inputLength != 0 ? reads.inputLength : fallbackLength;
+    if (length == 0) {
+      return nullptr;
+    }
+    reads.read = std::make_unique<PostedRead>(AsHandle(handle), length);
+  }
+  return reads.read.get();
 }
 
 IoResult Win32HidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {
   // The HID class driver fails a write that is not exactly the output report length with the
   // report ID first, which is why the link hands over the whole report and nothing else.
+  // The reply's read goes out first. Wine's HID class driver can strand a read that reaches it
+  // while the reply is being queued, so the read must wait there before the unit can answer.
+  // Should it fail to start, the read after the write starts it again and reports why.
+  if (PostedRead* read = ReadOf(handle, 0)) {
+    (void)read->Post();
+  }
   OverlappedTransfer transfer(AsHandle(handle));
   if (transfer.Write(report.data(), static_cast<DWORD>(report.size()), transferTimeoutMs_)) {
     return IoResult::Success();
@@ -223,13 +236,50 @@ IoResult Win32HidTransport::ReadReport(DeviceHandle handle, std::span<std::uint8
   if (!buffer.empty()) {
     buffer[0] = REPORT_ID_IN;
   }
-  OverlappedTransfer transfer(AsHandle(handle));
-  if (transfer.Read(buffer.data(), static_cast<DWORD>(buffer.size()), transferTimeoutMs_)) {
-    return IoResult::Success();
+  PostedRead* read = ReadOf(handle, buffer.size());
+  if (read == nullptr) {
+    return IoResult::Failure(ERROR_INVALID_PARAMETER);
   }
-  return IoResult::Failure(GetLastError());
+  if (!read->Post()) {
+    return IoResult::Failure(GetLastError());
+  }
+  const PostedRead::Outcome outcome = read->Wait(buffer, transferTimeoutMs_);
+  if (outcome == PostedRead::Outcome::Failed) {
+    return IoResult::Failure(GetLastError());
+  }
+  // A silent unit's read is given up; one that completed while being cancelled did arrive, and
+  // counts.
+  if (outcome == PostedRead::Outcome::TimedOut && !read->Cancel(buffer)) {
+    return IoResult::Failure(ERROR_TIMEOUT);
+  }
+  // The next report (normally the next request's reply) finds a read already waiting.
+  (void)read->Post();
+  return IoResult::Success();
+}
+
+ListenResult Win32HidTransport::Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,
+                                       std::uint32_t timeoutMs) {
+  PostedRead* read = ReadOf(handle, buffer.size());
+  if (read == nullptr) {
+    return ListenResult::Failure(ERROR_INVALID_PARAMETER);
+  }
+  if (!read->Post()) {
+    return ListenResult::Failure(GetLastError());
+  }
+  switch (read->Wait(buffer, timeoutMs)) {
+    case PostedRead::Outcome::TimedOut:
+      return ListenResult::Quiet();
+    case PostedRead::Outcome::Done:
+      (void)read->Post();
+      return ListenResult::Heard();
+    case PostedRead::Outcome::Failed:
+      break;
+  }
+  return ListenResult::Failure(GetLastError());
 }
 
 void Win32HidTransport::CloseDevice(DeviceHandle handle) {
+  // The posted read is cancelled and over before its handle goes.
+  reads_.erase(handle);
   KernelObject file(AsHandle(handle));
 }

@@ -38,6 +38,9 @@ class InstantTransport : public HidTransport {
     argument_ = report[3];
     return IoResult::Success();
   }
+  ListenResult Listen(DeviceHandle, std::span<std::uint8_t>, std::uint32_t) override {
+    return ListenResult::Quiet();
+  }
   IoResult ReadReport(DeviceHandle, std::span<std::uint8_t> buffer) override {
     buffer[0] = REPORT_ID_IN;
     buffer[1] = 0;

@@ -234,6 +234,24 @@ TEST(GuestWine, StartUpAndAWholeUpdateThroughWinesOwnHidStack) {
   EXPECT_EQ(ReadBytes(Folder("wine-update") + "/flash.bin"), expected::FlashAfterUpdate(image));
 }
 
+// GUEST_WINE_ROUNDS=N (tests/guest/run.sh) plays the whole update N times: each further round
+// went as the first did, with no reply lost on the way.
+TEST(GuestWine, EveryFurtherRoundUpdatedTheUnitWhole) {
+  const std::string text = ReadText(Results() + "/wine-rounds");
+  const int rounds = text.empty() ? 1 : std::stoi(text);
+  const std::vector<std::uint8_t> image = Image();
+  for (int round = 2; round <= rounds; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::string unit = "wine-update-" + std::to_string(round);
+    ExpectDriverPassed(unit);
+    const std::vector<TracedRequest> trace = ReadTrace(Folder(unit));
+    ExpectRequests(trace,
+                   Concat(Concat(expected::ReadyIdentification(), expected::ReadyIdentification()),
+                          expected::UpdateRequests(image)));
+    EXPECT_EQ(ReadBytes(Folder(unit) + "/flash.bin"), expected::FlashAfterUpdate(image));
+  }
+}
+
 TEST(GuestWine, UnplugAndReplugReachTheDialog) {
   ExpectDriverPassed("wine-replug");
   // The replugged unit was identified anew: the arrival reached the program through winebus.

@@ -5,6 +5,8 @@
 # release's package over the test package and updates a unit with it (IMAGE: what it carries).
 #
 #   tests/guest/run.sh [--release-deb DEB IMAGE] [RESULTS]      (default build/guest/results)
+#
+# GUEST_WINE_ROUNDS=N plays the Windows program's whole update N times in a row (default 1).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 release_deb="" release_image=""
@@ -40,9 +42,11 @@ if [[ -n "$release_deb" ]]; then
   echo "$release_deb" >"$results/release-deb.path"
   echo "$release_image" >"$results/release-image.path"
 fi
+# Variables reach the guest only on the kernel's command line; the round count goes in a file.
+echo "${GUEST_WINE_ROUNDS:-1}" >"$results/wine-rounds"
 start=$SECONDS
 status=0
-tools/guest --udev --usb-hid --timeout 900 "$results" tests/guest/scenarios.sh || status=$?
+tools/guest --udev --usb-hid --timeout "$((900 + 240 * (${GUEST_WINE_ROUNDS:-1} - 1)))" "$results" tests/guest/scenarios.sh || status=$?
 echo "tests/guest: the guest ran for $((SECONDS - start)) s (status $status)"
 if ((status != 0)); then
   echo "tests/guest: the end of the guest's console:"

@@ -543,6 +543,43 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
 INSTANTIATE_TEST_SUITE_P(Stages, FailureTest, ::testing::ValuesIn(kFailureCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Another program talks to the unit: heard right before the update's first request (it began
+// while the dialog sat idle with the unit open), or joining during the transfer. The update stops
+// before its next request, says why, and never claims success over what was written.
+struct OtherTalkerCase {
+  const char* name;
+  std::size_t fromRequest;  // 0: already talking when Update is pressed
+  ResultCode result;
+  std::size_t requestsSent;
+};
+
+class OtherTalkerTest : public UpdateRunnerTest,
+                        public ::testing::WithParamInterface<OtherTalkerCase> {};
+
+TEST_P(OtherTalkerTest, StopsBeforeTheNextRequestAndSaysAnotherProgramWrites) {
+  const OtherTalkerCase& c = GetParam();
+  UseImage(MakeTestImage(kCarriedImageBytes));
+  StartWithReadyUnit();
+  unit->StartOtherTalker(c.fromRequest);
+
+  runner().Run();
+
+  ASSERT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(view.messages[1].text,
+            T(IDS_OTHER_WRITER) + L"\nThe system shows following errorcode: 0x" +
+                Hex8(static_cast<std::uint32_t>(c.result)) + L"-0x" + Hex8(0));
+  EXPECT_NE(view.hint, T(IDS_SUCCESS));
+  EXPECT_EQ(unit->requests().size(), c.requestsSent);
+  EXPECT_TRUE(std::none_of(unit->requests().begin(), unit->requests().end(), IsClosingRequest));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, OtherTalkerTest,
+    ::testing::Values(OtherTalkerCase{"BeforeTheFirstRequest", 0, RESULT_BUSY, 0},
+                      OtherTalkerCase{"WithTheErase", 3, RESULT_OTHER_WRITER, 3},
+                      OtherTalkerCase{"DuringTheTransfer", 700, RESULT_OTHER_WRITER, 700}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(UpdateRunnerTest, RefusedBlockShowsItsCodeInGerman) {
   UseLanguage(Language::German);
   UseImage(MakeTestImage(480));

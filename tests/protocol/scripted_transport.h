@@ -60,6 +60,12 @@ class ScriptedTransport : public HidTransport {
     return IoResult::Success();
   }
 
+  // Nothing but the script's replies ever comes, unless a test says otherwise.
+  ListenResult listenResult = ListenResult::Quiet();
+  ListenResult Listen(DeviceHandle, std::span<std::uint8_t>, std::uint32_t) override {
+    return listenResult;
+  }
+
   // The OS error every failed transfer of the script carries.
   static constexpr std::uint32_t kFailedTransfer = 31;
   void CloseDevice(DeviceHandle) override {}

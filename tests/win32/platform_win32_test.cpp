@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/device_notification.h"
+#include "platform/win32/posted_read.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_hid_transport.h"
 #include "platform/win32/win32_unit_claims.h"
@@ -186,6 +187,58 @@ TEST(Win32HidTransport, FailedWriteCarriesTheSystemError) {
   EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_PENDING));
   EXPECT_NE(error, static_cast<DWORD>(ERROR_TIMEOUT));
+}
+
+// A posted read outlives a wait that ran out: the report that comes later lands in it, and its
+// bytes are delivered whole.
+TEST(PostedRead, AWaitThatRunsOutKeepsTheReadForTheLateReport) {
+  PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
+  PostedRead read(unit.client.get(), 65);
+  ASSERT_TRUE(read.Post());
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  EXPECT_EQ(read.Wait(buffer, 50), PostedRead::Outcome::TimedOut);
+  EXPECT_TRUE(read.posted());
+  const auto reply = Report(0x02, 0x44, 65);
+  ASSERT_TRUE(unit.Send(reply));
+  EXPECT_EQ(read.Wait(buffer, 2000), PostedRead::Outcome::Done);
+  EXPECT_EQ(buffer, reply);
+  EXPECT_FALSE(read.posted());
+}
+
+// Cancelling a read nobody answers ends it as cancelled, and a new one can be posted and read.
+TEST(PostedRead, CancelEndsTheReadAndANewOneWorks) {
+  PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
+  PostedRead read(unit.client.get(), 65);
+  ASSERT_TRUE(read.Post());
+  std::vector<std::uint8_t> buffer(65, 0xEE);
+  EXPECT_FALSE(read.Cancel(buffer));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+  EXPECT_EQ(buffer[1], 0xEE) << "a cancelled read delivers nothing";
+  ASSERT_TRUE(read.Post());
+  const auto reply = Report(0x02, 0x45, 65);
+  ASSERT_TRUE(unit.Send(reply));
+  EXPECT_EQ(read.Wait(buffer, 2000), PostedRead::Outcome::Done);
+  EXPECT_EQ(buffer, reply);
+}
+
+// After a reply the transport keeps the next read posted; closing the unit ends that read at once
+// and lets the handle go (the unit's end then finds nobody there).
+TEST(Win32HidTransport, ClosingAUnitEndsTheReadKeptPosted) {
+  PipeUnit unit(4096);
+  ASSERT_TRUE(unit.server && unit.client);
+  const HidLibrary hid;  // reads and writes need no hid.dll
+  Win32HidTransport transport(hid, 2000);
+  EXPECT_TRUE(transport.WriteReport(unit.device(), Report(0x01, 0x5A, 65)).ok);
+  EXPECT_EQ(unit.Receive().size(), 65u);
+  ExpectReadsTheReply(unit, transport, 0xA6);
+  const DeviceHandle device = unit.device();
+  unit.client.release();
+  const double start = NowMs();
+  transport.CloseDevice(device);
+  EXPECT_LT(NowMs() - start, 1000.0);
+  EXPECT_FALSE(unit.Send(Report(0x02, 0x01, 65)));
 }
 
 // ---------------------------------------------------------------- the precise wait
