@@ -8,7 +8,6 @@
 #include <string>
 
 #include "protocol/unit_filter.h"
-#include "web/browser_errors.h"
 
 // Handles are small positive numbers of WorkerHid's table; calls return 0 or an error code.
 EM_ASYNC_JS(int, web_hid_list, (), { return await WorkerHid.list(); });
@@ -29,6 +28,10 @@ EM_ASYNC_JS(int, web_hid_listen, (int handle, std::uint8_t* buffer, int length, 
 EM_ASYNC_JS(void, web_hid_close, (int handle), { await WorkerHid.close(handle); });
 
 namespace {
+
+// A read that heard nothing within its time: the worker's code for it (BROWSER_ERROR.timeout in
+// web/worker_pre.js, where every browser error code is given).
+constexpr std::uint32_t BROWSER_READ_TIMED_OUT = 0xB006;
 
 DevicePath PathOf(int handle) {
   const int bytes = web_hid_path_bytes(handle);
@@ -125,7 +128,7 @@ ListenResult WebHidTransport::Listen(DeviceHandle handle, std::span<std::uint8_t
   if (code == 0) {
     return ListenResult::Heard();
   }
-  if (static_cast<std::uint32_t>(code) == BROWSER_ERROR_TIMEOUT) {
+  if (static_cast<std::uint32_t>(code) == BROWSER_READ_TIMED_OUT) {
     return ListenResult::Quiet();
   }
   return ListenResult::Failure(static_cast<std::uint32_t>(code));
