@@ -11,9 +11,9 @@ import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
 GENERATOR = HERE.parents[1] / "cmake" / "generate_messages.py"
-spec = importlib.util.spec_from_file_location("generate_messages", GENERATOR)
-generator = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(generator)
+loader_spec = importlib.util.spec_from_file_location("generate_messages", GENERATOR)
+generator = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(generator)
 
 # Each bad catalogue and the words its refusal must contain.
 REFUSALS = {
