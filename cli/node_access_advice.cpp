@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "cli/file_mode_text.h"
 #include "texts/message_format.h"
 #include "texts/text_encoding.h"
 
@@ -22,16 +23,6 @@ std::wstring GroupName(gid_t gid) {
   return entry != nullptr ? WideFromUtf8(entry->gr_name) : std::to_wstring(gid);
 }
 
-// "crw-rw----" as ls shows it.
-std::wstring ModeText(mode_t mode) {
-  std::wstring text = S_ISCHR(mode) ? L"c" : S_ISDIR(mode) ? L"d" : L"-";
-  const wchar_t letters[] = L"rwx";
-  for (int bit = 8; bit >= 0; --bit) {
-    text += (mode & (1u << bit)) != 0 ? letters[(8 - bit) % 3] : L'-';
-  }
-  return text;
-}
-
 }  // namespace
 
 std::wstring NodeAccessAdvice::Explain(const std::string& path, const Catalogue& texts) const {
@@ -39,7 +30,7 @@ std::wstring NodeAccessAdvice::Explain(const std::string& path, const Catalogue&
   struct stat node {};
   if (::stat(path.c_str(), &node) == 0) {
     const std::wstring values[] = {UserName(node.st_uid), GroupName(node.st_gid),
-                                   ModeText(node.st_mode)};
+                                   FileModeText(node.st_mode)};
     advice = FormatWithTexts(texts.Text(IDS_CLI_NODE_MODE), values) + L"\n";
   }
   for (const std::string& rule : ruleFiles_) {

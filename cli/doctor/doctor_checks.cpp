@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/file_mode_text.h"
 #include "protocol/vendor.h"
 #include "texts/message_format.h"
 #include "texts/text_encoding.h"
@@ -15,16 +16,6 @@ namespace {
 std::wstring Hex4(unsigned value) {
   wchar_t text[8];
   std::swprintf(text, 8, L"%04x", value & 0xFFFFu);
-  return text;
-}
-
-// "crw-rw----" as ls shows it.
-std::wstring ModeText(mode_t mode) {
-  std::wstring text = S_ISCHR(mode) ? L"c" : S_ISDIR(mode) ? L"d" : L"-";
-  const wchar_t letters[] = L"rwx";
-  for (int bit = 8; bit >= 0; --bit) {
-    text += (mode & (1u << bit)) != 0 ? letters[(8 - bit) % 3] : L'-';
-  }
   return text;
 }
 
@@ -140,7 +131,7 @@ UnitChecks JudgeUnit(const UnitFacts& unit, const SystemFacts& facts, const User
   bool mayOpen = true;
   if (unit.node) {
     const std::wstring access[] = {W(unit.nodePath), W(unit.ownerName), W(unit.groupName),
-                                   ModeText(unit.node->mode), AclText(unit, texts)};
+                                   FileModeText(unit.node->mode), AclText(unit, texts)};
     mayOpen = MayOpen(unit, user);
     result.checks.push_back(Line("access", mayOpen ? Verdict::Ok : Verdict::Failed,
                                  FormatWithTexts(texts.Text(IDS_DOCTOR_ACCESS), access)));
