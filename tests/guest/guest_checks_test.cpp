@@ -77,15 +77,20 @@ std::vector<expected::RequestPattern> Concat(std::vector<expected::RequestPatter
 }
 
 // No wait ended early: each request of an update (from the lock on) came at least the mandated
-// time after the one before it.
+// time after the one before it. The unit stamps a request when the kernel hands it over, not when
+// the program wrote it, so one request delivered late under the emulator shortens the gap after it
+// (seen: 0.54 ms short of 5,020 ms on a loaded machine). The allowance is far below any wait, so a
+// wait left out still fails; the exact waits are proven on the host suites' own clock.
 void ExpectMandatedWaits(const std::vector<TracedRequest>& update, std::size_t blocks = kBlocks) {
+  constexpr std::uint64_t kDeliveryAllowanceUs = 2'000;
+  const auto atLeast = [](std::uint64_t waitMs) { return waitMs * 1000 - kDeliveryAllowanceUs; };
   ASSERT_EQ(update.size(), 4 + blocks + 2);
   const auto gapUs = [&](std::size_t i) { return update[i].requestUs - update[i - 1].requestUs; };
-  EXPECT_GE(gapUs(1), 20'000u);
-  EXPECT_GE(gapUs(2), 20'000u);
-  EXPECT_GE(gapUs(3), (1000u + 4000u + 20u) * 1000u) << "erase reply wait, settle wait, stage gap";
+  EXPECT_GE(gapUs(1), atLeast(20));
+  EXPECT_GE(gapUs(2), atLeast(20));
+  EXPECT_GE(gapUs(3), atLeast(1000 + 4000 + 20)) << "erase reply wait, settle wait, stage gap";
   for (std::size_t i = 4; i <= 4 + blocks; ++i) {
-    ASSERT_GE(gapUs(i), 20'000u) << "before request " << i;
+    ASSERT_GE(gapUs(i), atLeast(20)) << "before request " << i;
   }
 }
 
