@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs inside the guest (tools/guest --udev): only the Windows program's whole updates under
+# Wine's own HID stack, as many as OUT/wine-rounds says, with the program named in OUT/exe.path
+# (default: this checkout's build). It counts one build's lost replies against another's:
+#
+#   GUEST_WINE_ROUNDS=N tests/guest/run.sh --wine-only EXE [RESULTS]
+set -uo pipefail
+out=$1
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+unit="$repo/build/host/sim/uhid/uhid_unit"
+exe="$(cat "$out/exe.path" 2>/dev/null || echo "$repo/build/windows/pelora-updater.exe")"
+driver="$repo/build/windows/tests/guest/guest_driver.exe"
+
+source "$repo/tests/guest/unit-helpers.sh"
+
+modprobe uhid && modprobe hid-generic || note "cannot load uhid and hid-generic"
+note "the Windows program under Wine's own HID stack: $exe"
+source "$repo/tests/guest/wine-scenarios.sh"
+note "done"
