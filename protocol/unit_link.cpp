@@ -23,18 +23,20 @@ ResultCode IgnoreReply(std::span<const std::uint8_t>) {
 }  // namespace
 
 // Carries one request: write it at the unit's full output report length, read the reply at the
-// full input report length, then judge the reply with `rule`. A report still waiting after the
-// reply was sent by the unit to someone else's request: another program is writing to the unit,
-// so this reply may not be ours either, and the link stops before its next request rather than
-// write into that conversation. No unit, or one whose reports are
-// too short, gives "no unit" and sends nothing (so identification refuses such a unit before its
-// first request); a failed write reads nothing.
+// full input report length, then judge the reply with `rule`. A report waiting before the request
+// is written, or still waiting after its reply was read, was sent by the unit to someone else's
+// request: another program is writing to the unit, so this reply may not be ours either, and the
+// link stops rather than write into that conversation. Looking before the write as well catches a
+// foreign reply that came after the last look and was then read in place of ours. No unit, or one
+// whose reports are too short, gives "no unit" and sends nothing (so identification refuses such a
+// unit before its first request); a failed write reads nothing.
 template <typename Rule>
 RequestResult UnitLink::Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options) {
   if (!IsOpen() || !CanCarryProtocol(lengths_)) {
     return {RESULT_NO_DEVICE};
   }
-  if (othersHeard_) {
+  if (othersHeard_ || ReportWaiting()) {
+    othersHeard_ = true;
     return {RESULT_OTHER_WRITER};
   }
 
@@ -58,13 +60,18 @@ RequestResult UnitLink::Exchange(const UnitRequest& request, Rule&& rule, Exchan
   if (!read.ok) {
     return {RESULT_READ_FAILED, read.osError};
   }
-  std::vector<std::uint8_t> extra(in.size());
-  if (transport_.Listen(handle_, std::span(extra).first(lengths_.input), 0).outcome ==
-      ListenResult::Outcome::Heard) {
+  if (ReportWaiting()) {
     othersHeard_ = true;
     return {RESULT_OTHER_WRITER};
   }
   return {rule(std::span<const std::uint8_t>(reply))};
+}
+
+bool UnitLink::ReportWaiting() {
+  std::vector<std::uint8_t> extra(std::max<std::size_t>(REPORT_BUFFER_MIN, lengths_.input));
+  extra[0] = REPORT_ID_IN;
+  return transport_.Listen(handle_, std::span(extra).first(lengths_.input), 0).outcome ==
+         ListenResult::Outcome::Heard;
 }
 
 RequestResult UnitLink::ListenForOthers(std::uint32_t timeoutMs) {

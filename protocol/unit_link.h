@@ -72,6 +72,8 @@ class UnitLink {
   RequestResult Exchange(const UnitRequest& request, Rule&& rule, ExchangeOptions options);
   // Listens for `timeoutMs`: RESULT_BUSY when something came, otherwise 0.
   RequestResult ListenForOthers(std::uint32_t timeoutMs);
+  // A report is there to take now, without waiting: nobody here asked for it.
+  bool ReportWaiting();
   template <typename Rule>
   RequestResult Exchange(const UnitRequest& request, Rule&& rule) {
     return Exchange(request, rule, ExchangeOptions{});

@@ -50,6 +50,19 @@ TEST_F(LinkTest, AReplyNoRequestExplainsStopsTheNextRequest) {
   EXPECT_TRUE(link.IsOpen());
 }
 
+// A foreign reply that came between two of our requests, after the look that followed the first
+// reply: on a real stack the next read could take it for ours, so the next request is not sent.
+TEST_F(LinkTest, AReplyThatCameBetweenTwoRequestsStopsTheSecondBeforeItIsSent) {
+  sim::SimulatedUnit& unit = Plug();
+  ASSERT_EQ(link.Open().code, RESULT_OK);
+  ASSERT_EQ(link.SetSystemLock(true).code, RESULT_OK);
+  ASSERT_EQ(link.SetEscWriteProtection(false).code, RESULT_OK);
+  const std::size_t sent = unit.requests().size();
+  unit.StartOtherTalker(0);
+  EXPECT_EQ(link.Erase(), RequestResult{RESULT_OTHER_WRITER});
+  EXPECT_EQ(unit.requests().size(), sent);
+}
+
 // Another program that was quiet while we listened, heard during identification: the unit is
 // busy and closed after that one request.
 TEST_F(LinkTest, AnotherProgramHeardDuringIdentificationMakesTheUnitBusy) {
