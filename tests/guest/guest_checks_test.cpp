@@ -5,11 +5,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "build_facts.h"
+#include "protocol/unit_report.h"
 #include "tests/guest/guest_results.h"
 #include "tests/support/expected_requests.h"
 #include "texts/message_catalogue.h"
@@ -182,6 +185,56 @@ TEST(GuestUdev, ThePackagedRuleLetsAPlugdevMemberListAndUpdate) {
                         expected::UpdateRequests(image)));
   ExpectMandatedWaits(Tail(trace, 4 + kBlocks + 2));
   EXPECT_EQ(ReadBytes(Folder("with-rule") + "/flash.bin"), expected::FlashAfterUpdate(image));
+}
+
+// A second program opens the node of a unit that pelora-update is updating, without a claim, once
+// the update is in its block stage (tests/guest/second_talker). One that listens first, as our
+// programs do, hears the replies meant for pelora-update and sends nothing; the update ends whole.
+TEST(GuestSecondTalker, OneThatListensFirstHearsTheUpdateAndSendsNothing) {
+  const ProgramRun talker = ReadRun(Folder("second-polite"), "talker");
+  EXPECT_EQ(talker.status, 8) << Describe(talker);
+  const ProgramRun update = ReadRun(Folder("second-polite"), "update");
+  EXPECT_EQ(update.status, 0) << Describe(update);
+  EXPECT_TRUE(Contains(update.out, Text(IDS_SUCCESS))) << Describe(update);
+
+  const std::vector<std::uint8_t> image = Image();
+  ExpectRequests(ReadTrace(Folder("second-polite")),
+                 Concat(expected::ReadyIdentification(), expected::UpdateRequests(image)));
+  EXPECT_EQ(ReadBytes(Folder("second-polite") + "/flash.bin"), expected::FlashAfterUpdate(image));
+}
+
+// One that writes at once: the reply to its request reaches pelora-update too, which stops before
+// a later request (no closing pair: that too would be written into the other program's
+// conversation) and says another program writes the unit, never that it succeeded.
+TEST(GuestSecondTalker, OneThatWritesAtOnceStopsTheUpdateWithItsOwnMessage) {
+  const ProgramRun talker = ReadRun(Folder("second-blind"), "talker");
+  ASSERT_EQ(talker.status, 0) << Describe(talker);
+  const ProgramRun update = ReadRun(Folder("second-blind"), "update");
+  EXPECT_NE(update.status, 0) << Describe(update);
+  EXPECT_TRUE(Contains(update.err + update.out, Text(IDS_OTHER_WRITER))) << Describe(update);
+  EXPECT_FALSE(Contains(update.out, Text(IDS_SUCCESS))) << Describe(update);
+
+  const std::vector<TracedRequest> trace = ReadTrace(Folder("second-blind"));
+  const std::size_t identification = expected::ReadyIdentification().size();
+  const auto foreign = std::find_if(
+      trace.begin() + static_cast<std::ptrdiff_t>(std::min(identification, trace.size())),
+      trace.end(), [](const TracedRequest& request) {
+        return request.bytes.size() > 1 && request.bytes[1] == CMD_IDENTIFY;
+      });
+  ASSERT_NE(foreign, trace.end()) << "the second program's request never reached the unit";
+  // Replies carry nothing that names their request, so the foreign one is found as a report too
+  // many at one of the link's looks; the unit behind QEMU answers late enough to let a few more
+  // blocks go first. But the update stops before its end, and sends no closing pair after it.
+  const auto after =
+      std::span(trace).subspan(static_cast<std::size_t>(foreign - trace.begin()) + 1);
+  EXPECT_TRUE(std::all_of(after.begin(), after.end(), [](const TracedRequest& request) {
+    return request.bytes.size() > 1 && request.bytes[1] == CMD_WRITE_BLOCK;
+  })) << "only blocks in flight may follow the second program's request";
+  const std::size_t blocks = static_cast<std::size_t>(
+      std::count_if(trace.begin(), trace.end(), [](const TracedRequest& request) {
+        return request.bytes.size() > 1 && request.bytes[1] == CMD_WRITE_BLOCK;
+      }));
+  EXPECT_LT(blocks, kBlocks) << "the update went on to its last block";
 }
 
 // Run when the guest stage was given a release's package (tests/guest/run.sh --release-deb): that

@@ -72,6 +72,18 @@ run with-rule update --as "$user" /usr/bin/pelora-update update --yes
 unplug with-rule
 doctor_with_rule
 
+note "a second program on the node while pelora-update updates: one that listens, one that does not"
+# Neither claims the unit: the second talker is only seen on the wire, by the replies it causes.
+for manner in polite blind; do
+  name="second-$manner"
+  plug "$name"
+  run "$name" update "$cli" update --yes &
+  update_run=$!
+  run "$name" talker "$host/tests/guest/second_talker" "--$manner" "$(cat "$out/$name/node")"
+  wait "$update_run"
+  unplug "$name"
+done
+
 note "the same rule on a real USB HID device: QEMU's keyboard, vendor 0627 product 0001"
 mkdir -p "$out/usb"
 modprobe xhci-pci && modprobe usbhid
