@@ -69,6 +69,20 @@ if [[ -n "$wine_only_exe" ]]; then
     echo "--- round $round:"
     grep -h -E "Failure|Expected|Which is|error" "$results/$name/driver.out" | head -n 12
   done
+  # The whole update as the unit saw it, lock request to the closing pair's last request, in
+  # each round that succeeded and in the floor client's run.
+  update_seconds() {
+    awk '$4 ~ /^010b0101/ && !lock {lock = $2} END {if (lock) printf "%.3f", ($2 - lock) / 1e6}' \
+      "$1/requests.txt"
+  }
+  floor="$(update_seconds "$results/wine-floor")"
+  echo "tests/guest: the floor client: status $(cat "$results/wine-floor/floor.status"), ${floor:-no} s"
+  for round in $(awk '$2 == 0 {print $1}' "$rounds_file"); do
+    name=wine-update
+    ((round > 1)) && name="wine-update-$round"
+    seconds="$(update_seconds "$results/$name")"
+    echo "tests/guest: round $round: $seconds s, ratio to the floor $(awk -v a="$seconds" -v b="$floor" 'BEGIN{if (b > 0) printf "%.4f", a / b}')"
+  done
   ((status == 0 && failed == 0))
   exit
 fi

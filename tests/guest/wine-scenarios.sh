@@ -8,7 +8,9 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 mkdir -p "$out/wine"
 # The prefix tests/guest/run.sh made on the host (winebus's SDL bus off); writes stay in the overlay.
-export WINEPREFIX="$repo/build/guest/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's own errors go to the driver's stderr (OUT/NAME/driver.err): a program that cannot start
+# under Wine ends before its dialog, and only Wine can say why.
+export WINEPREFIX="$repo/build/guest/wineprefix" WINEDEBUG=-all,err+all WINEDLLOVERRIDES="mscoree,mshtml="
 Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$out/wine/xvfb.log" 2>&1 &
 xvfb=$!
 export DISPLAY=:7
