@@ -45,11 +45,17 @@ void ConnectionView::Classify(Moment moment) {
   }
 }
 
+MessageId ConnectionView::BusyText() const {
+  // The front end's own words are for a claim it saw refused; a unit heard talking to another
+  // program is busy for a reason no claim here shows.
+  return link_.heardOthersAtOpen() ? IDS_UNIT_BUSY : busyText_;
+}
+
 void ConnectionView::ShowStartupState(ResultCode openResult) {
   if (openResult != RESULT_OK) {
     RejectUnit();
     // A unit another program holds was found, but left alone: say so rather than "no unit".
-    ShowGuidance(openResult == RESULT_BUSY ? busyText_ : IDS_NO_UNIT);
+    ShowGuidance(openResult == RESULT_BUSY ? BusyText() : IDS_NO_UNIT);
   } else {
     Classify(Moment::Startup);
   }
@@ -66,7 +72,7 @@ void ConnectionView::OnArrival(const DeviceEvent& event) {
   const ResultCode opened = link_.Open().code;
   if (opened == RESULT_BUSY) {
     view_.EnableUpdate(false);
-    ShowGuidance(busyText_);
+    ShowGuidance(BusyText());
     return;
   }
   if (opened != RESULT_OK) {

@@ -11,8 +11,8 @@
 // wrong ESC, a message box. The only place where the dialog judges a unit ready for an update.
 class ConnectionView {
  public:
-  // `busyText` is what a unit held by someone else is called: the dialog's holder is another
-  // program, the page's another tab.
+  // `busyText` is what a unit whose claim was refused is called: the dialog's holder is another
+  // program, the page's another tab. A unit heard talking to someone else is IDS_UNIT_BUSY.
   ConnectionView(DialogView& view, UnitLink& link, const Catalogue& texts, VersionPanel& panel,
                  MessageId busyText = IDS_UNIT_BUSY)
       : view_(view), link_(link), texts_(texts), panel_(panel), busyText_(busyText) {}
@@ -29,6 +29,7 @@ class ConnectionView {
   void OnRemoval(const DeviceEvent& event);
   void ShowGuidance(MessageId status);
   void RejectUnit();
+  MessageId BusyText() const;
 
   DialogView& view_;
   UnitLink& link_;

@@ -90,6 +90,7 @@ RequestResult UnitLink::ListenForOthers(std::uint32_t timeoutMs) {
 
 RequestResult UnitLink::Open() {
   Close();
+  heardOthersAtOpen_ = false;
   OpenedDevice device;
   const ResultCode found = transport_.FindAndOpen(device);
   if (found != RESULT_OK) {
@@ -100,6 +101,7 @@ RequestResult UnitLink::Open() {
 
 RequestResult UnitLink::Open(OpenedDevice device) {
   Close();
+  heardOthersAtOpen_ = false;
   handle_ = device.handle;
   devicePath_ = std::move(device.path);
   identity_ = UnitIdentity(device.productId);
@@ -108,6 +110,7 @@ RequestResult UnitLink::Open(OpenedDevice device) {
     const RequestResult others = ListenForOthers(LISTEN_MS);
     if (others.code == RESULT_BUSY) {
       Close();
+      heardOthersAtOpen_ = true;
     }
     if (!others.ok()) {
       return others;
@@ -116,6 +119,7 @@ RequestResult UnitLink::Open(OpenedDevice device) {
   const RequestResult identified = Query();
   if (identified.code == RESULT_OTHER_WRITER) {
     Close();
+    heardOthersAtOpen_ = true;
     return {RESULT_BUSY};
   }
   return identified;

@@ -32,6 +32,10 @@ class UnitLink {
   const DevicePath& devicePath() const { return devicePath_; }
   const ReportLengths& reportLengths() const { return lengths_; }
   const UnitIdentity& identity() const { return identity_; }
+  // The last Open found the unit busy by hearing another program talk to it, rather than by a
+  // claim refused: something that claims nothing this program can see (the browser sees no
+  // other program's claim, for one). Cleared by the next Open.
+  bool heardOthersAtOpen() const { return heardOthersAtOpen_; }
 
   // Close, find the first unit and identify it.
   RequestResult Open();
@@ -87,4 +91,5 @@ class UnitLink {
   UnitIdentity identity_;
   // Set once a report came that no request of ours explains; from then on nothing is sent.
   bool othersHeard_ = false;
+  bool heardOthersAtOpen_ = false;
 };

@@ -360,4 +360,39 @@ TEST_F(ConnectionViewTest, UnitHeldByAnotherProgramIsLeftAloneAndNamedBusy) {
   EXPECT_TRUE(link.IsOpen());
 }
 
+// The page calls a refused claim "another tab of this page"; a unit it hears talking to someone
+// else (a page of another origin, a program) is busy for a reason no claim shows, and gets the
+// general words. Both at start-up and on arrival, and nothing is sent either way.
+TEST_F(ConnectionViewTest, ARefusedClaimAndAUnitHeardTalkingGetTheirOwnBusyWords) {
+  busyText = IDS_WEB_UNIT_BUSY;
+  Rewire();
+  struct Case {
+    const char* name;
+    bool claimed;
+    MessageId shown;
+  };
+  for (const Case& c : {Case{"claim refused", true, IDS_WEB_UNIT_BUSY},
+                        Case{"heard talking", false, IDS_UNIT_BUSY}}) {
+    SCOPED_TRACE(c.name);
+    auto unit = Plug(kUnitPath);
+    if (c.claimed) {
+      claims.busy = {kUnitPath};
+    } else {
+      unit->StartOtherTalker(0);
+    }
+    connection().ShowStartupState(link.Open().code);
+    EXPECT_EQ(view.hint, Guidance(c.shown));
+
+    if (!c.claimed) {
+      unit->StartOtherTalker(0);  // still talking when the unit arrives again
+    }
+    EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath)));
+    EXPECT_EQ(view.hint, Guidance(c.shown));
+    EXPECT_EQ(view.updateEnabled, false);
+    EXPECT_TRUE(unit->requests().empty());
+    claims.busy.clear();
+    transport.Unplug(kUnitPath);
+  }
+}
+
 }  // namespace

@@ -50,7 +50,7 @@ class LogicTest : public ::testing::Test {
   void Rewire() {
     logic.reset();
     logic.emplace(DialogLogic::Seams{view, link, *catalogue, progress, clock},
-                  CarriedFirmware{image, digest});
+                  CarriedFirmware{image, digest}, busyText);
   }
 
   // Texts from `other` instead of the built-in table (it must outlive the test).
@@ -122,6 +122,8 @@ class LogicTest : public ::testing::Test {
   RecordingProgress progress;
   std::vector<std::uint8_t> image;
   Sha256Digest digest{};
+  // What the front end calls a unit whose claim was refused (the page: another tab).
+  MessageId busyText = IDS_UNIT_BUSY;
   std::optional<DialogLogic> logic;
 };
 
