@@ -39,10 +39,17 @@ const FakeHid = (() => {
       this.granted = options.granted !== false;
       this.gone = false;
       this.name = `fake-${++plugged}`;
-      this.unit = sim._sim_create(options.unitMode || 0, options.escState ?? 3,
+      // A bridge stands for a unit simulated in another tab (of another origin): what the page
+      // sends waits in `sent`, and the unit's reports come in through FakeHid.deliver.
+      this.bridge = options.bridge === true;
+      this.sent = [];
+      // Set by FakeHid.mirror: every report the unit sends, to whoever asked, as another opener
+      // of the same device receives them.
+      this.mirrored = null;
+      this.unit = this.bridge ? null : sim._sim_create(options.unitMode || 0, options.escState ?? 3,
                                   options.escFirmwareVersion ?? 0x0302,
                                   options.escTypeId ?? 0x1422605a);
-      for (const fault of options.faults || []) {
+      for (const fault of this.bridge ? [] : options.faults || []) {
         sim._sim_add_fault(this.unit, fault.command, fault.occurrence ?? 1, FAULT[fault.kind],
                            fault.code ?? 0);
       }
@@ -79,6 +86,10 @@ const FakeHid = (() => {
       const report = new Uint8Array(1 + bytes.length);
       report[0] = reportId;
       report.set(bytes, 1);
+      if (this.bridge) {
+        this.sent.push([...report]);
+        return;
+      }
       const now = performance.now();
       const at = sim._malloc(report.length);
       sim.HEAPU8.set(report, at);
@@ -107,12 +118,35 @@ const FakeHid = (() => {
       const outcome = sim._sim_read(this.unit, at, length, now);
       const report = sim.HEAPU8.slice(at, at + length);
       sim._free(at);
-      if (outcome !== 0 || !this.opened) {
+      if (outcome !== 0) {
         return;  // no reply: the reader's time-out has to end the wait
       }
-      entry.replied = now;
-      const data = new DataView(report.buffer, 1);
+      this.mirrored?.push([...report]);
+      if (!this.opened) {
+        return;
+      }
+      if (entry) {
+        entry.replied = now;
+      }
+      this.receive(report);
+    }
+
+    receive(report) {
+      const data = new DataView(new Uint8Array(report).buffer, 1);
       this.dispatchEvent(event('inputreport', { device: this, reportId: report[0], data }));
+    }
+
+    // A request from another opener of the same device: the unit answers it, and its reply
+    // reaches this page too, as every opener of a HID device receives every input report.
+    foreign(report) {
+      const bytes = new Uint8Array(report);
+      const at = sim._malloc(bytes.length);
+      sim.HEAPU8.set(bytes, at);
+      const taken = sim._sim_write(this.unit, at, bytes.length, performance.now());
+      sim._free(at);
+      if (taken) {
+        this.reply(null);
+      }
     }
   }
 
@@ -180,6 +214,27 @@ const FakeHid = (() => {
         }
       };
       check();
+    },
+    // The same unit seen from two tabs of two origins (a Web Lock is seen by one origin alone):
+    // the test relays between the unit's tab (mirror, takeMirrored, foreign) and a bridge in the
+    // other tab (plugBridge, takeSent, deliver).
+    plugBridge: (options = {}) => FakeHid.plug({ ...options, bridge: true }),
+    mirror(name) {
+      find(name).mirrored = [];
+    },
+    takeMirrored(name) {
+      const device = find(name);
+      return device.mirrored.splice(0);
+    },
+    foreign(name, report) {
+      find(name).foreign(report);
+    },
+    takeSent: (name) => find(name).sent.splice(0),
+    deliver(name, reports) {
+      const device = find(name);
+      if (device.opened && !device.gone) {
+        reports.forEach((report) => device.receive(report));
+      }
     },
     requestCount: (name) => sim._sim_request_count(find(name).unit),
     commands: (name) => {

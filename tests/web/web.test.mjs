@@ -119,7 +119,7 @@ async function startServer({ units = [], withFake = true, workerPrelude = '' } =
 // A page of the updater served with `units` plugged in before it starts, on a server (an origin)
 // of its own unless it is given one to share with other tabs.
 async function openPage({ on = browser, units = [], withFake = true, before: prepare,
-  server: shared = null } = {}) {
+  server: shared = null, host = null } = {}) {
   const server = shared || await startServer({ units, withFake });
   const page = await on.newPage();
   const errors = [];
@@ -128,7 +128,8 @@ async function openPage({ on = browser, units = [], withFake = true, before: pre
   if (prepare) {
     await prepare(page);
   }
-  await page.goto(server.url);
+  // Another host name for the same server is another origin (localhost for 127.0.0.1).
+  await page.goto(host ? server.url.replace('//127.0.0.1:', `//${host}:`) : server.url);
   await until('the page to be ready', () =>
     page.evaluate(() => document.body.dataset.state === 'ready'));
   const worker = page.workers()[0];
@@ -422,6 +423,57 @@ test('a second tab finds the unit busy and sends it nothing; it takes the unit o
   await second.shot('claim-2-taken');
   assert.deepEqual([...first.errors, ...second.errors], []);
   await second.close();
+});
+
+// Two tabs on two origins and one unit: a Web Lock is seen by one origin alone, so the tab on the
+// other origin cannot see the updating tab's claim. It hears the unit answering the update (every
+// opener of a HID device receives every input report) and sends the unit nothing. The test relays
+// the one simulated unit's reports between the two tabs, as the browser would.
+test('a tab of another origin hears the unit another tab is updating, sends it nothing, and the ' +
+     'update ends byte for byte', { timeout: 180000 }, async () => {
+  const server = await startServer();
+  const first = await openPage({ server });
+  const unit = await first.fake(() => FakeHid.plug());
+  await until('the ready hint in the first tab', async () => (await first.hint()) === T(40000));
+  await first.fake((name) => FakeHid.mirror(name), unit);
+  const second = await openPage({ server, host: 'localhost' });
+  const origin = (ui) => ui.page.evaluate(() => location.origin);
+  assert.notEqual(await origin(second), await origin(first));
+
+  await startUpdate(first);
+  await until('the transfer', async () =>
+    (await first.fake((name) => FakeHid.requestCount(name), unit)) > IDENTIFY_REQUESTS + 10);
+  const bridge = await second.fake(() => FakeHid.plugBridge());
+  let sent = 0;
+  let relaying = true;
+  const relay = (async () => {
+    while (relaying) {
+      const reports = await first.fake((name) => FakeHid.takeMirrored(name), unit);
+      if (reports.length > 0) {
+        await second.fake((name, r) => FakeHid.deliver(name, r), bridge, reports);
+      }
+      const requests = await second.fake((name) => FakeHid.takeSent(name), bridge);
+      sent += requests.length;
+      for (const request of requests) {
+        await first.fake((name, r) => FakeHid.foreign(name, r), unit, request);
+      }
+      await new Promise((resolve) => setTimeout(resolve, 2));
+    }
+  })();
+
+  await until('the busy hint in the second tab', async () =>
+    (await second.hint()) === guidance(40042), 30000);
+  assert.equal(await second.enabled('update'), false);
+  await second.shot('origins-1-busy');
+  await until('the success hint in the first tab', async () =>
+    (await first.hint()) === T(40032), 150000);
+  relaying = false;
+  await relay;
+  assert.equal(sent, 0);
+  assert.equal(await first.fake((name) => FakeHid.judge(name), unit), '');
+  assert.deepEqual([...first.errors, ...second.errors], []);
+  await second.close();
+  await first.close();
 });
 
 test('German: the texts of the one catalogue, the warning answered with Abbrechen',
