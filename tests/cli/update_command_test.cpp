@@ -2,14 +2,17 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "build_facts.h"
+#include "sim/sim_transport.h"
 #include "tests/cli/cli_fixture.h"
 #include "tests/support/expected_requests.h"
+#include "tests/support/stage_failures.h"
 #include "tests/support/test_image.h"
 #include "texts/message_format.h"
 #include "update/firmware_package.h"
@@ -28,6 +31,8 @@ using sim::UnitConfig;
 using sim_units::With;
 
 constexpr std::size_t kIdentifyRequests = 3;
+constexpr std::size_t kImageBytes = 1000;  // the image these tests carry unless one says
+constexpr std::uint32_t kImageBlocks = (kImageBytes + 47) / 48;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -35,7 +40,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 class UpdateTest : public CliTest {
  protected:
-  UpdateTest() { UseImage(MakeTestImage(1000)); }
+  UpdateTest() { UseImage(MakeTestImage(kImageBytes)); }
 
   // The image the build carries, with the digest the build recorded for it.
   void UseImage(std::vector<std::uint8_t> bytes) {
@@ -162,72 +167,57 @@ TEST_F(UpdateTest, GermanUserAnswersJa) {
   ExpectWholeUpdate(*unit);
 }
 
-struct StageCase {
-  const char* name;
-  Fault fault;
-  int status;
-  MessageId message;
-  std::string codeLine;  // empty: none
-};
+std::string Hex8(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", value);
+  return text;
+}
 
-class StageFailureTest : public UpdateTest, public ::testing::WithParamInterface<StageCase> {};
+// The simulated transport's OS error per fault; a reply that was read and judged carries none.
+std::uint32_t OsErrorOf(FaultKind fault) {
+  switch (fault) {
+    case FaultKind::WriteFailure:
+    case FaultKind::ReadFailure:
+      return sim::SIM_ERROR_GEN_FAILURE;
+    case FaultKind::Silent:
+      return sim::SIM_ERROR_TIMEOUT;
+    case FaultKind::Vanish:
+      return sim::SIM_ERROR_DEVICE_NOT_CONNECTED;
+    case FaultKind::Refuse:
+    case FaultKind::FailFlag:
+      return 0;
+  }
+  return 0;
+}
+
+class StageFailureTest : public UpdateTest,
+                         public ::testing::WithParamInterface<stage_failures::StageFailure> {};
 
 TEST_P(StageFailureTest, EndsWithTheErrorBoxTextAndTheStagesStatus) {
-  const StageCase& c = GetParam();
+  const stage_failures::StageFailure& c = GetParam();
   auto unit = Plug("/dev/hidraw1");
-  unit->AddFault(c.fault);
+  unit->AddFault(c.Fault(kImageBlocks));
 
-  EXPECT_EQ(Run({"update", "--yes"}), c.status);
+  EXPECT_EQ(Run({"update", "--yes"}), c.exitStatus);
   std::string box = T(c.message);
-  if (!c.codeLine.empty()) {
-    box += "\nThe system shows following errorcode: " + c.codeLine;
+  // A result of -1 reads as "no unit": the box has no code line then.
+  if (c.result != RESULT_NO_DEVICE) {
+    box += "\nThe system shows following errorcode: 0x" +
+           Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" + Hex8(OsErrorOf(c.fault));
   }
   EXPECT_TRUE(console.err.ends_with("\n" + T(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" +
                                     T(IDS_RETRY_HINT) + "\n"))
       << console.err;
   EXPECT_FALSE(Contains(console.out, T(IDS_SUCCESS)));
   EXPECT_EQ(transport.openHandles(), 0) << "the unit is abandoned";
+  EXPECT_EQ(UpdateRequests(*unit).size(), c.RequestsSent(kImageBlocks));
   EXPECT_FALSE(unit->requests().back().bytes[1] == 0x0B && unit->requests().back().bytes[3] == 0)
       << "no closing pair after a failure";
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, StageFailureTest,
-                         ::testing::Values(StageCase{"LockFlag",
-                                                     {0x0B, 1, FaultKind::FailFlag},
-                                                     10,
-                                                     IDS_LOCK_FAILED,
-                                                     "0x0000065b-0x00000000"},
-                                           StageCase{"OpenFlashRefused",
-                                                     {0x20, 1, FaultKind::Refuse, 0x13},
-                                                     11,
-                                                     IDS_PROTECT_FAILED,
-                                                     "0x00000013-0x00000000"},
-                                           StageCase{"EraseReadFails",
-                                                     {0x1E, 1, FaultKind::ReadFailure},
-                                                     12,
-                                                     IDS_ERASE_FAILED,
-                                                     "0xfffffffd-0x0000001f"},
-                                           StageCase{"AddressWriteFails",
-                                                     {0x1F, 1, FaultKind::WriteFailure},
-                                                     13,
-                                                     IDS_SET_ADDRESS_FAILED,
-                                                     "0xfffffffe-0x0000001f"},
-                                           StageCase{"BlockRefused",
-                                                     {0x1B, 7, FaultKind::Refuse, 5},
-                                                     14,
-                                                     IDS_WRITE_BLOCK_FAILED,
-                                                     "0x00000005-0x00000000"},
-                                           StageCase{"BlockSilent",
-                                                     {0x1B, 21, FaultKind::Silent},
-                                                     14,
-                                                     IDS_WRITE_BLOCK_FAILED,
-                                                     "0xfffffffd-0x000005b4"},
-                                           StageCase{"UnitCodeMinusOneShowsNoCodeLine",
-                                                     {0x1B, 2, FaultKind::Refuse, 0xFFFFFFFF},
-                                                     14,
-                                                     IDS_WRITE_BLOCK_FAILED,
-                                                     ""}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::ValuesIn(stage_failures::RowsFor(stage_failures::kCommandLine)),
+                         [](const auto& info) { return info.param.Name(); });
 
 TEST_F(UpdateTest, StoppedByTheUserSendsNothingMore) {
   auto unit = Plug("/dev/hidraw1");

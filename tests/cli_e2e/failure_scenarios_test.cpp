@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/cli_e2e/scenario.h"
+#include "tests/support/stage_failures.h"
 
 namespace cli_e2e {
 namespace {
@@ -26,30 +27,40 @@ std::string FailureOutput(MessageId message, std::int32_t result, std::uint32_t 
   return "\n" + Text(IDS_UPDATE_FAILED) + "\n" + box + "\n\n" + Text(IDS_RETRY_HINT) + "\n";
 }
 
-struct StageCase {
-  const char* name;
-  sim::Fault fault;
-  int exitCode;
-  MessageId message;
-  std::int32_t result;
-  std::uint32_t osError;     // 0 when no call failed: the unit answered and refused
-  std::size_t requestsSent;  // after identification, the failed one included
-};
+// The errno the stand-in gives the program per fault; a reply that was read and judged carries
+// none.
+std::uint32_t OsErrorOf(sim::FaultKind fault) {
+  switch (fault) {
+    case sim::FaultKind::WriteFailure:
+    case sim::FaultKind::ReadFailure:
+      return EIO;
+    case sim::FaultKind::Silent:
+      return ETIMEDOUT;
+    case sim::FaultKind::Vanish:
+      return ENODEV;
+    case sim::FaultKind::Refuse:
+    case sim::FaultKind::FailFlag:
+      return 0;
+  }
+  return 0;
+}
 
-class StageFailure : public Scenario, public ::testing::WithParamInterface<StageCase> {};
+class StageFailure : public Scenario,
+                     public ::testing::WithParamInterface<stage_failures::StageFailure> {};
 
 TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
-  const StageCase& c = GetParam();
+  const stage_failures::StageFailure& c = GetParam();
+  const std::uint32_t osError = OsErrorOf(c.fault);
   sim::DevicePlan plan;
-  plan.faults = {c.fault};
+  plan.faults = {c.Fault(kBlocks)};
   const std::string path = bus.Plug(plan);
 
   const standin::ProgramResult result = Run({"update", "--yes"});
-  EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+  EXPECT_EQ(result.exitCode, c.exitStatus) << result.err;
   // The conversation comes first on the error stream; the failure ends it. After a refusal the
   // second number is 0, not whatever errno a later call left behind.
-  EXPECT_TRUE(result.err.ends_with(FailureOutput(c.message, c.result, c.osError))) << result.err;
-  ExpectUpdateRequests(path, c.requestsSent);
+  EXPECT_TRUE(result.err.ends_with(FailureOutput(c.message, c.result, osError))) << result.err;
+  ExpectUpdateRequests(path, c.RequestsSent(kBlocks));
   EXPECT_EQ(bus.OpenConnections(path), 0);
 
   // The failure is on record, and history shows it with both numbers.
@@ -57,52 +68,15 @@ TEST_P(StageFailure, EndsWithTheErrorBoxTextAndTheStagesExitStatus) {
   EXPECT_EQ(history.exitCode, 0) << history.err;
   EXPECT_TRUE(Contains(history.out, "  " + path + "  ")) << history.out;
   if (c.result != -1) {
-    EXPECT_TRUE(Contains(
-        history.out, "0x" + Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" + Hex8(c.osError)))
+    EXPECT_TRUE(Contains(history.out,
+                         "0x" + Hex8(static_cast<std::uint32_t>(c.result)) + "-0x" + Hex8(osError)))
         << history.out;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stages, StageFailure,
-    ::testing::Values(
-        StageCase{"Lock", {0x0B, 1, sim::FaultKind::FailFlag}, 10, IDS_LOCK_FAILED, 1627, 0, 1},
-        StageCase{"OpenFlash",
-                  {0x20, 1, sim::FaultKind::Refuse, 0x13},
-                  11,
-                  IDS_PROTECT_FAILED,
-                  0x13,
-                  0,
-                  2},
-        StageCase{"EraseUnanswered",
-                  {0x1E, 1, sim::FaultKind::ReadFailure},
-                  12,
-                  IDS_ERASE_FAILED,
-                  -3,
-                  EIO,
-                  3},
-        StageCase{"Address",
-                  {0x1F, 1, sim::FaultKind::Refuse, 0x14},
-                  13,
-                  IDS_SET_ADDRESS_FAILED,
-                  0x14,
-                  0,
-                  4},
-        StageCase{"Block",
-                  {0x1B, 3, sim::FaultKind::Refuse, 0x16},
-                  14,
-                  IDS_WRITE_BLOCK_FAILED,
-                  0x16,
-                  0,
-                  7},
-        StageCase{"UnitCodeMinusOne",
-                  {0x1B, 1, sim::FaultKind::Refuse, 0xFFFFFFFF},
-                  14,
-                  IDS_WRITE_BLOCK_FAILED,
-                  -1,
-                  0,
-                  5}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Stages, StageFailure,
+                         ::testing::ValuesIn(stage_failures::RowsFor(stage_failures::kStandIn)),
+                         [](const auto& info) { return info.param.Name(); });
 
 TEST_F(Scenario, SilentUnitFailsAfterTheReadTimeOutWithoutHanging) {
   sim::DevicePlan plan;

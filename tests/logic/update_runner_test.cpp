@@ -9,16 +9,21 @@
 #include <vector>
 
 #include "build_facts.h"
+#include "sim/sim_transport.h"
 #include "tests/logic/logic_fixture.h"
 #include "tests/support/expected_requests.h"
+#include "tests/support/stage_failures.h"
 #include "tests/support/test_image.h"
 #include "update/sha256.h"
 
 namespace {
 
+using stage_failures::StageFailure;
+
 // As long as the stand-in image; the tests hand the update this image themselves, so they hold
 // whatever image the build carries.
 constexpr std::size_t kCarriedImageBytes = 97744;
+constexpr std::uint32_t kCarriedImageBlocks = (kCarriedImageBytes + 47) / 48;
 // The version the build carries and its neighbours, for the version question's boundary.
 constexpr std::uint16_t kCarried = build_facts::kVersionWord;
 constexpr std::uint16_t kOlder = kCarried - 1;
@@ -332,167 +337,55 @@ INSTANTIATE_TEST_SUITE_P(Answers, ConfirmationTest, ::testing::ValuesIn(kConfirm
 
 // ---- Failures ----
 
-struct FailureCase {
-  const char* name;
-  sim::Fault fault;
-  ResultCode result;
-  std::uint32_t osError;  // of the failed transfer; 0 for a reply that was read and judged
-  MessageId message;
-  std::size_t requestsSent;  // including the failed one when the unit took it
-  std::vector<std::uint32_t> waits;
-
-  // Names the case in failure messages instead of dumping its bytes.
-  friend void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
-};
-
 std::vector<std::uint32_t> WaitsBeforeBlock(std::size_t block) {
   std::vector<std::uint32_t> waits = {20, 20, 1000, 4000, 20, 20};
   waits.insert(waits.end(), block - 1, 20);
   return waits;
 }
 
-using K = sim::FaultKind;
-const std::vector<std::uint32_t> kLockWaits = {};
-const std::vector<std::uint32_t> kProtectWaits = {20};
-const std::vector<std::uint32_t> kEraseWaits = {20, 20, 1000, 4000};
-const std::vector<std::uint32_t> kEraseNotWrittenWaits = {20, 20, 4000};
-const std::vector<std::uint32_t> kAddressWaits = {20, 20, 1000, 4000, 20};
+// The waits the fake clock sees before the failure: the erase's settling wait only when the unit
+// took the erase.
+std::vector<std::uint32_t> WaitsBefore(const StageFailure& row) {
+  switch (row.stage) {
+    case UpdateStage::Lock:
+      return {};
+    case UpdateStage::OpenFlash:
+      return {20};
+    case UpdateStage::Erase:
+      return row.RequestTaken() ? std::vector<std::uint32_t>{20, 20, 1000, 4000}
+                                : std::vector<std::uint32_t>{20, 20, 4000};
+    case UpdateStage::Address:
+      return {20, 20, 1000, 4000, 20};
+    case UpdateStage::Transfer:
+      return WaitsBeforeBlock(row.Block(kCarriedImageBlocks));
+  }
+  return {};
+}
 
-const FailureCase kFailureCases[] = {
-    // Lock: the outcome flag alone decides, so a refusal shows as 1627.
-    {"LockRefused", {0x0B, 1, K::Refuse, 5}, 1627, 0, IDS_LOCK_FAILED, 1, kLockWaits},
-    {"LockFlag", {0x0B, 1, K::FailFlag, 0, 0x00}, 1627, 0, IDS_LOCK_FAILED, 1, kLockWaits},
-    {"LockWriteFails", {0x0B, 1, K::WriteFailure}, -2, 31, IDS_LOCK_FAILED, 0, kLockWaits},
-    {"LockReadFails", {0x0B, 1, K::ReadFailure}, -3, 31, IDS_LOCK_FAILED, 1, kLockWaits},
-    {"LockSilent", {0x0B, 1, K::Silent}, -3, 1460, IDS_LOCK_FAILED, 1, kLockWaits},
-    {"LockVanished", {0x0B, 1, K::Vanish}, -2, 1167, IDS_LOCK_FAILED, 0, kLockWaits},
-    // Opening the flash.
-    {"ProtectRefused", {0x20, 1, K::Refuse, 7}, 7, 0, IDS_PROTECT_FAILED, 2, kProtectWaits},
-    {"ProtectRefusedMinusOne",
-     {0x20, 1, K::Refuse, 0xFFFFFFFF},
-     -1,
-     0,
-     IDS_PROTECT_FAILED,
-     2,
-     kProtectWaits},
-    {"ProtectFlagTwo",
-     {0x20, 1, K::FailFlag, 0, 0x02},
-     1627,
-     0,
-     IDS_PROTECT_FAILED,
-     2,
-     kProtectWaits},
-    {"ProtectFlagOne",
-     {0x20, 1, K::FailFlag, 0, 0x01},
-     1627,
-     0,
-     IDS_PROTECT_FAILED,
-     2,
-     kProtectWaits},
-    {"ProtectWriteFails", {0x20, 1, K::WriteFailure}, -2, 31, IDS_PROTECT_FAILED, 1, kProtectWaits},
-    {"ProtectReadFails", {0x20, 1, K::ReadFailure}, -3, 31, IDS_PROTECT_FAILED, 2, kProtectWaits},
-    {"ProtectVanished", {0x20, 1, K::Vanish}, -2, 1167, IDS_PROTECT_FAILED, 1, kProtectWaits},
-    // Erase: judged only after the 4 s wait, whatever happened.
-    {"EraseRefused", {0x1E, 1, K::Refuse, 9}, 9, 0, IDS_ERASE_FAILED, 3, kEraseWaits},
-    {"EraseRefusedMinusOne",
-     {0x1E, 1, K::Refuse, 0xFFFFFFFF},
-     -1,
-     0,
-     IDS_ERASE_FAILED,
-     3,
-     kEraseWaits},
-    {"EraseWriteFails",
-     {0x1E, 1, K::WriteFailure},
-     -2,
-     31,
-     IDS_ERASE_FAILED,
-     2,
-     kEraseNotWrittenWaits},
-    {"EraseReadFails", {0x1E, 1, K::ReadFailure}, -3, 31, IDS_ERASE_FAILED, 3, kEraseWaits},
-    {"EraseSilent", {0x1E, 1, K::Silent}, -3, 1460, IDS_ERASE_FAILED, 3, kEraseWaits},
-    {"EraseVanished", {0x1E, 1, K::Vanish}, -2, 1167, IDS_ERASE_FAILED, 2, kEraseNotWrittenWaits},
-    // Address.
-    {"AddressRefused",
-     {0x1F, 1, K::Refuse, 0x12345678},
-     0x12345678,
-     0,
-     IDS_SET_ADDRESS_FAILED,
-     4,
-     kAddressWaits},
-    {"AddressRefusedMinusOne",
-     {0x1F, 1, K::Refuse, 0xFFFFFFFF},
-     -1,
-     0,
-     IDS_SET_ADDRESS_FAILED,
-     4,
-     kAddressWaits},
-    {"AddressWriteFails",
-     {0x1F, 1, K::WriteFailure},
-     -2,
-     31,
-     IDS_SET_ADDRESS_FAILED,
-     3,
-     kAddressWaits},
-    {"AddressReadFails",
-     {0x1F, 1, K::ReadFailure},
-     -3,
-     31,
-     IDS_SET_ADDRESS_FAILED,
-     4,
-     kAddressWaits},
-    {"AddressVanished", {0x1F, 1, K::Vanish}, -2, 1167, IDS_SET_ADDRESS_FAILED, 3, kAddressWaits},
-    // Transfer: the first, a middle, the last full and the final block.
-    {"FirstBlockRefused",
-     {0x1B, 1, K::Refuse, 5},
-     5,
-     0,
-     IDS_WRITE_BLOCK_FAILED,
-     5,
-     WaitsBeforeBlock(1)},
-    {"MiddleBlockRefusedMinusOne",
-     {0x1B, 500, K::Refuse, 0xFFFFFFFF},
-     -1,
-     0,
-     IDS_WRITE_BLOCK_FAILED,
-     504,
-     WaitsBeforeBlock(500)},
-    {"MiddleBlockWriteFails",
-     {0x1B, 1000, K::WriteFailure},
-     -2,
-     31,
-     IDS_WRITE_BLOCK_FAILED,
-     1003,
-     WaitsBeforeBlock(1000)},
-    {"LastFullBlockVanished",
-     {0x1B, 2036, K::Vanish},
-     -2,
-     1167,
-     IDS_WRITE_BLOCK_FAILED,
-     2039,
-     WaitsBeforeBlock(2036)},
-    {"FinalBlockReadFails",
-     {0x1B, 2037, K::ReadFailure},
-     -3,
-     31,
-     IDS_WRITE_BLOCK_FAILED,
-     2041,
-     WaitsBeforeBlock(2037)},
-    {"FinalBlockSilent",
-     {0x1B, 2037, K::Silent},
-     -3,
-     1460,
-     IDS_WRITE_BLOCK_FAILED,
-     2041,
-     WaitsBeforeBlock(2037)},
-};
+// The simulated transport's OS error per fault; a reply that was read and judged carries none.
+std::uint32_t OsErrorOf(sim::FaultKind fault) {
+  switch (fault) {
+    case sim::FaultKind::WriteFailure:
+    case sim::FaultKind::ReadFailure:
+      return sim::SIM_ERROR_GEN_FAILURE;
+    case sim::FaultKind::Silent:
+      return sim::SIM_ERROR_TIMEOUT;
+    case sim::FaultKind::Vanish:
+      return sim::SIM_ERROR_DEVICE_NOT_CONNECTED;
+    case sim::FaultKind::Refuse:
+    case sim::FaultKind::FailFlag:
+      return 0;
+  }
+  return 0;
+}
 
-class FailureTest : public UpdateRunnerTest, public ::testing::WithParamInterface<FailureCase> {};
+class FailureTest : public UpdateRunnerTest, public ::testing::WithParamInterface<StageFailure> {};
 
 TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
-  const FailureCase& c = GetParam();
+  const StageFailure& c = GetParam();
   UseImage(MakeTestImage(kCarriedImageBytes));
   StartWithReadyUnit();
-  unit->AddFault(c.fault);
+  unit->AddFault(c.Fault(kCarriedImageBlocks));
 
   runner().Run();
 
@@ -503,7 +396,7 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
       c.result == RESULT_NO_DEVICE
           ? T(c.message)
           : T(c.message) + L"\nThe system shows following errorcode: 0x" +
-                Hex8(static_cast<std::uint32_t>(c.result)) + L"-0x" + Hex8(c.osError);
+                Hex8(static_cast<std::uint32_t>(c.result)) + L"-0x" + Hex8(OsErrorOf(c.fault));
   EXPECT_EQ(box.text, expectedText);
   EXPECT_EQ(box.caption, T(IDS_UPDATE_FAILED));
   EXPECT_EQ(box.icon, MessageIcon::Error);
@@ -519,13 +412,13 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
   EXPECT_TRUE(PanelEnabled(false));
 
   const auto& requests = unit->requests();
-  EXPECT_EQ(requests.size(), c.requestsSent);
+  EXPECT_EQ(requests.size(), c.RequestsSent(kCarriedImageBlocks));
   EXPECT_TRUE(std::none_of(requests.begin(), requests.end(), IsClosingRequest));
-  EXPECT_EQ(clock.waits, c.waits);
+  EXPECT_EQ(clock.waits, WaitsBefore(c));
 
-  if (c.fault.command == 0x1B) {
+  if (c.stage == UpdateStage::Transfer) {
     // The display is gone before the box comes up.
-    const std::size_t blocksDone = c.fault.occurrence - 1;
+    const std::size_t blocksDone = c.Block(kCarriedImageBlocks) - 1;
     EXPECT_EQ(progress.titles.size(), 1u);
     EXPECT_EQ(progress.positions.size(), blocksDone);
     EXPECT_EQ(progress.closes, 1);
@@ -540,8 +433,9 @@ TEST_P(FailureTest, ReportsTheStageAndAbandonsTheUnit) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stages, FailureTest, ::testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Stages, FailureTest,
+                         ::testing::ValuesIn(stage_failures::RowsFor(stage_failures::kDialog)),
+                         [](const auto& info) { return info.param.Name(); });
 
 // Another program talks to the unit: heard right before the update's first request (it began
 // while the dialog sat idle with the unit open), or joining during the transfer. The update stops

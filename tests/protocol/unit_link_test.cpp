@@ -14,6 +14,7 @@
 #include "tests/protocol/scripted_transport.h"
 #include "tests/support/named_cases.h"
 #include "tests/support/sim_units.h"
+#include "tests/support/stage_failures.h"
 
 namespace {
 
@@ -485,49 +486,34 @@ TEST(ReportIo, EveryReadStartsWithTheInputReportIdAndSpansTheInputLength) {
 
 // --- request operations ---------------------------------------------------------------------
 
-enum class Op { LockSet, ProtectionRelease, Erase, SetAddress, WriteBlock };
-
-std::uint8_t CommandOf(Op op) {
-  switch (op) {
-    case Op::LockSet:
-      return 0x0B;
-    case Op::ProtectionRelease:
-      return 0x20;
-    case Op::Erase:
-      return 0x1E;
-    case Op::SetAddress:
-      return 0x1F;
-    case Op::WriteBlock:
-      return 0x1B;
-  }
-  return 0;
-}
+using stage_failures::RequestOf;
+using stage_failures::StageName;
 
 const Bytes kBlock = Counting(48, 0x30);
 
-RequestResult Perform(UnitLink& link, Op op) {
-  switch (op) {
-    case Op::LockSet:
+RequestResult Perform(UnitLink& link, UpdateStage stage) {
+  switch (stage) {
+    case UpdateStage::Lock:
       return link.SetSystemLock(true);
-    case Op::ProtectionRelease:
+    case UpdateStage::OpenFlash:
       return link.SetEscWriteProtection(false);
-    case Op::Erase:
+    case UpdateStage::Erase:
       return link.Erase();
-    case Op::SetAddress:
+    case UpdateStage::Address:
       return link.SetAddress();
-    case Op::WriteBlock:
+    case UpdateStage::Transfer:
       return link.WriteBlock(kBlock, 12);
   }
   return {};
 }
 
-// Brings an open link through every stage of an update that comes before `op`.
-void Prepare(UnitLink& link, Op op) {
-  for (Op stage : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress}) {
-    if (stage == op) {
+// Brings an open link through every stage of an update that comes before `stage`.
+void Prepare(UnitLink& link, UpdateStage stage) {
+  for (const auto& named : stage_failures::kStages) {
+    if (named.stage == stage) {
       return;
     }
-    ASSERT_EQ(Perform(link, stage).code, RESULT_OK);
+    ASSERT_EQ(Perform(link, named.stage).code, RESULT_OK);
   }
 }
 
@@ -567,40 +553,22 @@ const FaultRow kFaultRows[] = {
 };
 
 struct OpCase {
-  Op op;
+  UpdateStage stage;
   FaultRow row;
 };
 
-std::string OpName(Op op);
-
 void PrintTo(const OpCase& c, std::ostream* os) {
-  *os << OpName(c.op) << c.row.name;
+  *os << StageName(c.stage) << c.row.name;
 }
 
 std::vector<OpCase> AllOpCases() {
   std::vector<OpCase> cases;
-  for (Op op : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress, Op::WriteBlock}) {
+  for (const auto& named : stage_failures::kStages) {
     for (const FaultRow& row : kFaultRows) {
-      cases.push_back({op, row});
+      cases.push_back({named.stage, row});
     }
   }
   return cases;
-}
-
-std::string OpName(Op op) {
-  switch (op) {
-    case Op::LockSet:
-      return "LockSet";
-    case Op::ProtectionRelease:
-      return "ProtectionRelease";
-    case Op::Erase:
-      return "Erase";
-    case Op::SetAddress:
-      return "SetAddress";
-    case Op::WriteBlock:
-      return "WriteBlock";
-  }
-  return "";
 }
 
 class RequestOperation : public LinkTest, public ::testing::WithParamInterface<OpCase> {};
@@ -609,32 +577,32 @@ TEST_P(RequestOperation, ReturnsTheCodeOfItsOutcomeRule) {
   const OpCase& c = GetParam();
   sim::SimulatedUnit& unit = Plug();
   ASSERT_EQ(link.Open().code, RESULT_OK);
-  Prepare(link, c.op);
+  Prepare(link, c.stage);
   unit.ClearRequests();
   clock.waits.clear();
   if (c.row.fault) {
     Fault fault = *c.row.fault;
-    fault.command = CommandOf(c.op);
+    fault.command = RequestOf(c.stage);
     unit.AddFault(fault);
   }
 
-  const ResultCode expected = c.op == Op::LockSet             ? c.row.lockSet
-                              : c.op == Op::ProtectionRelease ? c.row.release
-                                                              : c.row.statusRule;
-  EXPECT_EQ(Perform(link, c.op), (RequestResult{expected, c.row.osError}));
+  const ResultCode expected = c.stage == UpdateStage::Lock        ? c.row.lockSet
+                              : c.stage == UpdateStage::OpenFlash ? c.row.release
+                                                                  : c.row.statusRule;
+  EXPECT_EQ(Perform(link, c.stage), (RequestResult{expected, c.row.osError}));
 
   const bool written = !c.row.fault || (c.row.fault->kind != FaultKind::WriteFailure &&
                                         c.row.fault->kind != FaultKind::Vanish);
   // A failed write is not followed by a read.
-  EXPECT_EQ(CommandsSent(unit), written ? Bytes{CommandOf(c.op)} : Bytes{});
-  const bool waitsForErase = c.op == Op::Erase && written;
+  EXPECT_EQ(CommandsSent(unit), written ? Bytes{RequestOf(c.stage)} : Bytes{});
+  const bool waitsForErase = c.stage == UpdateStage::Erase && written;
   EXPECT_EQ(clock.waits,
             waitsForErase ? std::vector<std::uint32_t>{1000} : std::vector<std::uint32_t>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOperationAndFault, RequestOperation,
                          ::testing::ValuesIn(AllOpCases()), [](const auto& info) {
-                           return OpName(info.param.op) + info.param.row.name;
+                           return StageName(info.param.stage) + info.param.row.name;
                          });
 
 TEST_F(LinkTest, OperationsWithoutAnOpenUnitSendNothing) {
@@ -643,8 +611,8 @@ TEST_F(LinkTest, OperationsWithoutAnOpenUnitSendNothing) {
   link.Close();
   unit.ClearRequests();
 
-  for (Op op : {Op::LockSet, Op::ProtectionRelease, Op::Erase, Op::SetAddress, Op::WriteBlock}) {
-    EXPECT_EQ(Perform(link, op), RequestResult{RESULT_NO_DEVICE}) << OpName(op);
+  for (const auto& named : stage_failures::kStages) {
+    EXPECT_EQ(Perform(link, named.stage), RequestResult{RESULT_NO_DEVICE}) << named.name;
   }
   EXPECT_EQ(link.SetEscWriteProtection(true).code, RESULT_OK);
   EXPECT_EQ(link.SetSystemLock(false).code, RESULT_OK);
@@ -666,7 +634,7 @@ TEST_F(LinkTest, EraseWaitsOneSecondBetweenWriteAndRead) {
   sim::SimulatedUnit& unit = Plug();
   clock.nowMs = 5000;
   ASSERT_EQ(link.Open().code, RESULT_OK);
-  Prepare(link, Op::Erase);
+  Prepare(link, UpdateStage::Erase);
   clock.waits.clear();
   unit.ClearRequests();
   const std::uint64_t before = clock.nowMs;
@@ -692,7 +660,7 @@ TEST_P(WriteBlockLimits, AcceptUpToFourteenWordsAndSendNothingOtherwise) {
   const WriteBlockCase& c = GetParam();
   sim::SimulatedUnit& unit = Plug();
   ASSERT_EQ(link.Open().code, RESULT_OK);
-  Prepare(link, Op::WriteBlock);
+  Prepare(link, UpdateStage::Transfer);
   unit.ClearRequests();
 
   const Bytes source = Counting(c.sourceBytes, 0x01);
@@ -719,7 +687,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriteBlockLimits,
 TEST_F(LinkTest, ClosingPairClosesTheFlashAndTheLock) {
   sim::SimulatedUnit& unit = Plug();
   ASSERT_EQ(link.Open().code, RESULT_OK);
-  Prepare(link, Op::WriteBlock);
+  Prepare(link, UpdateStage::Transfer);
   ASSERT_EQ(link.WriteBlock(kBlock, 12).code, RESULT_OK);
   unit.ClearRequests();
   clock.waits.clear();
@@ -771,24 +739,27 @@ TEST(ClosingPair, ReadsTheReplyOnlyAfterASuccessfulWrite) {
 TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
   struct Case {
     std::string name;
-    Op op;
+    UpdateStage stage;
     Bytes reply;
     ResultCode expected;
   };
   const Case cases[] = {
-      {"LockRefusedButFlagOne", Op::LockSet, {0x02, 0xFF, 0x00, 0x01, 0x05}, RESULT_OK},
-      {"LockNormalButFlagZero", Op::LockSet, {0x02, 0x00, 0x00, 0x00}, ERROR_FUNCTION_FAILED},
-      {"ReleaseRefusedZeroWithBadFlag", Op::ProtectionRelease, {0x02, 0xFF, 0x00, 0x02}, RESULT_OK},
+      {"LockRefusedButFlagOne", UpdateStage::Lock, {0x02, 0xFF, 0x00, 0x01, 0x05}, RESULT_OK},
+      {"LockNormalButFlagZero", UpdateStage::Lock, {0x02, 0x00, 0x00, 0x00}, ERROR_FUNCTION_FAILED},
+      {"ReleaseRefusedZeroWithBadFlag",
+       UpdateStage::OpenFlash,
+       {0x02, 0xFF, 0x00, 0x02},
+       RESULT_OK},
       {"ReleaseNormalFlagTwo",
-       Op::ProtectionRelease,
+       UpdateStage::OpenFlash,
        {0x02, 0x00, 0x00, 0x02},
        ERROR_FUNCTION_FAILED},
-      {"EraseIgnoresFlag", Op::Erase, {0x02, 0x00, 0x00, 0x02}, RESULT_OK},
+      {"EraseIgnoresFlag", UpdateStage::Erase, {0x02, 0x00, 0x00, 0x02}, RESULT_OK},
       {"AddressRefusedCode",
-       Op::SetAddress,
+       UpdateStage::Address,
        {0x02, 0xFF, 0x00, 0x01, 0x34, 0x12, 0x01, 0x00},
        0x00011234},
-      {"BlockRefusedZero", Op::WriteBlock, {0x02, 0xFF, 0x00, 0x02}, RESULT_OK},
+      {"BlockRefusedZero", UpdateStage::Transfer, {0x02, 0xFF, 0x00, 0x02}, RESULT_OK},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -797,9 +768,9 @@ TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
     FakeClock clock;
     UnitLink link(transport, clock);
     ASSERT_EQ(link.Open().code, RESULT_OK);
-    EXPECT_EQ(Perform(link, c.op), RequestResult{c.expected});
+    EXPECT_EQ(Perform(link, c.stage), RequestResult{c.expected});
     ASSERT_EQ(transport.writes.size(), 2u);
-    EXPECT_EQ(transport.writes[1][1], CommandOf(c.op));
+    EXPECT_EQ(transport.writes[1][1], RequestOf(c.stage));
   }
 }
 
@@ -808,7 +779,7 @@ TEST(OperationRules, EachOperationJudgesTheBytesItsRuleNames) {
 TEST_F(LinkTest, AnUpdateSessionSendsTheExactReports) {
   sim::SimulatedUnit& unit = Plug();
   ASSERT_EQ(link.Open().code, RESULT_OK);
-  Prepare(link, Op::WriteBlock);
+  Prepare(link, UpdateStage::Transfer);
   const Bytes block = Counting(56, 0xA0);
   ASSERT_EQ(link.WriteBlock(block, 14).code, RESULT_OK);
   link.SetEscWriteProtection(true);

@@ -51,7 +51,7 @@ const FakeHid = (() => {
                                   options.escTypeId ?? 0x1422605a);
       for (const fault of this.bridge ? [] : options.faults || []) {
         sim._sim_add_fault(this.unit, fault.command, fault.occurrence ?? 1, FAULT[fault.kind],
-                           fault.code ?? 0);
+                           fault.code ?? 0, fault.flag ?? 0x02);
       }
       // When each request was written and its reply delivered, on the worker's clock.
       this.trace = [];

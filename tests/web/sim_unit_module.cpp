@@ -65,13 +65,14 @@ EMSCRIPTEN_KEEPALIVE int sim_create(int unitMode, int escState, int escFirmwareV
 
 // `kind` in the order of sim::FaultKind.
 EMSCRIPTEN_KEEPALIVE void sim_add_fault(int id, int command, int occurrence, int kind,
-                                        std::uint32_t code) {
+                                        std::uint32_t code, int flag) {
   if (sim::SimulatedUnit* unit = UnitAt(id)) {
     sim::Fault fault;
     fault.command = static_cast<std::uint8_t>(command);
     fault.occurrence = static_cast<std::uint32_t>(occurrence);
     fault.kind = static_cast<sim::FaultKind>(kind);
     fault.code = code;
+    fault.flag = static_cast<std::uint8_t>(flag);
     unit->AddFault(fault);
   }
 }

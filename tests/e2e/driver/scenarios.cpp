@@ -7,19 +7,21 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "build_facts.h"
 #include "protocol/vendor.h"
 #include "resources/resource_ids.h"
 #include "tests/e2e/driver/hardening.h"
 #include "tests/e2e/driver/release_scenarios.h"
+#include "tests/support/stage_failures.h"
+#include "update/update_record.h"
 
 namespace e2e {
 
 namespace {
 
-constexpr std::uint8_t kLock = 0x0B, kWriteBlock = 0x1B, kReadEscInfo = 0x1D, kErase = 0x1E,
-                       kSetAddress = 0x1F, kProtect = 0x20;
+constexpr std::uint8_t kLock = 0x0B, kReadEscInfo = 0x1D;
 
 // The dialog's own texts, as users have always seen them, per language (written out here rather
 // than taken from the catalogue, which the program sets them from).
@@ -880,84 +882,42 @@ std::vector<Scenario> ConfirmScenarios() {
 // ---------------------------------------------------------------- failures
 
 struct FailureCase {
-  const char* name;
+  std::string name;
   Coverage level;
-  std::vector<sim::Fault> faults;
-  MessageId message;
-  std::int32_t result;
-  std::size_t stages;  // update stages whose request was sent (all four when a block was)
-  std::size_t blocks;  // write-block requests sent
-  bool removeAtWarning = false;
-  bool silent = false;
+  // The row of the stage-failure table; none for a unit that goes while the warning is open,
+  // which fails the lock with -1.
+  std::optional<stage_failures::StageFailure> row;
 };
 
+// The stage-failure table's rows for this group, each stage's refusals as the program's reply
+// rules judge them; in German the first row alone shows the texts. Then a unit that goes while
+// the warning is open.
 std::vector<FailureCase> FailureCases() {
-  using sim::FaultKind;
-  return {
-      {"lock-refused",
-       Coverage::Core,
-       {{kLock, 1, FaultKind::Refuse, 0x1234, 0}},
-       IDS_LOCK_FAILED,
-       1627,
-       1,
-       0},
-      {"protection-release-refused",
-       Coverage::All,
-       {{kProtect, 1, FaultKind::Refuse, 0x21, 0}},
-       IDS_PROTECT_FAILED,
-       0x21,
-       2,
-       0},
-      {"protection-release-failing-flag",
-       Coverage::All,
-       {{kProtect, 1, FaultKind::FailFlag, 0, 0x02}},
-       IDS_PROTECT_FAILED,
-       1627,
-       2,
-       0},
-      {"erase-refused",
-       Coverage::All,
-       {{kErase, 1, FaultKind::Refuse, 0x0E, 0}},
-       IDS_ERASE_FAILED,
-       0x0E,
-       3,
-       0},
-      {"set-address-refused",
-       Coverage::All,
-       {{kSetAddress, 1, FaultKind::Refuse, 0x0F, 0}},
-       IDS_SET_ADDRESS_FAILED,
-       0x0F,
-       4,
-       0},
-      {"block-refused-with-code-5",
-       Coverage::All,
-       {{kWriteBlock, 3, FaultKind::Refuse, 5, 0}},
-       IDS_WRITE_BLOCK_FAILED,
-       5,
-       4,
-       3},
-      {"unit-removed-while-warning-open", Coverage::All, {}, IDS_LOCK_FAILED, -1, 0, 0, true},
-      {"silent-unit-times-out",
-       Coverage::All,
-       {{kLock, 1, FaultKind::Silent, 0, 0}},
-       IDS_LOCK_FAILED,
-       -3,
-       1,
-       0,
-       false,
-       true},
-  };
+  std::vector<FailureCase> cases;
+  for (const stage_failures::StageFailure& row :
+       stage_failures::RowsFor(stage_failures::kWindowsReplies)) {
+    cases.push_back({row.Name(), cases.empty() ? Coverage::Core : Coverage::All, row});
+  }
+  cases.push_back({"Lock_UnitRemovedWhileWarningOpen", Coverage::All, std::nullopt});
+  return cases;
 }
 
 void RunFailure(Session& s, const FailureCase& c) {
   Checks& k = s.checks();
   Program& p = s.program();
+  const auto imageBlocks = static_cast<std::uint32_t>(BlockCount(s.image()));
+  const UpdateStage failedStage = c.row ? c.row->stage : UpdateStage::Lock;
+  const MessageId message = c.row ? c.row->message : IDS_LOCK_FAILED;
+  const std::int32_t result = c.row ? c.row->result : RESULT_NO_DEVICE;
+  const std::size_t sent = c.row ? c.row->RequestsSent(imageBlocks) : 0;
+  const std::size_t blocks = sent > 4 ? sent - 4 : 0;  // write-block requests sent
   DevicePlan plan = ReadyUnit();
-  plan.faults = c.faults;
+  if (c.row)
+    plan.faults = {c.row->Fault(imageBlocks)};
   BusDeviceServer& unit = s.Plug(plan);
   double pressed = 0;
   MessageBoxInfo warning = PressUpdate(s, unit, pressed);
-  if (c.removeAtWarning) {
+  if (!c.row) {
     s.bus().Unplug(unit);
     Deliver(s, 0x8004, unit.path(), "removal while the warning is open");
     k.ExpectEq(p.ItemText(IDC_HINT), Guidance(IDS_CONNECTION_LOST, s.lang()),
@@ -984,15 +944,15 @@ void RunFailure(Session& s, const FailureCase& c) {
   MessageBoxInfo box = p.WaitForBox(10000, "the failure box to answer");
   (void)boxWindow;
   k.Expect(!progressOpenAtBox, "the progress window should be closed before the failure box");
-  k.Expect((watch.window != nullptr) == (c.blocks > 0),
-           c.blocks > 0 ? "the progress window should have opened"
-                        : "no progress window expected before the transfer");
-  std::uint32_t osError = s.ExpectFailureBox(box, c.message, c.result);
+  k.Expect((watch.window != nullptr) == (blocks > 0),
+           blocks > 0 ? "the progress window should have opened"
+                      : "no progress window expected before the transfer");
+  std::uint32_t osError = s.ExpectFailureBox(box, message, result);
   k.Expect(!p.ItemEnabled(IDC_UPDATE), "Update disabled while the failure box is open");
   s.Screenshot("failure");
 
   std::vector<sim::RecordedRequest> r = unit.Requests();
-  if (c.silent && r.size() > 3) {
+  if (c.row && c.row->fault == sim::FaultKind::Silent && r.size() > 3) {
     std::printf(
         "    silent unit: failure box %.1f s after the unanswered request; OS error "
         "0x%08x\n",
@@ -1000,7 +960,7 @@ void RunFailure(Session& s, const FailureCase& c) {
     k.Expect(osError == ERROR_TIMEOUT || osError == WAIT_TIMEOUT || osError == ERROR_SEM_TIMEOUT,
              "the second number should report the time-out, got " + std::to_string(osError));
   }
-  if (c.message == IDS_ERASE_FAILED && r.size() > 5 && r[4].replyTimeMs) {
+  if (failedStage == UpdateStage::Erase && r.size() > 5 && r[4].replyTimeMs) {
     // The erase stage is judged only after its 1000 ms and 4000 ms waits, which follow the
     // 20 ms after the protection release's reply (measured from that reply, see the update).
     const double since = boxAt - static_cast<double>(*r[4].replyTimeMs);
@@ -1009,15 +969,11 @@ void RunFailure(Session& s, const FailureCase& c) {
                                             "the erase's waits could have ended");
   }
   p.AnswerBox(box, IDOK);
-  ExpectFailedUpdateEnd(s, unit, c.stages + c.blocks);
+  ExpectFailedUpdateEnd(s, unit, sent);
   // The failure is on record, at its stage and with both numbers the box showed.
-  const char* stage = c.message == IDS_LOCK_FAILED          ? "lock"
-                      : c.message == IDS_PROTECT_FAILED     ? "open-flash"
-                      : c.message == IDS_ERASE_FAILED       ? "erase"
-                      : c.message == IDS_SET_ADDRESS_FAILED ? "address"
-                                                            : "transfer";
-  ExpectRecord(s, std::string(R"({"end":"failed","stage":")") + stage + R"(","result":)" +
-                      std::to_string(c.result) + R"(,"osError":)" + std::to_string(osError) + "}");
+  ExpectRecord(s, std::string(R"({"end":"failed","stage":")") + StageKeyword(failedStage) +
+                      R"(","result":)" + std::to_string(result) + R"(,"osError":)" +
+                      std::to_string(osError) + "}");
   s.CloseAndFinish();
 }
 
