@@ -247,10 +247,17 @@ async () => {
   // Before the open-flash stage and the erase 20 ms each; then the erase's reply, settling and
   // stage waits; then 20 ms after each block.
   const mandated = (i) => (i === 3 ? 1000 + 4000 + 20 : 20);
+  // Throttling would hold every wait; a machine busy with other work holds one now and then (seen:
+  // one gap of 620 ms among 2,000 under a load of 10), so a few held gaps are not throttling.
+  const held = [];
   for (let i = 1; i <= 4 + facts.imageBlocks; ++i) {
     assert.ok(gap(i) >= mandated(i), `before request ${i}: ${gap(i)} ms`);
-    assert.ok(gap(i) < mandated(i) + THROTTLED_MS, `throttled before request ${i}: ${gap(i)} ms`);
+    if (gap(i) >= mandated(i) + THROTTLED_MS) {
+      held.push(`request ${i}: ${gap(i)} ms`);
+    }
   }
+  assert.ok(held.length <= Math.ceil(facts.imageBlocks / 100),
+    `${held.length} waits held as a throttled timer is: ${held.slice(0, 5).join(', ')}`);
   // The whole time against 1.05 x the mandated waits is a figure (tools/bench), not a verdict:
   // on this shared machine it depends on the load as much as on the page.
   const total = trace[trace.length - 1].written - trace[0].written;
