@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/unit_bus.h"
-#include "platform/posix/console.h"
+#include "cli/text_console.h"
 #include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "protocol/waiter.h"
@@ -24,7 +24,7 @@ class AccessAdvice {
 
 // Everything a command works with, built once by the program's entry point.
 struct CliContext {
-  Console& console;
+  TextConsole& console;
   const Catalogue& texts;
   UnitBus& bus;
   // The same bus as the link sees it: every unit opened through it is claimed first, and a unit

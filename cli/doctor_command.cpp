@@ -9,6 +9,7 @@
 #include "cli/unit_search.h"
 #include "cli/unit_summary.h"
 #include "protocol/vendor.h"
+#include "texts/failure_text.h"
 #include "texts/message_format.h"
 #include "texts/text_encoding.h"
 
@@ -42,6 +43,9 @@ void Identify(UnitChecks& unit, CliContext& context) {
     // The guidance update gives: the state's words, then the connection instructions they end on.
     fix =
         texts.Text(WordsFor(*summary.readiness).status) + L"\n" + texts.Text(IDS_CLI_INSTRUCTIONS);
+  }
+  if (summary.identified.code == RESULT_CLAIM_FAILED) {
+    fix = ClaimFailureText(summary.identified.osError, texts);
   }
   unit.checks.push_back({"unit", Verdict::Failed, text, fix});
   unit.status = summary.busy           ? ExitStatus::Busy

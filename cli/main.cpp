@@ -12,15 +12,17 @@
 #include "carried_image_digest.h"
 #include "cli/commands.h"
 #include "cli/hidapi_unit_bus.h"
+#include "cli/interrupt_shield.h"
 #include "cli/language.h"
 #include "cli/node_access_advice.h"
 #include "cli/record_reporter.h"
+#include "cli/text_console.h"
 #include "platform/hidapi/hidapi_transport.h"
 #include "platform/posix/monotonic_waiter.h"
 #include "platform/posix/posix_console.h"
-#include "platform/posix/posix_interrupt_shield.h"
 #include "platform/posix/posix_unit_claims.h"
 #include "platform/posix/record_file.h"
+#include "platform/posix/signal_watcher.h"
 #include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "texts/message_catalogue.h"
@@ -74,14 +76,15 @@ int main(int argc, char** argv) {
 
   const TableCatalogue texts(LanguageOfLocale(LocaleVariablesOfEnvironment()));
   // Everything the commands work with, built once here for the whole run.
-  PosixConsole console;
+  PosixConsole posixConsole;
+  TextConsole console(posixConsole);
   MonotonicWaiter waiter;
   HidapiTransport hidapi;
   HidapiUnitBus bus(hidapi);
   PosixUnitClaims claims;
   ClaimingTransport transport(hidapi, claims);
-  PosixInterruptShield shield(console, texts.Text(IDS_CLI_INTERRUPT_WARNING),
-                              texts.Text(IDS_CLI_SUSPEND_WARNING));
+  SignalWatcher signals;
+  InterruptShield shield(signals, console, texts);
   const NodeAccessAdvice access(Split(UPDATER_UDEV_RULE_FILES));
   const SystemTree system("/", CurrentUser());
   const CarriedFirmware firmware{CarriedImage(), CARRIED_IMAGE_SHA256};

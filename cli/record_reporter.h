@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/console.h"
+#include "cli/text_console.h"
 #include "texts/message_catalogue.h"
 #include "update/update_record.h"
 
@@ -16,7 +16,7 @@ class RecordReporter final : public UpdateRecordSink {
   // `append` writes one line to `path` and returns 0 or the errno of the call that failed.
   using Writer = std::function<int(std::string_view line)>;
 
-  RecordReporter(Writer append, std::string path, Console& console, const Catalogue& texts)
+  RecordReporter(Writer append, std::string path, TextConsole& console, const Catalogue& texts)
       : append_(std::move(append)), path_(std::move(path)), console_(console), texts_(texts) {}
 
   void Append(std::string_view line) override;
@@ -24,7 +24,7 @@ class RecordReporter final : public UpdateRecordSink {
  private:
   Writer append_;
   std::string path_;
-  Console& console_;
+  TextConsole& console_;
   const Catalogue& texts_;
   bool reported_ = false;
 };

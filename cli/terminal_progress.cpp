@@ -17,7 +17,7 @@ std::wstring MinutesSeconds(std::chrono::steady_clock::duration duration) {
 
 }  // namespace
 
-TerminalProgress::TerminalProgress(Console& console, const Catalogue& texts,
+TerminalProgress::TerminalProgress(TextConsole& console, const Catalogue& texts,
                                    std::size_t totalBlocks, Clock clock)
     : console_(console), texts_(texts), totalBlocks_(totalBlocks), clock_(std::move(clock)) {}
 

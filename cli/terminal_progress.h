@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/posix/console.h"
+#include "cli/text_console.h"
 #include "texts/message_catalogue.h"
 #include "update/progress_window.h"
 
@@ -18,7 +18,7 @@ class TerminalProgress final : public ProgressWindow {
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
   // `totalBlocks`: how many blocks the transfer sends (one SetPosition follows each).
-  TerminalProgress(Console& console, const Catalogue& texts, std::size_t totalBlocks,
+  TerminalProgress(TextConsole& console, const Catalogue& texts, std::size_t totalBlocks,
                    Clock clock = &std::chrono::steady_clock::now);
 
   void Open(std::wstring_view title) override;
@@ -31,7 +31,7 @@ class TerminalProgress final : public ProgressWindow {
  private:
   void Redraw(std::uint32_t percent, int columns);
 
-  Console& console_;
+  TextConsole& console_;
   const Catalogue& texts_;
   std::size_t totalBlocks_;
   Clock clock_;

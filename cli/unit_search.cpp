@@ -23,6 +23,13 @@ void ReportBusy(const std::string& path, CliContext& context) {
                       L"\n");
 }
 
+// The unit at `path` opened and claimed, through the one path every front end claims by: an open
+// that fails gives the bus's RESULT_NOT_FOUND, a claim RESULT_BUSY or RESULT_CLAIM_FAILED.
+RequestResult OpenClaimed(const std::string& path, CliContext& context, OpenedDevice& out) {
+  return context.transport.OpenClaimed(
+      [&](OpenedDevice& opened) { return RequestResult{context.bus.OpenPath(path, opened)}; }, out);
+}
+
 }  // namespace
 
 std::string CanonicalNodePath(const std::string& path) {
@@ -63,20 +70,20 @@ UnitSummary IdentifyListed(const UnitListing& listing, CliContext& context) {
   unit.path = listing.path;
   unit.productId = listing.productId;
   OpenedDevice opened;
-  if (context.bus.OpenPath(listing.path, opened) != RESULT_OK) {
-    unit.accessDenied = IsAccessDenied(listing.path, context);
-    if (!unit.accessDenied) {
-      unit.identified = {RESULT_NO_DEVICE};  // gone or unopenable since it was listed
-    }
-    return unit;
-  }
-  const RequestResult claimed = context.transport.Claim(opened);
+  const RequestResult claimed = OpenClaimed(listing.path, context, opened);
   if (claimed.code == RESULT_BUSY) {
     unit.busy = true;
     return unit;
   }
-  if (!claimed.ok()) {
+  if (claimed.code == RESULT_CLAIM_FAILED) {
     unit.identified = claimed;
+    return unit;
+  }
+  if (!claimed.ok()) {
+    unit.accessDenied = IsAccessDenied(listing.path, context);
+    if (!unit.accessDenied) {
+      unit.identified = {RESULT_NO_DEVICE};  // gone or unopenable since it was listed
+    }
     return unit;
   }
   UnitLink link(context.transport, context.waiter);
@@ -123,8 +130,20 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, C
   }
 
   const std::string path = listed.front().path;
+  // Claimed before the first request and held until the link closes: a unit that another
+  // program is updating gets nothing from this one, not even an identification.
   OpenedDevice opened;
-  if (context.bus.OpenPath(path, opened) != RESULT_OK) {
+  const RequestResult claimed = OpenClaimed(path, context, opened);
+  if (claimed.code == RESULT_BUSY) {
+    ReportBusy(path, context);
+    return ExitStatus::Busy;
+  }
+  if (claimed.code == RESULT_CLAIM_FAILED) {
+    // Found and opened, but not ours to use: as a unit that cannot be used yet.
+    context.console.Err(ClaimFailureText(claimed.osError, context.texts) + L"\n");
+    return ExitStatus::NotReady;
+  }
+  if (!claimed.ok()) {
     if (IsAccessDenied(path, context)) {
       ReportAccessDenied(path, context);
       return ExitStatus::AccessDenied;
@@ -132,19 +151,6 @@ std::optional<ExitStatus> OpenUnit(UnitLink& link, const Arguments& arguments, C
     context.console.Err(
         FormatWithText(context.texts.Text(IDS_CLI_NO_SUCH_UNIT), WideFromUtf8(path)) + L"\n");
     return ExitStatus::NoUnit;
-  }
-  // Claimed before the first request and held until the link closes: a unit that another
-  // program is updating gets nothing from this one, not even an identification.
-  const RequestResult claimed = context.transport.Claim(opened);
-  if (claimed.code == RESULT_BUSY) {
-    ReportBusy(path, context);
-    return ExitStatus::Busy;
-  }
-  if (!claimed.ok()) {
-    context.console.Err(FailureText(context.texts.Text(IDS_CLI_IDENTIFY_FAILED), RESULT_NOT_FOUND,
-                                    claimed.osError, context.texts) +
-                        L"\n");
-    return ExitStatus::NotReady;
   }
   identified = link.Open(std::move(opened));
   // Heard talking to another program (one whose claim this one cannot see): busy all the same.

@@ -41,6 +41,9 @@ std::wstring StateMessage(const UnitSummary& unit, const Catalogue& texts) {
   if (unit.busy) {
     return FormatWithText(texts.Text(IDS_CLI_UNIT_BUSY), WideFromUtf8(unit.path));
   }
+  if (unit.identified.code == RESULT_CLAIM_FAILED) {
+    return ClaimFailureText(unit.identified.osError, texts);
+  }
   if (!unit.readiness) {
     return FailureText(texts.Text(IDS_CLI_IDENTIFY_FAILED), unit.identified.code,
                        unit.identified.osError, texts);

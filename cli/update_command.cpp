@@ -64,7 +64,7 @@ class TerminalPrompts final : public UpdatePrompts {
     // On the error stream, like every other part of the conversation: with the output sent to a
     // file, the questions are still seen. With the error stream sent to a file too, the console
     // asks on the terminal itself.
-    Console& console = context_.console;
+    TextConsole& console = context_.console;
     const Catalogue& texts = context_.texts;
     const std::wstring question = L"\n" + caption + L"\n" + text + L"\n";
     const std::wstring prompt = texts.Text(IDS_CLI_CONTINUE_PROMPT) + L" ";

@@ -3,13 +3,30 @@
 #include <string>
 
 #include "protocol/device_path.h"
+#include "texts/failure_text.h"
 #include "texts/readiness_text.h"
 #include "update/unit_readiness.h"
 
 // The status text, a blank line, then the connection instructions.
 void ConnectionView::ShowGuidance(MessageId status) {
-  view_.SetHint(texts_.Text(status) + L"\n\n");
+  ShowGuidance(texts_.Text(status));
+}
+
+void ConnectionView::ShowGuidance(const std::wstring& status) {
+  view_.SetHint(status + L"\n\n");
   view_.AppendHint(texts_.Text(IDS_INSTRUCTIONS));
+}
+
+bool ConnectionView::ShowUnclaimed(const RequestResult& openResult) {
+  if (openResult.code == RESULT_BUSY) {
+    ShowGuidance(BusyText());
+    return true;
+  }
+  if (openResult.code == RESULT_CLAIM_FAILED) {
+    ShowGuidance(ClaimFailureText(openResult.osError, texts_));
+    return true;
+  }
+  return false;
 }
 
 void ConnectionView::RejectUnit() {
@@ -51,11 +68,14 @@ MessageId ConnectionView::BusyText() const {
   return link_.heardOthersAtOpen() ? IDS_UNIT_BUSY : busyText_;
 }
 
-void ConnectionView::ShowStartupState(ResultCode openResult) {
-  if (openResult != RESULT_OK) {
+void ConnectionView::ShowStartupState(const RequestResult& openResult) {
+  if (!openResult.ok()) {
     RejectUnit();
-    // A unit another program holds was found, but left alone: say so rather than "no unit".
-    ShowGuidance(openResult == RESULT_BUSY ? BusyText() : IDS_NO_UNIT);
+    // A unit that was found, but left alone (another program holds it, or it could not be
+    // claimed): say so rather than "no unit".
+    if (!ShowUnclaimed(openResult)) {
+      ShowGuidance(IDS_NO_UNIT);
+    }
   } else {
     Classify(Moment::Startup);
   }
@@ -68,14 +88,15 @@ void ConnectionView::OnArrival(const DeviceEvent& event) {
     return;
   }
   // A unit whose identification fails stays open and everything shown stays as it was. A unit
-  // another program holds was never opened here: the user learns why nothing happens.
-  const ResultCode opened = link_.Open().code;
-  if (opened == RESULT_BUSY) {
+  // another program holds, or one that could not be claimed, was never opened here: the user
+  // learns why nothing happens.
+  const RequestResult opened = link_.Open();
+  if (opened.code == RESULT_BUSY || opened.code == RESULT_CLAIM_FAILED) {
     view_.EnableUpdate(false);
-    ShowGuidance(BusyText());
+    ShowUnclaimed(opened);
     return;
   }
-  if (opened != RESULT_OK) {
+  if (!opened.ok()) {
     return;
   }
   Classify(Moment::Arrival);

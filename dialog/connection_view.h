@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "dialog/dialog_view.h"
 #include "dialog/version_panel.h"
 #include "protocol/device_event.h"
@@ -18,7 +20,7 @@ class ConnectionView {
       : view_(view), link_(link), texts_(texts), panel_(panel), busyText_(busyText) {}
 
   // The start-up scan's result (of UnitLink::Open) shown.
-  void ShowStartupState(ResultCode openResult);
+  void ShowStartupState(const RequestResult& openResult);
   // True for arrivals and removals (handled or not), false for any other event.
   bool OnDeviceChange(const DeviceEvent& event);
 
@@ -28,6 +30,10 @@ class ConnectionView {
   void OnArrival(const DeviceEvent& event);
   void OnRemoval(const DeviceEvent& event);
   void ShowGuidance(MessageId status);
+  void ShowGuidance(const std::wstring& status);
+  // A unit left alone because it could not be claimed (busy, or the claim failed): its guidance.
+  // False for any other result.
+  bool ShowUnclaimed(const RequestResult& openResult);
   void RejectUnit();
   MessageId BusyText() const;
 

@@ -2,18 +2,22 @@
 
 #include <algorithm>
 
-ResultCode ClaimingTransport::FindAndOpen(OpenedDevice& out) {
+RequestResult ClaimingTransport::FindAndOpen(OpenedDevice& out) {
+  return OpenClaimed([this](OpenedDevice& opened) { return inner_.FindAndOpen(opened); }, out);
+}
+
+RequestResult ClaimingTransport::OpenClaimed(const Opener& open, OpenedDevice& out) {
   OpenedDevice opened;
-  const ResultCode found = inner_.FindAndOpen(opened);
-  if (found != RESULT_OK) {
+  const RequestResult found = open(opened);
+  if (!found.ok()) {
     return found;
   }
   const RequestResult claimed = Claim(opened);
   if (!claimed.ok()) {
-    return claimed.code;
+    return claimed;
   }
   out = std::move(opened);
-  return RESULT_OK;
+  return {};
 }
 
 RequestResult ClaimingTransport::Claim(const OpenedDevice& device) {
@@ -23,7 +27,7 @@ RequestResult ClaimingTransport::Claim(const OpenedDevice& device) {
     if (result.outcome == ClaimOutcome::Busy) {
       return {RESULT_BUSY};
     }
-    return {RESULT_NO_DEVICE, result.osError};
+    return {RESULT_CLAIM_FAILED, result.osError};
   }
   held_.emplace_back(device.handle, std::move(result.claim));
   return {};

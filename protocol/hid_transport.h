@@ -53,8 +53,10 @@ class HidTransport {
 
   // 0 and `out` filled, RESULT_NO_DEVICE when enumeration cannot start, RESULT_NOT_FOUND when no
   // interface of the maker's vendor ID with product ID 1 or 2 could be opened.
-  virtual ResultCode FindAndOpen(OpenedDevice& out) = 0;
-  virtual bool GetReportLengths(DeviceHandle handle, ReportLengths& out) = 0;
+  virtual RequestResult FindAndOpen(OpenedDevice& out) = 0;
+  // `out` filled, or a failure with the OS error of the call that could not tell the lengths
+  // (0 where no call failed, e.g. a device that states no such report).
+  virtual IoResult GetReportLengths(DeviceHandle handle, ReportLengths& out) = 0;
   // Writes all of `report`.
   virtual IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) = 0;
   // Reads one input report into `buffer` (the caller sizes it to the input report length).

@@ -15,6 +15,9 @@ inline constexpr ResultCode RESULT_BUSY = -5;
 // During an update, a report came that no request of ours explains: another program is writing
 // to the unit. The link sends nothing more.
 inline constexpr ResultCode RESULT_OTHER_WRITER = -6;
+// The unit was found and opened, but the claim on it failed for a reason other than another
+// program holding it (see UnitClaims); the OS error says why. Nothing was sent to it.
+inline constexpr ResultCode RESULT_CLAIM_FAILED = -7;
 
 // Windows' winerror.h defines the same name as a macro with the same value.
 #ifdef ERROR_FUNCTION_FAILED

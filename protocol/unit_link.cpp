@@ -92,9 +92,9 @@ RequestResult UnitLink::Open() {
   Close();
   heardOthersAtOpen_ = false;
   OpenedDevice device;
-  const ResultCode found = transport_.FindAndOpen(device);
-  if (found != RESULT_OK) {
-    return {found};
+  const RequestResult found = transport_.FindAndOpen(device);
+  if (!found.ok()) {
+    return found;
   }
   return Open(std::move(device));
 }
@@ -106,7 +106,7 @@ RequestResult UnitLink::Open(OpenedDevice device) {
   devicePath_ = std::move(device.path);
   identity_ = UnitIdentity(device.productId);
   // The listen reads at the input report length, which Windows demands of every read.
-  if (transport_.GetReportLengths(handle_, lengths_) && CanCarryProtocol(lengths_)) {
+  if (transport_.GetReportLengths(handle_, lengths_).ok && CanCarryProtocol(lengths_)) {
     const RequestResult others = ListenForOthers(LISTEN_MS);
     if (others.code == RESULT_BUSY) {
       Close();
@@ -130,8 +130,9 @@ RequestResult UnitLink::Query() {
     return {RESULT_NO_DEVICE};
   }
   ReportLengths lengths;
-  if (!transport_.GetReportLengths(handle_, lengths)) {
-    return {RESULT_NO_DEVICE};
+  const IoResult read = transport_.GetReportLengths(handle_, lengths);
+  if (!read.ok) {
+    return {RESULT_NO_DEVICE, read.osError};
   }
   lengths_ = lengths;
 

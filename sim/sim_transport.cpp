@@ -84,12 +84,12 @@ class SimTransport::Walk final : public HidInterfaceWalk {
   std::size_t index_ = static_cast<std::size_t>(-1);
 };
 
-ResultCode SimTransport::FindAndOpen(OpenedDevice& out) {
+RequestResult SimTransport::FindAndOpen(OpenedDevice& out) {
   if (enumerationFails) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
   Walk walk(*this);
-  return FindFirstUnit(walk, out);
+  return {FindFirstUnit(walk, out)};
 }
 
 ResultCode SimTransport::OpenPath(const DevicePath& path, OpenedDevice& out, bool& accessDenied) {
@@ -116,16 +116,20 @@ ResultCode SimTransport::OpenPath(const DevicePath& path, OpenedDevice& out, boo
   return RESULT_NOT_FOUND;
 }
 
-bool SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+IoResult SimTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   const OpenEntry* entry = Find(handle);
-  if (entry == nullptr || entry->unplugged ||
-      (entry->device.unit != nullptr && entry->device.unit->vanished()) ||
-      !entry->device.plan.capsReadable) {
-    return false;
+  if (entry == nullptr) {
+    return IoResult::Failure(SIM_ERROR_INVALID_HANDLE);
+  }
+  if (entry->unplugged || (entry->device.unit != nullptr && entry->device.unit->vanished())) {
+    return IoResult::Failure(SIM_ERROR_DEVICE_NOT_CONNECTED);
+  }
+  if (!entry->device.plan.capsReadable) {
+    return IoResult::Failure(SIM_ERROR_GEN_FAILURE);
   }
   out.input = entry->device.plan.inputReportLength;
   out.output = entry->device.plan.outputReportLength;
-  return true;
+  return IoResult::Success();
 }
 
 IoResult SimTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {

@@ -45,11 +45,11 @@ class SimTransport : public HidTransport {
   std::vector<DevicePath> opened;  // every path opened (matching or not), in order
   int openHandles() const;
 
-  ResultCode FindAndOpen(OpenedDevice& out) override;
+  RequestResult FindAndOpen(OpenedDevice& out) override;
   // Opens the programming unit at `path` (RESULT_NOT_FOUND when there is none, or it cannot be
   // opened); `accessDenied` tells a refusal by permission apart.
   ResultCode OpenPath(const DevicePath& path, OpenedDevice& out, bool& accessDenied);
-  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  IoResult GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   // Hears what the unit sent to another program (SimulatedUnit::StartOtherTalker); the virtual

@@ -29,6 +29,10 @@ MessageId ImageRefusalMessage(SessionEnd end) {
   return end == SessionEnd::ImageMissing ? IDS_IMAGE_MISSING : IDS_IMAGE_DAMAGED;
 }
 
+std::wstring ClaimFailureText(std::uint32_t osError, const Catalogue& texts) {
+  return FailureText(texts.Text(IDS_UNIT_NOT_CLAIMED), RESULT_CLAIM_FAILED, osError, texts);
+}
+
 std::wstring FailureText(std::wstring_view message, ResultCode result, std::uint32_t osError,
                          const Catalogue& texts) {
   std::wstring text(message);

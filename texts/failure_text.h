@@ -20,6 +20,9 @@ MessageId StageFailureMessage(UpdateStage stage, ResultCode result);
 // ImageDamaged).
 MessageId ImageRefusalMessage(SessionEnd end);
 
+// A unit whose claim failed (RESULT_CLAIM_FAILED): its own message with the two numbers.
+std::wstring ClaimFailureText(std::uint32_t osError, const Catalogue& texts);
+
 // What the user reads about a failure: the message alone for -1 (the unit was not there to ask,
 // so there is no code worth showing), else the message, a line break and the code line with the
 // result and the OS error as eight hexadecimal digits each.

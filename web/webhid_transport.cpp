@@ -91,23 +91,24 @@ IoResult AsIoResult(int error) {
 
 }  // namespace
 
-ResultCode WebHidTransport::FindAndOpen(OpenedDevice& out) {
+RequestResult WebHidTransport::FindAndOpen(OpenedDevice& out) {
   const int count = web_hid_list();
   if (count < 0) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
   WebHidWalk walk(count);
-  return FindFirstUnit(walk, out);
+  return {FindFirstUnit(walk, out)};
 }
 
-bool WebHidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+IoResult WebHidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   const int input = web_hid_report_length(AsJsHandle(handle), 0);
   const int output = web_hid_report_length(AsJsHandle(handle), 1);
   if (input <= 0 || output <= 0) {
-    return false;
+    // Read from the collections WebHID already holds: no browser call failed.
+    return IoResult::Failure(0);
   }
   out = {static_cast<std::uint32_t>(input), static_cast<std::uint32_t>(output)};
-  return true;
+  return IoResult::Success();
 }
 
 IoResult WebHidTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {

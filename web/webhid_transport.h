@@ -10,8 +10,8 @@
 // failure's OS error.
 class WebHidTransport final : public HidTransport {
  public:
-  ResultCode FindAndOpen(OpenedDevice& out) override;
-  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  RequestResult FindAndOpen(OpenedDevice& out) override;
+  IoResult GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   // Every page that has the device open receives every input report: another tab talking to

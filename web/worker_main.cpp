@@ -89,7 +89,7 @@ int main() {
   // The same units the other front ends accept; IsProgrammingUnit judges each device again.
   page.DeviceFilter(MAKER_VENDOR_ID, PRODUCT_ID_TORVEX, PRODUCT_ID_MAVIRA);
   // The start-up scan finds a unit this origin was granted before, if one is plugged in.
-  logic.connection.ShowStartupState(link.Open().code);
+  logic.connection.ShowStartupState(link.Open());
   page.Ready();
   loop.Run();
   return 0;

@@ -49,7 +49,7 @@ INT_PTR OnInitDialog(MainDialogState& state, HWND window, WPARAM, LPARAM) {
     CloseProgram(state, window, 1);
     return TRUE;
   }
-  state.logic.connection.ShowStartupState(state.link.Open().code);
+  state.logic.connection.ShowStartupState(state.link.Open());
   return TRUE;
 }
 

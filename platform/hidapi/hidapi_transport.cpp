@@ -139,8 +139,8 @@ ResultCode HidapiTransport::OpenFirst(const std::optional<std::string>& onlyPath
   return RESULT_OK;
 }
 
-ResultCode HidapiTransport::FindAndOpen(OpenedDevice& out) {
-  return OpenFirst(std::nullopt, out);
+RequestResult HidapiTransport::FindAndOpen(OpenedDevice& out) {
+  return {OpenFirst(std::nullopt, out)};
 }
 
 ResultCode HidapiTransport::OpenPath(const std::string& path, OpenedDevice& out) {
@@ -174,22 +174,22 @@ bool HidapiTransport::ReadDescriptor(const OpenDevice& device, std::vector<std::
 #endif
 }
 
-bool HidapiTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+IoResult HidapiTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   const OpenDevice* device = Find(handle);
   if (device == nullptr) {
-    return false;
+    return IoResult::Failure(EBADF);
   }
   std::vector<std::uint8_t> descriptor;
+  errno = 0;
   if (!ReadDescriptor(*device, descriptor)) {
-    return false;
+    return IoResult::Failure(OsErrorOr(EIO));
   }
   DescriptorReports reports;
   if (ParseReportDescriptor(descriptor, reports) != DescriptorError::None) {
-    errno = EBADMSG;
-    return false;
+    return IoResult::Failure(EBADMSG);
   }
   out = reports.lengths;
-  return true;
+  return IoResult::Success();
 }
 
 IoResult HidapiTransport::WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) {

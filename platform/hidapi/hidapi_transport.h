@@ -39,8 +39,8 @@ class HidapiTransport final : public HidTransport {
   HidapiTransport& operator=(const HidapiTransport&) = delete;
 
   // The first unit in enumeration order that opens.
-  ResultCode FindAndOpen(OpenedDevice& out) override;
-  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  RequestResult FindAndOpen(OpenedDevice& out) override;
+  IoResult GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   ListenResult Listen(DeviceHandle handle, std::span<std::uint8_t> buffer,

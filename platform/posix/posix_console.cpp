@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-#include "texts/text_encoding.h"
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int DEFAULT_COLUMNS = 80;
 
 // Writes everything; on an error gives up and returns errno. A closed pipe or terminal
 // (SIGPIPE is ignored) must not stop an update, it only loses the output.
-int WriteAll(int fd, const std::string& bytes) {
+int WriteAll(int fd, std::string_view bytes) {
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
@@ -37,20 +37,20 @@ int WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool PosixConsole::Out(std::wstring_view text) {
-  const int error = WriteAll(STDOUT_FILENO, Utf8FromWide(text));
+bool PosixConsole::Out(std::string_view bytes) {
+  const int error = WriteAll(STDOUT_FILENO, bytes);
   if (error != 0) {
     outputError_ = error;
   }
   return error == 0;
 }
 
-void PosixConsole::Err(std::wstring_view text) {
-  WriteAll(STDERR_FILENO, Utf8FromWide(text));
+void PosixConsole::Err(std::string_view bytes) {
+  WriteAll(STDERR_FILENO, bytes);
 }
 
-std::wstring PosixConsole::OutputError() const {
-  return WideFromUtf8(std::strerror(outputError_));
+std::string PosixConsole::OutputError() const {
+  return std::strerror(outputError_);
 }
 
 int PosixConsole::ProgressColumns() const {
@@ -83,8 +83,8 @@ bool PosixConsole::CanAsk() {
   return terminal_.valid();
 }
 
-void PosixConsole::Ask(std::wstring_view text) {
-  WriteAll(terminal_ ? terminal_.get() : STDERR_FILENO, Utf8FromWide(text));
+void PosixConsole::Ask(std::string_view bytes) {
+  WriteAll(terminal_ ? terminal_.get() : STDERR_FILENO, bytes);
 }
 
 std::optional<std::string> PosixConsole::ReadLine() {

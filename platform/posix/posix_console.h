@@ -6,13 +6,13 @@
 // The console on the process's standard streams.
 class PosixConsole final : public Console {
  public:
-  bool Out(std::wstring_view text) override;
-  void Err(std::wstring_view text) override;
+  bool Out(std::string_view bytes) override;
+  void Err(std::string_view bytes) override;
   bool OutputLost() const override { return outputError_ != 0; }
-  std::wstring OutputError() const override;
+  std::string OutputError() const override;
   int ProgressColumns() const override;
   bool CanAsk() override;
-  void Ask(std::wstring_view text) override;
+  void Ask(std::string_view bytes) override;
   std::optional<std::string> ReadLine() override;
 
  private:

@@ -174,32 +174,34 @@ class InterfaceWalk final : public HidInterfaceWalk {
 
 }  // namespace
 
-ResultCode Win32HidTransport::FindAndOpen(OpenedDevice& out) {
+RequestResult Win32HidTransport::FindAndOpen(OpenedDevice& out) {
   GUID hidClass;
   hid_.GetHidGuid(&hidClass);
   const DeviceInfoSet interfaces(
       SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!interfaces) {
-    return RESULT_NO_DEVICE;
+    return {RESULT_NO_DEVICE};
   }
   InterfaceWalk walk(hid_, interfaces.get(), hidClass);
-  return FindFirstUnit(walk, out);
+  return {FindFirstUnit(walk, out)};
 }
 
-bool Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
+IoResult Win32HidTransport::GetReportLengths(DeviceHandle handle, ReportLengths& out) {
   PHIDP_PREPARSED_DATA raw = nullptr;
   if (!hid_.GetPreparsedData(AsHandle(handle), &raw)) {
-    return false;
+    return IoResult::Failure(GetLastError());
   }
   const PreparsedData preparsed(hid_, raw);
   HIDP_CAPS caps{};
-  if (hid_.GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS) {
-    return false;
+  // HidP_GetCaps sets no last error; its status is the system's answer.
+  const NTSTATUS status = hid_.GetCaps(preparsed.get(), &caps);
+  if (status != HIDP_STATUS_SUCCESS) {
+    return IoResult::Failure(static_cast<std::uint32_t>(status));
   }
   out.output = caps.OutputReportByteLength;
   out.input = caps.InputReportByteLength;
   reads_[handle].inputLength = out.input;
-  return true;
+  return IoResult::Success();
 }
 
 PostedRead* Win32HidTransport::ReadOf(DeviceHandle handle, std::size_t fallbackLength) {

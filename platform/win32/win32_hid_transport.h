@@ -23,8 +23,8 @@ class Win32HidTransport final : public HidTransport {
   explicit Win32HidTransport(const HidLibrary& hid, DWORD transferTimeoutMs = TRANSFER_TIMEOUT_MS)
       : hid_(hid), transferTimeoutMs_(transferTimeoutMs) {}
 
-  ResultCode FindAndOpen(OpenedDevice& out) override;
-  bool GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
+  RequestResult FindAndOpen(OpenedDevice& out) override;
+  IoResult GetReportLengths(DeviceHandle handle, ReportLengths& out) override;
   IoResult WriteReport(DeviceHandle handle, std::span<const std::uint8_t> report) override;
   IoResult ReadReport(DeviceHandle handle, std::span<std::uint8_t> buffer) override;
   // Waits on the unit's posted read; when nothing came, the read stays posted.

@@ -24,14 +24,14 @@ constexpr std::size_t kBlocks = BlocksForImage(kImageBytes);
 // A ready unit that accepts everything without delay.
 class InstantTransport : public HidTransport {
  public:
-  ResultCode FindAndOpen(OpenedDevice& out) override {
+  RequestResult FindAndOpen(OpenedDevice& out) override {
     // Any path (wide on Windows, bytes elsewhere): an update never looks at it.
     out = {0x10, DevicePath(1, DevicePathChar('x')), 2};
-    return 0;
+    return {};
   }
-  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+  IoResult GetReportLengths(DeviceHandle, ReportLengths& out) override {
     out = {65, 65};
-    return true;
+    return IoResult::Success();
   }
   IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
     command_ = report[1];

@@ -13,6 +13,7 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
+#include "cli/text_console.h"
 #include "cli/unit_bus.h"
 #include "platform/posix/console.h"
 #include "protocol/unit_filter.h"
@@ -29,20 +30,20 @@
 // What the program printed and read: the two streams as the user sees them (UTF-8, "\n").
 class RecordingConsole final : public Console {
  public:
-  bool Out(std::wstring_view text) override {
+  bool Out(std::string_view bytes) override {
     if (outputFails) {
       lost = true;
       return false;
     }
-    out += Utf8FromWide(text);
+    out += bytes;
     return true;
   }
-  void Err(std::wstring_view text) override { err += Utf8FromWide(text); }
+  void Err(std::string_view bytes) override { err += bytes; }
   bool OutputLost() const override { return lost; }
-  std::wstring OutputError() const override { return L"No space left on device"; }
+  std::string OutputError() const override { return "No space left on device"; }
   int ProgressColumns() const override { return progressColumns; }
   bool CanAsk() override { return inputIsTerminal; }
-  void Ask(std::wstring_view text) override { err += Utf8FromWide(text); }
+  void Ask(std::string_view bytes) override { err += bytes; }
   std::optional<std::string> ReadLine() override {
     if (input.empty()) {
       return std::nullopt;
@@ -152,7 +153,7 @@ class CliTest : public ::testing::Test {
   }
 
   int Run(std::vector<std::string> args) {
-    CliContext context{console,
+    CliContext context{textConsole,
                        *texts,
                        bus,
                        claiming,
@@ -185,6 +186,7 @@ class CliTest : public ::testing::Test {
   FixedAccessAdvice access;
   bool standin = false;
   RecordingConsole console;
+  TextConsole textConsole{console};
   FakeShield shield;
   std::optional<TableCatalogue> texts{Language::English};
   std::vector<std::uint8_t> image;

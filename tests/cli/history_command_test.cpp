@@ -43,8 +43,8 @@ class RecordTest : public CliTest {
   // The records go to `path` through the program's own file and reporter.
   void KeepRecordsIn(const std::string& path) {
     file.emplace(path);
-    reporter.emplace([this](std::string_view line) { return file->Append(line); }, path, console,
-                     *texts);
+    reporter.emplace([this](std::string_view line) { return file->Append(line); }, path,
+                     textConsole, *texts);
     records = &*reporter;
   }
 

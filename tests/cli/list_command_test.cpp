@@ -168,8 +168,8 @@ TEST_F(ListTest, WaitsBoundedForAUnitPluggedInLater) {
   transport.devices().clear();
   PluggingClock clock;
   clock.atTwoSeconds = [&] { transport.devices().push_back(device); };
-  CliContext context{console, *texts, bus,     claiming, clock,     shield,   {},
-                     false,   access, *system, {},       wallClock, *records, recordPath};
+  CliContext context{textConsole, *texts, bus,     claiming, clock,     shield,   {},
+                     false,       access, *system, {},       wallClock, *records, recordPath};
 
   EXPECT_EQ(RunCommandLine({"list", "--wait", "5"}, context), 0);
   EXPECT_EQ(clock.nowMs, 2000u) << "the wait ends when the unit is there";

@@ -15,8 +15,9 @@ class TerminalProgressTest : public ::testing::Test {
  protected:
   std::chrono::steady_clock::time_point now{};
   RecordingConsole console;
+  TextConsole text{console};
   TableCatalogue texts{Language::English};
-  TerminalProgress progress{console, texts, 4, [this] { return now; }};
+  TerminalProgress progress{text, texts, 4, [this] { return now; }};
 };
 
 TEST_F(TerminalProgressTest, TerminalRedrawsOneLineWithBlocksAndTimesOnTheErrorStream) {
@@ -113,9 +114,10 @@ TEST(TerminalProgressFit, EveryLineFitsTheTerminalInEveryLanguageAndTheLastEndsC
     for (const int columns : {200, 80, 60, 40, 24, 12, 5}) {
       SCOPED_TRACE(std::string(language.name) + ", " + std::to_string(columns) + " columns");
       RecordingConsole console;
+      TextConsole text(console);
       console.progressColumns = columns;
       std::chrono::steady_clock::time_point now{};
-      TerminalProgress progress(console, language.texts, 2037, [&] { return now; });
+      TerminalProgress progress(text, language.texts, 2037, [&] { return now; });
       progress.Open(L"t");
       std::wstring drawn;
       bool wrapped = false;
@@ -149,10 +151,11 @@ TEST(TerminalProgressFit, EveryLineFitsTheTerminalInEveryLanguageAndTheLastEndsC
 
 TEST(TerminalProgressFit, AResizedTerminalIsFollowedAtTheNextRedraw) {
   RecordingConsole console;
+  TextConsole text(console);
   const TableCatalogue texts(Language::German);
   console.progressColumns = 120;
   std::chrono::steady_clock::time_point now{};
-  TerminalProgress progress(console, texts, 100, [&] { return now; });
+  TerminalProgress progress(text, texts, 100, [&] { return now; });
   progress.Open(L"t");
   progress.SetPosition(1);
   console.progressColumns = 30;  // the user narrowed the window

@@ -21,12 +21,12 @@ class FuzzTransport : public HidTransport {
   explicit FuzzTransport(FuzzedDataProvider& input, std::uint16_t maxReportLength = 0xFFFF)
       : input_(input), maxReportLength_(maxReportLength) {}
 
-  ResultCode FindAndOpen(OpenedDevice& out) override {
+  RequestResult FindAndOpen(OpenedDevice& out) override {
     switch (input_.ConsumeIntegralInRange<int>(0, 3)) {
       case 0:
-        return RESULT_NO_DEVICE;
+        return {RESULT_NO_DEVICE};
       case 1:
-        return RESULT_NOT_FOUND;
+        return {RESULT_NOT_FOUND};
       default:
         // Open() must close the previous handle before it opens again.
         FUZZ_CHECK(openHandles == 0);
@@ -34,17 +34,17 @@ class FuzzTransport : public HidTransport {
         out.path = FUZZ_DEVICE_PATH;
         out.productId = input_.ConsumeIntegral<std::uint16_t>();
         ++openHandles;
-        return 0;
+        return {};
     }
   }
 
-  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+  IoResult GetReportLengths(DeviceHandle, ReportLengths& out) override {
     if (!input_.ConsumeBool()) {
-      return false;
+      return IoResult::Failure(input_.ConsumeIntegral<std::uint32_t>());
     }
     out.input = input_.ConsumeIntegralInRange<std::uint16_t>(0, maxReportLength_);
     out.output = input_.ConsumeIntegralInRange<std::uint16_t>(0, maxReportLength_);
-    return true;
+    return IoResult::Success();
   }
 
   IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.Script(reply);
   }
 
-  logic.connection.ShowStartupState(link.Open().code);
+  logic.connection.ShowStartupState(link.Open());
   for (int run = 0; run < 2 && input.remaining_bytes() > 0; ++run) {
     const std::uint32_t writesBefore = transport.writes;
     const std::size_t boxesBefore = view.messages.size();

@@ -169,6 +169,7 @@ struct LengthCase {
   StandinLibrary library;
   bool sysfsEntry;  // the fake sysfs tree holds the node's descriptor (built from the lengths)
   ResultCode result;
+  int osError;          // the OS error carried with the result: why the lengths were not learned
   std::uint32_t input;  // the lengths the link holds afterwards (0: never learned)
   std::uint32_t output;
 };
@@ -200,6 +201,7 @@ TEST_P(ReportLengths, ComeFromTheDescriptorAndUnlearnableOnesRefuseTheUnit) {
 
   Fields open = Line(result, "open");
   EXPECT_EQ(open["result"], Number(c.result));
+  EXPECT_EQ(open["errno"], Number(c.osError));
   EXPECT_EQ(open["in"], Number(c.input));
   EXPECT_EQ(open["out"], Number(c.output));
   if (c.result != RESULT_OK) {
@@ -223,32 +225,32 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ReportLengths,
     ::testing::Values(
         LengthCase{"descriptor_65_65", [](DevicePlan&) {}, StandinLibrary::Current, false,
-                   RESULT_OK, 65, 65},
+                   RESULT_OK, 0, 65, 65},
         LengthCase{"descriptor_odd_48_in_61_out",
                    [](DevicePlan& p) {
                      p.inputReportLength = 48;
                      p.outputReportLength = 61;
                    },
-                   StandinLibrary::Current, false, RESULT_OK, 48, 61},
+                   StandinLibrary::Current, false, RESULT_OK, 0, 48, 61},
         LengthCase{"hidapi_0_13_reads_sysfs",
                    [](DevicePlan& p) {
                      p.inputReportLength = 57;
                      p.outputReportLength = 64;
                      p.descriptorReadable = false;  // proves the library call is not used
                    },
-                   StandinLibrary::Hidapi013, true, RESULT_OK, 57, 64},
+                   StandinLibrary::Hidapi013, true, RESULT_OK, 0, 57, 64},
         LengthCase{"hidapi_0_13_without_sysfs_entry", [](DevicePlan&) {}, StandinLibrary::Hidapi013,
-                   false, RESULT_NO_DEVICE, 0, 0},
+                   false, RESULT_NO_DEVICE, ENOENT, 0, 0},
         LengthCase{"descriptor_unreadable", [](DevicePlan& p) { p.descriptorReadable = false; },
-                   StandinLibrary::Current, false, RESULT_NO_DEVICE, 0, 0},
+                   StandinLibrary::Current, false, RESULT_NO_DEVICE, EIO, 0, 0},
         LengthCase{"descriptor_garbage",
                    [](DevicePlan& p) {
                      p.descriptor = std::vector<std::uint8_t>{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x97};
                    },
-                   StandinLibrary::Current, false, RESULT_NO_DEVICE, 0, 0},
+                   StandinLibrary::Current, false, RESULT_NO_DEVICE, EBADMSG, 0, 0},
         LengthCase{"input_report_too_short_for_the_protocol",
                    [](DevicePlan& p) { p.inputReportLength = MIN_INPUT_REPORT_LENGTH - 1; },
-                   StandinLibrary::Current, false, RESULT_NO_DEVICE, MIN_INPUT_REPORT_LENGTH - 1,
+                   StandinLibrary::Current, false, RESULT_NO_DEVICE, 0, MIN_INPUT_REPORT_LENGTH - 1,
                    65}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -96,7 +96,7 @@ TEST_P(ClassifyTest, AtStartUp) {
   const ClassifyCase& c = GetParam();
   PlugCase(c);
 
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
 
   switch (c.verdict) {
     case Verdict::Ready:
@@ -127,7 +127,7 @@ TEST_P(ClassifyTest, AtStartUp) {
 
 TEST_P(ClassifyTest, OnArrival) {
   const ClassifyCase& c = GetParam();
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   ASSERT_EQ(view.hint, Guidance(IDS_NO_UNIT));
   // Marks the panel so that a refresh shows.
   view.ShowVersions({false, std::nullopt, L"untouched", L"untouched", L"untouched"});
@@ -173,7 +173,7 @@ using ConnectionViewTest = LogicTest;
 TEST_F(ConnectionViewTest, ReadyUnitInGermanShowsTheGermanHint) {
   UseLanguage(Language::German);
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   EXPECT_EQ(view.hint, TableText(IDS_READY, Language::German));
   connection().OnDeviceChange(Removal(kUnitPath));
   EXPECT_EQ(view.hint, TableText(IDS_CONNECTION_LOST, Language::German) + L"\n\n" +
@@ -182,7 +182,7 @@ TEST_F(ConnectionViewTest, ReadyUnitInGermanShowsTheGermanHint) {
 
 TEST_F(ConnectionViewTest, ArrivalsWhileAUnitIsOpenAreNotLookedAt) {
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   Plug(kOtherPath, {}, 1);
   const std::vector<DevicePath> openedBefore = transport.opened;
 
@@ -194,7 +194,7 @@ TEST_F(ConnectionViewTest, ArrivalsWhileAUnitIsOpenAreNotLookedAt) {
 }
 
 TEST_F(ConnectionViewTest, ArrivalOfOtherDeviceTypesIsIgnored) {
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   Plug(kUnitPath);
   EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath, false)));
   EXPECT_TRUE(transport.opened.empty());
@@ -203,7 +203,7 @@ TEST_F(ConnectionViewTest, ArrivalOfOtherDeviceTypesIsIgnored) {
 }
 
 TEST_F(ConnectionViewTest, UnidentifiedUnitBlocksArrivalsUntilItIsRemoved) {
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   auto unit = Plug(kUnitPath);
   unit->AddFault({0x08, 1, sim::FaultKind::ReadFailure});
   connection().OnDeviceChange(Arrival(kUnitPath));
@@ -225,7 +225,7 @@ TEST_F(ConnectionViewTest, UnidentifiedUnitBlocksArrivalsUntilItIsRemoved) {
 
 TEST_F(ConnectionViewTest, RejectedUnitIsJudgedAgainWheneverAnyDeviceArrives) {
   Plug(kUnitPath, With([](sim::UnitConfig& c) { c.escTypeId = 1; }));
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   connection().OnDeviceChange(Arrival(kOtherPath));
   connection().OnDeviceChange(Arrival(kOtherPath));
   EXPECT_EQ(view.messages.size(), 3u);
@@ -267,7 +267,7 @@ class RemovalTest : public LogicTest, public ::testing::WithParamInterface<Remov
 TEST_P(RemovalTest, ClosesOnlyForTheOpenUnitsPath) {
   const RemovalCase& c = GetParam();
   Plug(kOddPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   ASSERT_EQ(view.hint, T(IDS_READY));
 
   EXPECT_TRUE(connection().OnDeviceChange(Removal(c.path, c.deviceInterface)));
@@ -291,14 +291,14 @@ INSTANTIATE_TEST_SUITE_P(Paths, RemovalTest, ::testing::ValuesIn(kRemovalCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ConnectionViewTest, RemovalWhileNoUnitIsOpenChangesNothing) {
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   EXPECT_TRUE(connection().OnDeviceChange(Removal(kUnitPath)));
   EXPECT_EQ(view.hint, Guidance(IDS_NO_UNIT));
 }
 
 TEST_F(ConnectionViewTest, OtherEventCodesAreNotHandled) {
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   EXPECT_FALSE(connection().OnDeviceChange({DeviceChange::Other, true, kUnitPath}));
   EXPECT_TRUE(link.IsOpen());
   EXPECT_EQ(view.hint, T(IDS_READY));
@@ -317,7 +317,7 @@ TEST_F(ConnectionViewTest, ArrivalDuringTheIncompatibilityBoxIsHandledFirst) {
                  EXPECT_EQ(view.hint, T(IDS_READY));
                }});
 
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
 
   // The outer classification finishes after the nested one: its guidance is written last, while
   // the unit that arrived stays open with Update enabled.
@@ -339,7 +339,7 @@ TEST_F(ConnectionViewTest, UnitHeldByAnotherProgramIsLeftAloneAndNamedBusy) {
   auto unit = Plug(kUnitPath);
   claims.busy = {kUnitPath};
 
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   EXPECT_EQ(view.hint, Guidance(IDS_UNIT_BUSY));
   EXPECT_EQ(view.updateEnabled, false);
   EXPECT_TRUE(PanelEnabled(false));
@@ -380,7 +380,7 @@ TEST_F(ConnectionViewTest, ARefusedClaimAndAUnitHeardTalkingGetTheirOwnBusyWords
     } else {
       unit->StartOtherTalker(0);
     }
-    connection().ShowStartupState(link.Open().code);
+    connection().ShowStartupState(link.Open());
     EXPECT_EQ(view.hint, Guidance(c.shown));
 
     if (!c.claimed) {
@@ -392,6 +392,47 @@ TEST_F(ConnectionViewTest, ARefusedClaimAndAUnitHeardTalkingGetTheirOwnBusyWords
     EXPECT_TRUE(unit->requests().empty());
     claims.busy.clear();
     transport.Unplug(kUnitPath);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A unit whose claim fails for another reason than a holder (the lock cannot even be taken, the
+// node vanished, an I/O error) is left alone like a busy one, but named for what happened, with
+// the OS error, instead of "no unit"; at start-up and on arrival alike.
+TEST_F(ConnectionViewTest, UnitThatCannotBeClaimedIsLeftAloneAndShowsItsOsError) {
+  struct Case {
+    std::uint32_t osError;  // EACCES, EIO
+    const wchar_t* codeLine;
+  };
+  auto unit = Plug(kUnitPath);
+  for (const Case c : {Case{13, L"The system shows following errorcode: 0xfffffff9-0x0000000d"},
+                       Case{5, L"The system shows following errorcode: 0xfffffff9-0x00000005"}}) {
+    SCOPED_TRACE(c.osError);
+    claims.failing = {{kUnitPath, c.osError}};
+    const std::size_t sent = unit->requests().size();
+    const std::wstring expected =
+        T(IDS_UNIT_NOT_CLAIMED) + L"\n" + c.codeLine + L"\n\n" + T(IDS_INSTRUCTIONS);
+
+    connection().ShowStartupState(link.Open());
+    EXPECT_EQ(view.hint, expected);
+    EXPECT_EQ(view.updateEnabled, false);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(transport.openHandles(), 0);
+
+    view.hint.clear();
+    EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath)));
+    EXPECT_EQ(view.hint, expected);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(unit->requests().size(), sent);
+
+    // Claimable again: the next arrival takes it.
+    claims.failing.reset();
+    EXPECT_TRUE(connection().OnDeviceChange(Arrival(kUnitPath)));
+    EXPECT_EQ(view.hint, T(IDS_READY));
+    link.Close();
   }
 }
 

@@ -44,7 +44,7 @@ TEST_P(ErrorReporterTest, ClosesTheLinkShowsTheCodesAndLeavesTheRetryHint) {
   const ReportCase& c = GetParam();
   UseLanguage(c.language);
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   const std::wstring readyHint = view.hint;
   view.Script({MessageAnswer::Ok, [&] {
                  // The link is abandoned and the panel greyed before the box comes up.
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, ErrorReporterTest, ::testing::ValuesIn(kReportCa
 
 TEST_F(ErrorReporterTest, ArrivalDuringTheFailureBoxKeepsUpdateEnabledUnderTheRetryHint) {
   Plug(kUnitPath);
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
   view.Script({MessageAnswer::Ok, [&] {
                  connection().OnDeviceChange(Arrival(kUnitPath));
                  EXPECT_EQ(view.hint, T(IDS_READY));

@@ -133,7 +133,7 @@ class ReadyUnitTest : public LogicTest {
   // A ready unit found at start-up; the trace, clock and records start afresh from here.
   void StartWithReadyUnit(sim::UnitConfig config = {}) {
     unit = Plug(kUnitPath, config);
-    connection().ShowStartupState(link.Open().code);
+    connection().ShowStartupState(link.Open());
     ASSERT_EQ(view.hint, T(IDS_READY));
     unit->ClearRequests();
     timeline.Clear();

@@ -265,7 +265,7 @@ TEST_F(UpdateRunnerTest, MissingImageStartsNothingAndSaysWhy) {
 
 TEST_F(UpdateRunnerTest, NoUnitReportsWithoutCodeLine) {
   UseImage(MakeTestImage(96));
-  connection().ShowStartupState(link.Open().code);
+  connection().ShowStartupState(link.Open());
 
   runner().Run();
 

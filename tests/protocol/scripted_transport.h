@@ -26,15 +26,15 @@ class ScriptedTransport : public HidTransport {
   std::vector<std::vector<std::uint8_t>> writes;
   std::vector<ReadSeen> reads;
 
-  ResultCode FindAndOpen(OpenedDevice& out) override {
+  RequestResult FindAndOpen(OpenedDevice& out) override {
     out.handle = 0x42;
     out.path = "/dev/hidraw-scripted";
     out.productId = 2;
-    return RESULT_OK;
+    return {};
   }
-  bool GetReportLengths(DeviceHandle, ReportLengths& out) override {
+  IoResult GetReportLengths(DeviceHandle, ReportLengths& out) override {
     out = lengths;
-    return true;
+    return IoResult::Success();
   }
   IoResult WriteReport(DeviceHandle, std::span<const std::uint8_t> report) override {
     writes.emplace_back(report.begin(), report.end());

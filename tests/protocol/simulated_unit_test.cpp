@@ -386,7 +386,7 @@ TEST_P(Enumeration, TakesTheFirstOpenableUnitOfTheMaker) {
   }
 
   OpenedDevice out;
-  EXPECT_EQ(transport.FindAndOpen(out), c.expected);
+  EXPECT_EQ(transport.FindAndOpen(out).code, c.expected);
   std::vector<DevicePath> expectedOpened;
   for (int index : c.opened) {
     expectedOpened.push_back(paths[index]);
@@ -458,7 +458,7 @@ TEST_F(LinkTest, FailedEnumerationOpensNothing) {
   Plug();
   transport.enumerationFails = true;
   OpenedDevice out;
-  EXPECT_EQ(transport.FindAndOpen(out), RESULT_NO_DEVICE);
+  EXPECT_EQ(transport.FindAndOpen(out).code, RESULT_NO_DEVICE);
   EXPECT_TRUE(transport.opened.empty());
 }
 
@@ -466,7 +466,7 @@ TEST_F(LinkTest, UnpluggedUnitFailsEveryCallAndLeavesTheBus) {
   Plug();
   ASSERT_EQ(link.Open().code, RESULT_OK);
   OpenedDevice second;
-  ASSERT_EQ(transport.FindAndOpen(second), RESULT_OK);
+  ASSERT_EQ(transport.FindAndOpen(second).code, RESULT_OK);
   transport.Unplug(link.devicePath());
 
   EXPECT_EQ(link.SetSystemLock(true),
@@ -475,7 +475,8 @@ TEST_F(LinkTest, UnpluggedUnitFailsEveryCallAndLeavesTheBus) {
   EXPECT_EQ(transport.ReadReport(second.handle, buffer).osError,
             sim::SIM_ERROR_DEVICE_NOT_CONNECTED);
   ReportLengths lengths;
-  EXPECT_FALSE(transport.GetReportLengths(second.handle, lengths));
+  EXPECT_EQ(transport.GetReportLengths(second.handle, lengths),
+            IoResult::Failure(sim::SIM_ERROR_DEVICE_NOT_CONNECTED));
   transport.CloseDevice(second.handle);
 
   EXPECT_EQ(link.Open().code, RESULT_NOT_FOUND);
@@ -493,7 +494,7 @@ TEST_F(LinkTest, VanishedUnitIsNoLongerFound) {
 TEST_F(LinkTest, ReportsOfTheWrongLengthOrHandleAreRejected) {
   sim::SimulatedUnit& unit = Plug();
   OpenedDevice device;
-  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
+  ASSERT_EQ(transport.FindAndOpen(device).code, RESULT_OK);
 
   const Bytes shortReport(64, 0x01);
   EXPECT_EQ(transport.WriteReport(device.handle, shortReport),

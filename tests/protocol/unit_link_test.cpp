@@ -144,14 +144,14 @@ TEST_F(LinkTest, QueryWithoutAnOpenUnitSendsNothing) {
 TEST_F(LinkTest, OpenTakesOverAnOpenedDeviceAndNeedsItsPath) {
   Plug({}, {.productId = 1});
   OpenedDevice device;
-  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
+  ASSERT_EQ(transport.FindAndOpen(device).code, RESULT_OK);
   const DevicePath path = device.path;
   EXPECT_EQ(link.Open(device).code, RESULT_OK);
   EXPECT_EQ(link.devicePath(), path);
   EXPECT_EQ(link.identity().productId(), 1);
 
   device.path.clear();
-  ASSERT_EQ(transport.FindAndOpen(device), RESULT_OK);
+  ASSERT_EQ(transport.FindAndOpen(device).code, RESULT_OK);
   device.path.clear();
   EXPECT_EQ(link.Open(device).code, RESULT_NO_DEVICE);
   link.Close();
@@ -422,7 +422,7 @@ struct LengthCase {
   std::uint32_t input;
   std::uint32_t output;
   bool capsReadable;
-  ResultCode expected;
+  RequestResult expected;  // with the OS error of the capability read that failed, else 0
 };
 
 class ReportLengthLimits : public LinkTest, public ::testing::WithParamInterface<LengthCase> {};
@@ -432,8 +432,8 @@ TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
   sim::SimulatedUnit& unit = Plug({}, {.input = c.input, .output = c.output});
   transport.devices()[0].plan.capsReadable = c.capsReadable;
 
-  EXPECT_EQ(link.Open().code, c.expected);
-  if (c.expected != RESULT_OK) {
+  EXPECT_EQ(link.Open(), c.expected);
+  if (!c.expected.ok()) {
     EXPECT_TRUE(unit.requests().empty());
     return;
   }
@@ -449,13 +449,17 @@ TEST_P(ReportLengthLimits, ShortReportsAreRefusedBeforeAnythingIsSent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReportLengthLimits,
-    ::testing::Values(LengthCase{"InputOneShort", 43, 60, true, RESULT_NO_DEVICE},
-                      LengthCase{"OutputOneShort", 44, 59, true, RESULT_NO_DEVICE},
-                      LengthCase{"Zero", 0, 0, true, RESULT_NO_DEVICE},
-                      LengthCase{"CapabilitiesUnreadable", 65, 65, false, RESULT_NO_DEVICE},
-                      LengthCase{"ExactMinimum", 44, 60, true, RESULT_OK},
-                      LengthCase{"Usual", 65, 65, true, RESULT_OK},
-                      LengthCase{"LongerThanTheBuffers", 200, 129, true, RESULT_OK}),
+    ::testing::Values(LengthCase{"InputOneShort", 43, 60, true, {RESULT_NO_DEVICE}},
+                      LengthCase{"OutputOneShort", 44, 59, true, {RESULT_NO_DEVICE}},
+                      LengthCase{"Zero", 0, 0, true, {RESULT_NO_DEVICE}},
+                      LengthCase{"CapabilitiesUnreadable",
+                                 65,
+                                 65,
+                                 false,
+                                 {RESULT_NO_DEVICE, sim::SIM_ERROR_GEN_FAILURE}},
+                      LengthCase{"ExactMinimum", 44, 60, true, {}},
+                      LengthCase{"Usual", 65, 65, true, {}},
+                      LengthCase{"LongerThanTheBuffers", 200, 129, true, {}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ReportIo, EveryReadStartsWithTheInputReportIdAndSpansTheInputLength) {
