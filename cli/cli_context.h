@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/unit_bus.h"
 #include "cli/text_console.h"
+#include "cli/unit_bus.h"
 #include "platform/posix/system_tree.h"
 #include "protocol/claiming_transport.h"
 #include "protocol/waiter.h"

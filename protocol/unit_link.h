@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "protocol/hid_transport.h"
 #include "protocol/device_path.h"
+#include "protocol/hid_transport.h"
 #include "protocol/result_code.h"
 #include "protocol/unit_identity.h"
 #include "protocol/unit_report.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "update/firmware_package.h"
 #include "protocol/vendor.h"
+#include "update/firmware_package.h"
 #include "update/json_text.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/device_event.h"
 #include "dialog/dialog_logic.h"
 #include "dialog/dialog_view.h"
+#include "protocol/device_event.h"
 #include "web/page_channel.h"
 #include "web/worker_inbox.h"
 

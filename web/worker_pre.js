@@ -5,7 +5,7 @@
 // Some browsers allow no WebAssembly in a worker (a hardened mode, a policy); the core cannot run
 // here then, and the page says why instead of waiting for it.
 if (typeof WebAssembly !== 'object') {
-  postMessage({ op: 'cannot-start' });
+  postMessage({op: 'cannot-start'});
   throw new Error('this worker has no WebAssembly');
 }
 
@@ -28,14 +28,20 @@ const BROWSER_ERROR = Object.freeze({
 // The code of a browser exception.
 function browserErrorCode(error) {
   switch (error && error.name) {
-    case 'NetworkError': return BROWSER_ERROR.network;
-    case 'InvalidStateError': return BROWSER_ERROR.invalidState;
+    case 'NetworkError':
+      return BROWSER_ERROR.network;
+    case 'InvalidStateError':
+      return BROWSER_ERROR.invalidState;
     case 'NotAllowedError':
-    case 'SecurityError': return BROWSER_ERROR.notAllowed;
-    case 'NotFoundError': return BROWSER_ERROR.notFound;
+    case 'SecurityError':
+      return BROWSER_ERROR.notAllowed;
+    case 'NotFoundError':
+      return BROWSER_ERROR.notFound;
     case 'TypeError':
-    case 'DataError': return BROWSER_ERROR.badReport;
-    default: return BROWSER_ERROR.other;
+    case 'DataError':
+      return BROWSER_ERROR.badReport;
+    default:
+      return BROWSER_ERROR.other;
   }
 }
 
@@ -45,14 +51,20 @@ const READ_TIMEOUT_MS = 10000;
 const WorkerSide = (() => {
   // The numbers of InboxKind in web/worker_inbox.h.
   const KIND = Object.freeze({
-    start: 0, update: 1, answer: 2, granted: 3, arrival: 4, removal: 5, other: 6,
+    start: 0,
+    update: 1,
+    answer: 2,
+    granted: 3,
+    arrival: 4,
+    removal: 5,
+    other: 6,
   });
   const inbox = [];
   let wake = null;
-  let current = { kind: KIND.other, text: '', number: 0 };
+  let current = {kind: KIND.other, text: '', number: 0};
 
   function deliver(kind, text = '', number = 0) {
-    inbox.push({ kind, text, number });
+    inbox.push({kind, text, number});
     if (wake) {
       const resume = wake;
       wake = null;
@@ -65,8 +77,9 @@ const WorkerSide = (() => {
     switch (message.type) {
       case 'start':
         // The worker needs WebHID of its own: the page's is no use to it.
-        deliver(KIND.start, String(message.language || ''),
-                message.webhid && 'hid' in navigator ? 1 : 0);
+        deliver(
+            KIND.start, String(message.language || ''),
+            message.webhid && 'hid' in navigator ? 1 : 0);
         break;
       case 'update':
         deliver(KIND.update);
@@ -111,7 +124,9 @@ const WorkerSide = (() => {
     },
     async next() {
       while (inbox.length === 0) {
-        await new Promise((resolve) => { wake = resolve; });
+        await new Promise((resolve) => {
+          wake = resolve;
+        });
       }
       current = inbox.shift();
       return current.kind;
@@ -210,7 +225,7 @@ const WorkerHid = (() => {
     } catch (error) {
       return 0;  // for example held by another program: the walk goes on
     }
-    const entry = { device, reports: [], reader: null, gone: false };
+    const entry = {device, reports: [], reader: null, gone: false};
     // WebHID gives the report ID apart from the data; the core reads it at byte 0.
     entry.listener = (event) => {
       const data = new Uint8Array(event.data.buffer, event.data.byteOffset, event.data.byteLength);
@@ -233,7 +248,7 @@ const WorkerHid = (() => {
   api.productId = (handle) => (handles.has(handle) ? handles.get(handle).device.productId : -1);
   api.path = (handle) => (handles.has(handle) ? nameOf(handles.get(handle).device) : '');
   api.reportLength = (handle, output) =>
-    (handles.has(handle) ? reportLength(handles.get(handle).device, output) : 0);
+      (handles.has(handle) ? reportLength(handles.get(handle).device, output) : 0);
 
   api.write = async (handle, report) => {
     const entry = handles.get(handle);
@@ -328,7 +343,7 @@ const WorkerLocks = (() => {
         return Promise.resolve(-BROWSER_ERROR.noLocks);
       }
       return new Promise((resolve) => {
-        const done = locks.request(name, { ifAvailable: true }, (lock) => {
+        const done = locks.request(name, {ifAvailable: true}, (lock) => {
           if (!lock) {
             resolve(0);
             return undefined;
@@ -336,7 +351,7 @@ const WorkerLocks = (() => {
           const id = next++;
           // The lock is held for as long as this promise is pending.
           return new Promise((release) => {
-            held.set(id, { release, done });
+            held.set(id, {release, done});
             resolve(id);
           });
         });

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "dialog/dialog_logic.h"
 #include "platform/win32/device_notification.h"
 #include "platform/win32/hid_library.h"
 #include "platform/win32/scoped_handle.h"
-#include "dialog/dialog_logic.h"
 #include "texts/message_catalogue.h"
 #include "win32/dialog_logo.h"
 #include "win32/win32_dialog_view.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "platform/win32/scoped_handle.h"
-#include "win32/win32_dialog_view.h"
 #include "update/progress_window.h"
+#include "win32/win32_dialog_view.h"
 
 // The transfer's progress bar: a top-level "msctls_progress32" window owned by the main dialog
 // and centred on it. After each block it brings the program to the front once, the first time

@@ -6,11 +6,11 @@
 #include <span>
 #include <vector>
 
+#include "dialog/dialog_logic.h"
+#include "dialog/dialog_view.h"
 #include "protocol/unit_link.h"
 #include "protocol/unit_report.h"
 #include "tests/support/fake_clock.h"
-#include "dialog/dialog_logic.h"
-#include "dialog/dialog_view.h"
 #include "texts/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/progress_window.h"

@@ -1,8 +1,8 @@
 // A whole update in a real terminal of 80 columns: the prompt answered by typing, the progress
 // bar redrawn in place without ever wrapping, a single Ctrl-C and a Ctrl-Z that only explain,
 // and the exact requests, waits and flash content.
-#include "tests/hidapi_standin/driver/tmux_session.h"
 #include "tests/cli_e2e/scenario.h"
+#include "tests/hidapi_standin/driver/tmux_session.h"
 
 namespace cli_e2e {
 namespace {

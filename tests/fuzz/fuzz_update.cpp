@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "dialog/dialog_logic.h"
 #include "protocol/unit_link.h"
 #include "tests/fuzz/fuzz_check.h"
 #include "tests/fuzz/fuzz_transport.h"
@@ -14,7 +15,6 @@
 #include "tests/support/recording_progress.h"
 #include "tests/support/recording_view.h"
 #include "tests/support/timeline.h"
-#include "dialog/dialog_logic.h"
 #include "texts/message_catalogue.h"
 #include "update/sha256.h"
 

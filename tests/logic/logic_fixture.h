@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "protocol/device_event.h"
+#include "dialog/dialog_logic.h"
+#include "dialog/dialog_view.h"
 #include "protocol/claiming_transport.h"
+#include "protocol/device_event.h"
 #include "protocol/unit_link.h"
 #include "sim/sim_transport.h"
 #include "sim/simulated_unit.h"
@@ -19,8 +21,6 @@
 #include "tests/support/recording_view.h"
 #include "tests/support/sim_units.h"
 #include "tests/support/timeline.h"
-#include "dialog/dialog_logic.h"
-#include "dialog/dialog_view.h"
 #include "texts/message_catalogue.h"
 #include "update/firmware_package.h"
 #include "update/sha256.h"

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <ostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>

@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstdint>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/timeline.h"
 #include "dialog/dialog_view.h"
+#include "tests/support/timeline.h"
 
 struct ShownMessage {
   std::wstring text;

@@ -7,7 +7,7 @@
   let asked = 0;
   const hid = new EventTarget();
   hid.getDevices = async () => [];
-  hid.requestDevice = ({ filters }) => new Promise((resolve) => {
+  hid.requestDevice = ({filters}) => new Promise((resolve) => {
     const id = ++asked;
     const listener = (message) => {
       if (message.data.reply === id) {
@@ -16,7 +16,7 @@
       }
     };
     chooser.addEventListener('message', listener);
-    chooser.postMessage({ id, filters });
+    chooser.postMessage({id, filters});
   });
-  Object.defineProperty(navigator, 'hid', { value: hid, configurable: true });
+  Object.defineProperty(navigator, 'hid', {value: hid, configurable: true});
 })();

@@ -5,12 +5,13 @@
 'use strict';
 
 const FakeHid = (() => {
-  const FAULT = { refuse: 0, failFlag: 1, writeFailure: 2, readFailure: 3, silent: 4, vanish: 5 };
+  const FAULT = {refuse: 0, failFlag: 1, writeFailure: 2, readFailure: 3, silent: 4, vanish: 5};
   const REPORT_BYTES = 64;  // both directions, without the report-ID byte
   let sim = null;
   // The module's wasm lies beside this script, not beside the worker's.
-  const ready = SimUnitModule({ locateFile: (file) => `fake/${file}` })
-    .then((module) => { sim = module; });
+  const ready = SimUnitModule({locateFile: (file) => `fake/${file}`}).then((module) => {
+    sim = module;
+  });
 
   const hid = new EventTarget();
   const devices = [];
@@ -31,8 +32,8 @@ const FakeHid = (() => {
         usage: 1,
         type: 1,
         children: [],
-        inputReports: [{ reportId: 2, items: [{ reportSize: 8, reportCount: REPORT_BYTES }] }],
-        outputReports: [{ reportId: 1, items: [{ reportSize: 8, reportCount: REPORT_BYTES }] }],
+        inputReports: [{reportId: 2, items: [{reportSize: 8, reportCount: REPORT_BYTES}]}],
+        outputReports: [{reportId: 1, items: [{reportSize: 8, reportCount: REPORT_BYTES}]}],
         featureReports: [],
       }];
       this.opened = false;
@@ -46,12 +47,15 @@ const FakeHid = (() => {
       // Set by FakeHid.mirror: every report the unit sends, to whoever asked, as another opener
       // of the same device receives them.
       this.mirrored = null;
-      this.unit = this.bridge ? null : sim._sim_create(options.unitMode || 0, options.escState ?? 3,
-                                  options.escFirmwareVersion ?? 0x0302,
-                                  options.escTypeId ?? 0x1422605a);
+      this.unit = this.bridge ?
+          null :
+          sim._sim_create(
+              options.unitMode || 0, options.escState ?? 3, options.escFirmwareVersion ?? 0x0302,
+              options.escTypeId ?? 0x1422605a);
       for (const fault of this.bridge ? [] : options.faults || []) {
-        sim._sim_add_fault(this.unit, fault.command, fault.occurrence ?? 1, FAULT[fault.kind],
-                           fault.code ?? 0, fault.flag ?? 0x02);
+        sim._sim_add_fault(
+            this.unit, fault.command, fault.occurrence ?? 1, FAULT[fault.kind], fault.code ?? 0,
+            fault.flag ?? 0x02);
       }
       // When each request was written and its reply delivered, on the worker's clock.
       this.trace = [];
@@ -76,8 +80,10 @@ const FakeHid = (() => {
       if (this.gone) {
         throw new DOMException('Failed to write the report.', 'NetworkError');
       }
-      const bytes = new Uint8Array(data.buffer ? data.buffer.slice(data.byteOffset ?? 0,
-        (data.byteOffset ?? 0) + data.byteLength) : data);
+      const bytes = new Uint8Array(
+          data.buffer ?
+              data.buffer.slice(data.byteOffset ?? 0, (data.byteOffset ?? 0) + data.byteLength) :
+              data);
       // The browser sends a report only at the length the descriptor gives it.
       if (reportId !== 1 || bytes.length !== REPORT_BYTES) {
         this.problems.push(`report ${reportId} of ${bytes.length} bytes`);
@@ -101,7 +107,7 @@ const FakeHid = (() => {
         }
         throw new DOMException('Failed to write the report.', 'NetworkError');
       }
-      const entry = { written: now, replied: null };
+      const entry = {written: now, replied: null};
       this.trace.push(entry);
       // The reply comes back as an input report right after the write, as over USB (not by a
       // timer: a chain of timers is clamped to 4 ms each).
@@ -133,7 +139,7 @@ const FakeHid = (() => {
 
     receive(report) {
       const data = new DataView(new Uint8Array(report).buffer, 1);
-      this.dispatchEvent(event('inputreport', { device: this, reportId: report[0], data }));
+      this.dispatchEvent(event('inputreport', {device: this, reportId: report[0], data}));
     }
 
     // A request from another opener of the same device: the unit answers it, and its reply
@@ -156,7 +162,7 @@ const FakeHid = (() => {
   };
   // Workers have no chooser.
   hid.requestDevice = undefined;
-  Object.defineProperty(self.navigator, 'hid', { value: hid, configurable: true });
+  Object.defineProperty(self.navigator, 'hid', {value: hid, configurable: true});
 
   function find(name) {
     return devices.find((device) => device.name === name);
@@ -167,14 +173,16 @@ const FakeHid = (() => {
   const chooser = new BroadcastChannel('fake-hid-chooser');
   chooser.onmessage = (message) => {
     const filters = message.data.filters || [];
-    const pick = devices.find((device) => !device.gone && !device.granted && filters.some(
-      (f) => f.vendorId === device.vendorId && f.productId === device.productId));
+    const pick = devices.find(
+        (device) => !device.gone && !device.granted &&
+            filters.some(
+                (f) => f.vendorId === device.vendorId && f.productId === device.productId));
     if (pick) {
       pick.granted = true;
     }
     chooser.postMessage({
       reply: message.data.id,
-      devices: pick ? [{ vendorId: pick.vendorId, productId: pick.productId }] : [],
+      devices: pick ? [{vendorId: pick.vendorId, productId: pick.productId}] : [],
     });
   };
 
@@ -184,10 +192,10 @@ const FakeHid = (() => {
     // with announce: false, for a device that was there before the page).
     async plug(options = {}) {
       await ready;
-      const device = new FakeDevice({ vendorId: 0x1209, productId: 2, ...options });
+      const device = new FakeDevice({vendorId: 0x1209, productId: 2, ...options});
       devices.push(device);
       if (device.granted && options.announce !== false) {
-        hid.dispatchEvent(event('connect', { device }));
+        hid.dispatchEvent(event('connect', {device}));
       }
       return device.name;
     },
@@ -199,7 +207,7 @@ const FakeHid = (() => {
       device.gone = true;
       device.opened = false;
       if (device.granted) {
-        hid.dispatchEvent(event('disconnect', { device }));
+        hid.dispatchEvent(event('disconnect', {device}));
       }
       return true;
     },
@@ -218,7 +226,7 @@ const FakeHid = (() => {
     // The same unit seen from two tabs of two origins (a Web Lock is seen by one origin alone):
     // the test relays between the unit's tab (mirror, takeMirrored, foreign) and a bridge in the
     // other tab (plugBridge, takeSent, deliver).
-    plugBridge: (options = {}) => FakeHid.plug({ ...options, bridge: true }),
+    plugBridge: (options = {}) => FakeHid.plug({...options, bridge: true}),
     mirror(name) {
       find(name).mirrored = [];
     },
@@ -248,7 +256,7 @@ const FakeHid = (() => {
     trace: (name) => find(name).trace,
     problems: (name) => find(name).problems,
     judge: (name, updateRequests = -1) =>
-      sim.UTF8ToString(sim._sim_judge(find(name).unit, updateRequests)),
+        sim.UTF8ToString(sim._sim_judge(find(name).unit, updateRequests)),
     opened: (name) => find(name).opened,
   };
 })();

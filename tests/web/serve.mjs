@@ -11,7 +11,7 @@
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
+import {fileURLToPath} from 'node:url';
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8',
@@ -22,7 +22,7 @@ const TYPES = {
 };
 
 function send(response, status, type, body) {
-  response.writeHead(status, { 'content-type': type, 'cache-control': 'no-store' });
+  response.writeHead(status, {'content-type': type, 'cache-control': 'no-store'});
   response.end(body);
 }
 
@@ -30,8 +30,8 @@ function send(response, status, type, body) {
 // port: EADDRINUSE). `units` are plugged into the fake bus when the worker starts (FakeHid.plug
 // options each), before the page's start-up scan. `workerPrelude` (tests only) is run in the
 // worker before its own script.
-export function serve({ site, fake = null, demo = false, units = [], port = 0, base = '/',
-  workerPrelude = '' }) {
+export function serve(
+    {site, fake = null, demo = false, units = [], port = 0, base = '/', workerPrelude = ''}) {
   const atStart = demo ? [{}] : units;
   const server = http.createServer((request, response) => {
     let name;
@@ -59,10 +59,13 @@ export function serve({ site, fake = null, demo = false, units = [], port = 0, b
     }
     let body = fs.readFileSync(file);
     if (fake && name === '/index.html') {
-      body = body.toString().replace(/<script src="page(\.[0-9a-f]{16})?\.js"/,
-        '<script src="fake/fake_hid_page.js"></script>\n$&');
+      body = body.toString().replace(
+          /<script src="page(\.[0-9a-f]{16})?\.js"/,
+          '<script src="fake/fake_hid_page.js"></script>\n$&');
     } else if (fake && /^\/updater-worker(\.[0-9a-f]{16})?\.js$/.test(name)) {
-      const plug = atStart.map((unit) => `FakeHid.plug(${JSON.stringify({ ...unit, announce: false })});\n`).join('');
+      const plug =
+          atStart.map((unit) => `FakeHid.plug(${JSON.stringify({...unit, announce: false})});\n`)
+              .join('');
       body = `importScripts('fake/sim-unit.js', 'fake/fake_hid_worker.js');\n${plug}${body}`;
     }
     if (workerPrelude && name === '/updater-worker.js') {
@@ -93,14 +96,15 @@ if (process.argv[1] === fileURLToPath(import.meta.url)) {
   const fake = option('--fake') ? path.resolve(option('--fake')) : null;
   const port = Number(option('--port') || 8080);
   try {
-    const { url } = await serve({ site, fake, demo: process.argv.includes('--demo'), port });
+    const {url} = await serve({site, fake, demo: process.argv.includes('--demo'), port});
     console.log(`Serving ${site} at ${url} (Ctrl-C to stop)`);
   } catch (error) {
     if (error.code !== 'EADDRINUSE') {
       throw error;
     }
-    console.error(`Port ${port} on 127.0.0.1 is taken (another server is running there?). ` +
-      'Choose another one with --port N.');
+    console.error(
+        `Port ${port} on 127.0.0.1 is taken (another server is running there?). ` +
+        'Choose another one with --port N.');
     process.exitCode = 1;
   }
 }

@@ -14,8 +14,8 @@
 // DPI by the end-to-end harness (tests/e2e/release_runs.cmake).
 //
 // usage: dialog_fit_test <program.exe> <expected DPI> [GoogleTest options]
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -27,12 +27,12 @@
 
 #include "resources/resource_ids.h"
 #include "texts/message_catalogue.h"
+#include "texts/window_title.h"
 #include "win32/dialog_layout.h"
 #include "win32/dpi_scale.h"
 #include "win32/resource_access.h"
 #include "win32/string_block.h"
 #include "win32/win32_dialog_view.h"
-#include "texts/window_title.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // resource in English and German, the manifest's version and its DPI awareness.
 //
 // usage: version_resource_test <program.exe> [GoogleTest options]
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>

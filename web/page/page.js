@@ -8,12 +8,12 @@
   // MessageIcon, MessageButtons and MessageAnswer of dialog/dialog_view.h, in their order.
   // Plain letters in a coloured disc: every system has a font for them.
   const ICONS = [['i', 'information'], ['!', 'warning'], ['\u00d7', 'error']];
-  const ANSWER = { ok: 0, cancel: 1, yes: 2, no: 3 };
+  const ANSWER = {ok: 0, cancel: 1, yes: 2, no: 3};
   const BUTTONS = [['ok'], ['ok', 'cancel'], ['yes', 'no']];
 
   const byId = (id) => document.getElementById(id);
   const webhid = 'hid' in navigator;
-  const texts = { ok: 'OK' };
+  const texts = {ok: 'OK'};
   let filter = null;
   let busy = false;
   let updateEnabled = false;
@@ -79,7 +79,7 @@
     if (link.href) {
       URL.revokeObjectURL(link.href);
     }
-    link.href = URL.createObjectURL(new Blob([all || line], { type: 'application/x-ndjson' }));
+    link.href = URL.createObjectURL(new Blob([all || line], {type: 'application/x-ndjson'}));
     link.hidden = false;
   }
 
@@ -140,7 +140,7 @@
       button.autofocus = index === 0;  // the first button is the default, as in the dialog
       button.addEventListener('click', () => {
         box.close();
-        worker.postMessage({ type: 'answer', answer: ANSWER[name] });
+        worker.postMessage({type: 'answer', answer: ANSWER[name]});
       });
       buttons.append(button);
     }
@@ -150,7 +150,7 @@
   const handlers = {
     'page-text': (m) => setPageText(m.key, m.text),
     'filter': (m) => {
-      filter = m.productIds.map((productId) => ({ vendorId: m.vendorId, productId }));
+      filter = m.productIds.map((productId) => ({vendorId: m.vendorId, productId}));
       refreshControls();
     },
     'versions': (m) => {
@@ -167,23 +167,33 @@
       updateEnabled = m.number !== 0;
       refreshControls();
     },
-    'hint': (m) => { byId('hint').textContent = lines(m.text); },
-    'hint-append': (m) => { byId('hint').textContent += lines(m.text); },
+    'hint': (m) => {
+      byId('hint').textContent = lines(m.text);
+    },
+    'hint-append': (m) => {
+      byId('hint').textContent += lines(m.text);
+    },
     'message': showBox,
     'progress-open': (m) => {
       byId('progress-title').textContent = m.text;
       byId('progress-bar').value = 0;
       byId('progress').hidden = false;
     },
-    'progress': (m) => { byId('progress-bar').value = m.number; },
-    'progress-close': () => { byId('progress').hidden = true; },
+    'progress': (m) => {
+      byId('progress-bar').value = m.number;
+    },
+    'progress-close': () => {
+      byId('progress').hidden = true;
+    },
     'busy': (m) => {
       busy = m.number !== 0;
       document.body.dataset.busy = busy ? 'yes' : 'no';
       refreshControls();
     },
     'record': (m) => keepRecord(m.text),
-    'ready': () => { document.body.dataset.state = 'ready'; },
+    'ready': () => {
+      document.body.dataset.state = 'ready';
+    },
     'cannot-start': startFailed,
   };
 
@@ -201,19 +211,19 @@
     // Locked at once, before the worker says so: a second press must not queue a second update.
     busy = true;
     refreshControls();
-    worker.postMessage({ type: 'update' });
+    worker.postMessage({type: 'update'});
   });
 
   byId('connect').addEventListener('click', async () => {
     // Only the page may ask (it needs the user's click); the worker then finds the unit itself.
     let granted = [];
     try {
-      granted = await navigator.hid.requestDevice({ filters: filter });
+      granted = await navigator.hid.requestDevice({filters: filter});
     } catch (error) {
       granted = [];
     }
     if (granted.length > 0) {
-      worker.postMessage({ type: 'granted' });
+      worker.postMessage({type: 'granted'});
     }
   });
 
@@ -225,5 +235,5 @@
     }
   });
 
-  worker.postMessage({ type: 'start', language: navigator.language || '', webhid });
+  worker.postMessage({type: 'start', language: navigator.language || '', webhid});
 })();

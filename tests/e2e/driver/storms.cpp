@@ -1,10 +1,10 @@
 // Hot-plug storms: many arrivals and removals of units and of other devices while the dialog
 // runs, then plug-identify-unplug cycles; the dialog must show the right state throughout and the
 // program's handle and GDI object counts must not grow.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <algorithm>
 
 #include "platform/win32/scoped_handle.h"
 #include "resources/resource_ids.h"
