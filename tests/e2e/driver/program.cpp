@@ -135,12 +135,23 @@ void Program::ConfigureWine(const std::wstring& exePath, bool unmanaged) {
     SetString(base + L"\\X11 Driver", L"Managed", L"N");
 }
 
+std::wstring Program::recordsRoot() const {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
+  const std::wstring base =
+      length == 0 || length >= MAX_PATH ? std::wstring(L"C:\\") : std::wstring(folder, length);
+  return base + L"\\e2e-records\\" + busName_;
+}
+
 void Program::Start() {
-  // The environment block carries the bus name to the doubles inside the program.
+  // The environment block carries the bus name to the doubles inside the program, and the
+  // program's own records folder.
+  static constexpr wchar_t kLocalAppData[] = L"LOCALAPPDATA=";
   std::wstring block;
   if (wchar_t* env = GetEnvironmentStringsW()) {
     for (const wchar_t* p = env; *p != L'\0'; p += wcslen(p) + 1) {
-      if (_wcsnicmp(p, kBusEnvironmentVariable, wcslen(kBusEnvironmentVariable)) == 0)
+      if (_wcsnicmp(p, kBusEnvironmentVariable, wcslen(kBusEnvironmentVariable)) == 0 ||
+          _wcsnicmp(p, kLocalAppData, wcslen(kLocalAppData)) == 0)
         continue;
       block.append(p);
       block.push_back(L'\0');
@@ -148,6 +159,8 @@ void Program::Start() {
     FreeEnvironmentStringsW(env);
   }
   block += std::wstring(kBusEnvironmentVariable) + L"=" + busName_;
+  block.push_back(L'\0');
+  block += kLocalAppData + recordsRoot();
   block.push_back(L'\0');
   block.push_back(L'\0');
 

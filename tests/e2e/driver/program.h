@@ -64,6 +64,9 @@ class Program {
   static void ConfigureWine(const std::wstring& exePath, bool unmanaged);
 
   void Start();
+  // Where this program keeps its update records: a folder of the bus's own, given to the program
+  // as its LOCALAPPDATA, so that scenarios running at once never read each other's records.
+  std::wstring recordsRoot() const;
   DWORD pid() const { return pid_; }
   bool Running() const;
   std::string ExitCodeText() const;  // the ended program's exit code, in hex

@@ -646,17 +646,12 @@ void ExpectUpdateTrace(Session& s, const BusDeviceServer& unit) {
       gap(lockRelease), static_cast<double>(r[lockRelease].timeMs - r[lock].timeMs));
 }
 
-// The last line the program appended to its update records, which live where the driver's own
-// LOCALAPPDATA points: the same Wine user.
-std::string LastRecordLine() {
-  wchar_t folder[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    return {};
-  }
-  std::ifstream file(std::filesystem::path(std::wstring(folder, length) +
-                                           L"\\TALVERO\\pelora-updater\\updates.jsonl"),
-                     std::ios::binary);
+// The last line the program appended to its update records, in the records folder of its own
+// that the driver gives it (Program::recordsRoot).
+std::string LastRecordLine(const std::wstring& recordsRoot) {
+  std::ifstream file(
+      std::filesystem::path(recordsRoot + L"\\TALVERO\\pelora-updater\\updates.jsonl"),
+      std::ios::binary);
   std::string line;
   std::string last;
   while (std::getline(file, line)) {
@@ -666,7 +661,7 @@ std::string LastRecordLine() {
 }
 
 void ExpectRecord(Session& s, const std::string& outcome) {
-  const std::string line = LastRecordLine();
+  const std::string line = LastRecordLine(s.program().recordsRoot());
   Checks& k = s.checks();
   k.Expect(line.find("\"frontEnd\":\"windows\"") != std::string::npos &&
                line.find("\"kind\":\"MAVIRA\"") != std::string::npos &&
