@@ -58,17 +58,16 @@ if [[ -n "$wine_only_exe" ]]; then
   echo "$wine_only_exe" >"$results/exe.path"
   tools/guest --udev --timeout "$timeout_s" "$results" tests/guest/wine-rounds.sh || status=$?
   echo "tests/guest: the guest ran for $((SECONDS - start)) s (status $status)"
-  # One line per round: its number and the driver's status (0: the whole update succeeded).
+  # One line per round: its number, the driver's status (0: the whole update succeeded) and its
+  # folder under RESULTS.
   rounds_file="$results/wine/rounds"
   [[ -f "$rounds_file" ]] || { echo "tests/guest: no round was played" >&2; exit 1; }
   failed="$(awk '$2 != 0' "$rounds_file" | wc -l)"
   echo "tests/guest: $(wc -l <"$rounds_file") rounds, $failed failed"
-  for round in $(awk '$2 != 0 {print $1}' "$rounds_file"); do
-    name=wine-update
-    ((round > 1)) && name="wine-update-$round"
+  while read -r round _ name; do
     echo "--- round $round:"
     grep -h -E "Failure|Expected|Which is|error" "$results/$name/driver.out" | head -n 12
-  done
+  done < <(awk '$2 != 0' "$rounds_file")
   # The whole update as the unit saw it, lock request to the closing pair's last request, in
   # each round that succeeded and in the floor client's run.
   update_seconds() {
@@ -77,12 +76,10 @@ if [[ -n "$wine_only_exe" ]]; then
   }
   floor="$(update_seconds "$results/wine-floor")"
   echo "tests/guest: the floor client: status $(cat "$results/wine-floor/floor.status"), ${floor:-no} s"
-  for round in $(awk '$2 == 0 {print $1}' "$rounds_file"); do
-    name=wine-update
-    ((round > 1)) && name="wine-update-$round"
+  while read -r round _ name; do
     seconds="$(update_seconds "$results/$name")"
     echo "tests/guest: round $round: $seconds s, ratio to the floor $(awk -v a="$seconds" -v b="$floor" 'BEGIN{if (b > 0) printf "%.4f", a / b}')"
-  done
+  done < <(awk '$2 == 0' "$rounds_file")
   ((status == 0 && failed == 0))
   exit
 fi

@@ -2,7 +2,8 @@
 # program under Wine with Wine's own hid.dll, setupapi.dll and winebus on the kernel's hidraw.
 # guest_driver plays the user; results go to OUT/wine-update and OUT/wine-replug. OUT/wine-rounds,
 # when present, holds how many whole updates to play (default 1): round 1 goes to OUT/wine-update,
-# round N to OUT/wine-update-N, and OUT/wine/rounds lists each round's driver status.
+# round N to OUT/wine-update-N, and OUT/wine/rounds lists each round's number, driver status and
+# folder.
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -41,7 +42,7 @@ for ((round = 1; round <= rounds; ++round)); do
   drive "$name" 'WineHidStack.StartUpIdentifiesTheUnit:WineHidStack.WholeUpdateSucceeds'
   unplug "$name"
   echo "update $round $(cut -d' ' -f1 /proc/uptime)" >>"$out/wine/times"
-  echo "$round $(cat "$out/$name/driver.status")" >>"$out/wine/rounds"
+  echo "$round $(cat "$out/$name/driver.status") $name" >>"$out/wine/rounds"
 done
 
 plug wine-replug
